@@ -1,0 +1,54 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "config/config_format.h"
+#include "config/text_encoding.h"
+#include "platform/files.h"
+
+namespace ripwarden {
+
+// A group/key file held open between OpenConfig and CloseConfig. At most one
+// file is open per object; opening another closes (and writes back) the first.
+class ConfigFile {
+ public:
+  ConfigFile(Files& files, Charset charset);
+  ~ConfigFile();
+  ConfigFile(const ConfigFile&) = delete;
+  ConfigFile& operator=(const ConfigFile&) = delete;
+
+  bool OpenConfig(const std::string& path);
+  // Makes the group current (the empty name: the lines before the first
+  // header). An unknown name becomes the pending group, created by the next
+  // WriteText, and the result is false.
+  bool SelectGroup(std::string_view name);
+  std::string ReadText(std::string_view key, std::string_view default_value) const;
+  void WriteText(std::string_view key, std::string_view value);
+  // Writes the file back when something changed, then closes it. A file that
+  // was only read is never touched.
+  void CloseConfig();
+
+  bool IsOpen() const { return file_ != nullptr; }
+
+ private:
+  // Index of the first line of the current group's body, and one past its last.
+  std::size_t BodyBegin() const;
+  std::size_t BodyEnd() const;
+  // The key line of the current group matching key, or npos.
+  std::size_t FindKey(std::string_view key) const;
+  std::string ToFile(std::string_view text) const;
+  std::string FromFile(std::string_view text) const;
+
+  Files& files_;
+  Charset charset_;
+  std::unique_ptr<OpenFile> file_;
+  ConfigText config_;
+  bool modified_ = false;
+  // Index of the current group header; npos for the top section.
+  std::size_t current_group_ = std::string::npos;
+  std::string pending_group_;
+};
+
+}  // namespace ripwarden

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ripwarden {
+
+// A file held open by the program. The handle stays open until destroyed.
+class OpenFile {
+ public:
+  virtual ~OpenFile() = default;
+
+  // False when the file could only be opened for reading (it is marked
+  // read-only, or access to write is refused).
+  virtual bool Writable() const = 0;
+
+  // The whole content from the first byte; nothing when it cannot be read.
+  virtual std::optional<std::string> ReadAll() = 0;
+
+  // Replaces the whole content in one step: whoever reads the path afterwards,
+  // even after a crash or power loss in the middle, finds either the old
+  // content or the new one. The file keeps its permissions. False, with the
+  // file unchanged, when it is not writable or the new content cannot be
+  // stored completely.
+  virtual bool ReplaceContent(std::string_view content) = 0;
+};
+
+class Files {
+ public:
+  virtual ~Files() = default;
+
+  // Opens for reading and writing, or for reading only when writing is not
+  // allowed. Nothing when the file is missing or refused; never creates one.
+  virtual std::unique_ptr<OpenFile> Open(const std::string& path) = 0;
+
+  // Opens for reading only; nothing when missing or refused.
+  virtual std::unique_ptr<OpenFile> OpenForReading(const std::string& path) = 0;
+
+  // Deletes a file; false when it could not be deleted.
+  virtual bool RemoveFile(const std::string& path) = 0;
+};
+
+}  // namespace ripwarden

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "platform/files.h"
+
+namespace ripwarden::linux_platform {
+
+// Files on a POSIX file system. A file counts as writable only when it can be
+// opened for writing and some write permission bit is set, so that a file
+// marked read-only stays read-only even for the superuser.
+class LinuxFiles final : public Files {
+ public:
+  std::unique_ptr<OpenFile> Open(const std::string& path) override;
+  std::unique_ptr<OpenFile> OpenForReading(const std::string& path) override;
+  bool RemoveFile(const std::string& path) override;
+};
+
+}  // namespace ripwarden::linux_platform

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Ripwarden needs.
+#   scripts/install-deps.sh run    what building and running the program needs
+#   scripts/install-deps.sh test   that, plus what the test suite needs
+set -euo pipefail
+
+what=${1:-run}
+build=(cmake g++ make pkg-config)
+tests=(libgtest-dev clang clang-format libclang-rt-14-dev)
+
+packages=("${build[@]}")
+if [ "$what" = test ]; then packages+=("${tests[@]}"); fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -q
+"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

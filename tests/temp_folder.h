@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace ripwarden::testing {
+
+// A fresh folder under the system's temporary folder, removed with everything
+// in it when the object goes.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string Path(std::string_view name) const { return path_ + "/" + std::string(name); }
+  // Writes name (creating its folders) with exactly these bytes; returns the full path.
+  std::string Write(std::string_view name, std::string_view content) const;
+  std::string Read(std::string_view name) const;
+
+ private:
+  std::string path_;
+};
+
+// The whole content of a file; empty when it cannot be read.
+std::string ReadFileBytes(const std::string& path);
+bool FileExists(const std::string& path);
+
+}  // namespace ripwarden::testing
