@@ -5,8 +5,8 @@
 set -euo pipefail
 
 what=${1:-run}
-build=(cmake g++ make pkg-config)
-tests=(libgtest-dev clang clang-format libclang-rt-14-dev)
+build=(cmake g++ make pkg-config libblkid-dev)
+tests=(libgtest-dev clang clang-format libclang-rt-14-dev genisoimage xorriso udftools)
 
 packages=("${build[@]}")
 if [ "$what" = test ]; then packages+=("${tests[@]}"); fi

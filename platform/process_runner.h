@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ripwarden {
+
+// A reference to a process started by a runner. References are never reused,
+// so one kept after CloseProcess is simply unknown from then on.
+enum class ChildProcess : std::uint64_t {};
+inline constexpr ChildProcess kNoProcess{0};
+
+// Starts a program with its standard output captured and hands that output
+// out line by line to one polling thread. Every operation accepts any
+// reference: on one that is not known it does nothing and reports nothing
+// running, no output and no exit code.
+class ProcessRunner {
+ public:
+  virtual ~ProcessRunner() = default;
+
+  // Starts program with each argument passed as it stands (no shell, no
+  // splitting). An empty working folder keeps the caller's. kNoProcess when
+  // the program or the working folder is missing or the start fails.
+  virtual ChildProcess StartProcess(const std::string& program, const std::vector<std::string>& arguments,
+                                    const std::string& working_folder) = 0;
+
+  // The reference itself while the runner knows it, otherwise kNoProcess.
+  virtual ChildProcess IsProcessKnown(ChildProcess process) = 0;
+
+  // Bytes of output that can be taken without waiting for the process.
+  virtual std::int32_t AvailableOutput(ChildProcess process) = 0;
+
+  // True when ReadOutputLine would return a line at once: a line end has
+  // arrived, or the output has ended with text still held. Never waits.
+  virtual bool IsLineWaiting(ChildProcess process) = 0;
+
+  // The next line without its line end. A line ends at CR LF, a lone CR or a
+  // lone LF; LF CR is two line ends. Text after a NUL byte is dropped up to
+  // the line end. Waits while the output stops in the middle of a line; at
+  // the end of the output returns what is left, possibly empty.
+  virtual std::string ReadOutputLine(ChildProcess process) = 0;
+
+  // True while the process runs and afterwards until all of its output has
+  // been taken.
+  virtual bool IsProcessRunning(ChildProcess process) = 0;
+
+  // Once the process has ended: its exit code, or 128 plus the number of the
+  // signal that ended it. Nothing while it runs.
+  virtual std::optional<int> ExitCode(ChildProcess process) = 0;
+
+  // Waits at most timeout_ms for the process to end; true when it has. Output
+  // that arrives meanwhile is kept for ReadOutputLine, so a process blocked on
+  // a full pipe can still finish.
+  virtual bool WaitForExit(ChildProcess process, std::uint32_t timeout_ms) = 0;
+
+  // Asks the process to stop (SIGINT: the encoder then finishes cleanly with
+  // exit code 1). Does not wait.
+  virtual void InterruptProcess(ChildProcess process) = 0;
+
+  // Ends the process at once (SIGKILL). Does not wait.
+  virtual void KillProcess(ChildProcess process) = 0;
+
+  // Forgets the reference and drops unread output. The process itself is not
+  // stopped; the runner still collects it when it ends.
+  virtual void CloseProcess(ChildProcess process) = 0;
+};
+
+}  // namespace ripwarden
