@@ -1,0 +1,167 @@
+// Stands in for the encoder in tests. It follows the script in the file named
+// by RIPWARDEN_FAKE_ENCODER_SCRIPT, one command a line ('#' starts a comment):
+//
+//   record <file>          store pid, working folder and argv (NUL-separated)
+//   write <text>           one write to stdout; \r \n \t \0 \\ \xHH escapes
+//   sleep <ms>
+//   flood <bytes>          that many 'x' with no line end
+//   replay <speed> <file>  replay a stdout.chunks recording with its timing,
+//                          pauses divided by speed
+//   close-output           close stdout and go on
+//   touch <file>           create an empty file (shows the script got there)
+//   hang                   wait for a signal
+//   exit <code>
+//
+// Without a script it prints nothing and exits 0. SIGINT makes it exit 1 at
+// once, as the encoder does.
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "helpers/recorded_chunks.h"
+
+namespace {
+
+void ExitOnInterrupt(int) { _exit(1); }
+
+void WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      _exit(98);
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+std::string Unescape(std::string_view text) {
+  std::string bytes;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 == text.size()) {
+      bytes += text[i];
+      continue;
+    }
+    switch (const char escaped = text[++i]) {
+      case 'r':
+        bytes += '\r';
+        break;
+      case 'n':
+        bytes += '\n';
+        break;
+      case 't':
+        bytes += '\t';
+        break;
+      case '0':
+        bytes += '\0';
+        break;
+      case 'x':
+        if (i + 2 < text.size()) {
+          bytes += static_cast<char>(std::strtol(std::string(text.substr(i + 1, 2)).c_str(), nullptr, 16));
+          i += 2;
+        }
+        break;
+      default:
+        bytes += escaped;
+    }
+  }
+  return bytes;
+}
+
+void Record(const std::string& path, int argc, char** argv) {
+  std::string record = std::to_string(::getpid()) + '\0';
+  char folder[PATH_MAX];
+  record += (::getcwd(folder, sizeof folder) != nullptr ? folder : "?");
+  record += '\0';
+  for (int i = 0; i < argc; ++i) record += std::string(argv[i]) + '\0';
+  // Written aside and renamed, so that a reader never sees half of it.
+  const std::string partial = path + ".partial";
+  const int fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) _exit(97);
+  WriteAll(fd, record);
+  ::close(fd);
+  ::rename(partial.c_str(), path.c_str());
+}
+
+void Replay(double speed, const std::string& path) {
+  const auto chunks = ripwarden::testing::ParseRecordedChunks(ReadFile(path));
+  if (!chunks) {
+    std::fprintf(stderr, "fake_encoder: cannot read recording %s\n", path.c_str());
+    _exit(96);
+  }
+  const auto start = std::chrono::steady_clock::now();
+  for (const auto& chunk : *chunks) {
+    std::this_thread::sleep_until(start + std::chrono::duration<double>(chunk.seconds / speed));
+    WriteAll(STDOUT_FILENO, chunk.bytes);
+  }
+}
+
+void Flood(long bytes) {
+  const std::string block(65536, 'x');
+  while (bytes > 0) {
+    const long now = bytes < 65536 ? bytes : 65536;
+    WriteAll(STDOUT_FILENO, std::string_view(block).substr(0, static_cast<std::size_t>(now)));
+    bytes -= now;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  struct sigaction on_interrupt {};
+  on_interrupt.sa_handler = ExitOnInterrupt;
+  ::sigaction(SIGINT, &on_interrupt, nullptr);
+
+  const char* script_path = std::getenv("RIPWARDEN_FAKE_ENCODER_SCRIPT");
+  if (script_path == nullptr) return 0;
+  std::istringstream script(ReadFile(script_path));
+  std::string line;
+  while (std::getline(script, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    const std::size_t space = line.find(' ');
+    const std::string command = line.substr(0, space);
+    const std::string rest = space == std::string::npos ? std::string() : line.substr(space + 1);
+    if (command == "record") {
+      Record(rest, argc, argv);
+    } else if (command == "write") {
+      WriteAll(STDOUT_FILENO, Unescape(rest));
+    } else if (command == "sleep") {
+      std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(rest.c_str())));
+    } else if (command == "flood") {
+      Flood(std::atol(rest.c_str()));
+    } else if (command == "replay") {
+      const std::size_t gap = rest.find(' ');
+      Replay(std::atof(rest.substr(0, gap).c_str()), rest.substr(gap + 1));
+    } else if (command == "close-output") {
+      ::close(STDOUT_FILENO);
+    } else if (command == "touch") {
+      ::close(::open(rest.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    } else if (command == "hang") {
+      while (true) ::pause();
+    } else if (command == "exit") {
+      return std::atoi(rest.c_str());
+    } else {
+      std::fprintf(stderr, "fake_encoder: unknown command: %s\n", line.c_str());
+      return 99;
+    }
+  }
+  return 0;
+}

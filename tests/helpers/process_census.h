@@ -1,0 +1,17 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <vector>
+
+namespace ripwarden::testing {
+
+// Descriptors this process has open.
+int OpenDescriptorCount();
+
+// Processes whose parent is this process, as /proc shows them.
+std::vector<pid_t> ChildProcesses();
+// Those of them that have ended but were not collected.
+std::vector<pid_t> ZombieChildren();
+
+}  // namespace ripwarden::testing

@@ -1,0 +1,241 @@
+// The behaviour every ProcessRunner shares, checked on real child processes
+// and on the fake that the rip engine's tests drive.
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "fakes/fake_process_runner.h"
+#include "helpers/fake_encoder_control.h"
+#include "platform/linux/posix_process_runner.h"
+#include "temp_folder.h"
+
+namespace ripwarden::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+class RunnerWorld {
+ public:
+  virtual ~RunnerWorld() = default;
+  virtual ProcessRunner& runner() = 0;
+  // A process that writes each chunk in one write, with short pauses between
+  // them, then exits with exit_code, or runs on when there is none.
+  virtual ChildProcess Start(const std::vector<std::string>& chunks, std::optional<int> exit_code) = 0;
+
+  // Real output takes a moment to arrive.
+  bool AwaitLine(ChildProcess process) {
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!runner().IsLineWaiting(process)) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(2ms);
+    }
+    return true;
+  }
+  bool AwaitExit(ChildProcess process) { return runner().WaitForExit(process, 10000); }
+  // All lines, once the process has ended.
+  std::vector<std::string> RemainingLines(ChildProcess process) {
+    std::vector<std::string> lines;
+    while (runner().IsProcessRunning(process) && lines.size() < 100) {
+      lines.push_back(runner().ReadOutputLine(process));
+    }
+    return lines;
+  }
+};
+
+class RealWorld final : public RunnerWorld {
+ public:
+  ~RealWorld() override {
+    for (const ChildProcess process : started_) runner_.KillProcess(process);
+  }
+  ProcessRunner& runner() override { return runner_; }
+  ChildProcess Start(const std::vector<std::string>& chunks, std::optional<int> exit_code) override {
+    std::string script;
+    for (const std::string& chunk : chunks) script += "write " + ScriptText(chunk) + "\nsleep 20\n";
+    script += exit_code ? "exit " + std::to_string(*exit_code) + "\n" : "hang\n";
+    FakeEncoderScript follow(temp_, script);
+    started_.push_back(runner_.StartProcess(FakeEncoderPath(), {}, ""));
+    return started_.back();
+  }
+
+ private:
+  TempFolder temp_;
+  linux_platform::PosixProcessRunner runner_;
+  std::vector<ChildProcess> started_;
+};
+
+class FakeWorld final : public RunnerWorld {
+ public:
+  ProcessRunner& runner() override { return runner_; }
+  ChildProcess Start(const std::vector<std::string>& chunks, std::optional<int> exit_code) override {
+    const ChildProcess process = runner_.StartProcess("HandBrakeCLI", {}, "");
+    for (const std::string& chunk : chunks) runner_.Output(process, chunk);
+    if (exit_code) runner_.Exit(process, *exit_code);
+    return process;
+  }
+
+ private:
+  FakeProcessRunner runner_;
+};
+
+// One implementation under test; its name shows in the test's name.
+struct Implementation {
+  const char* name;
+  std::unique_ptr<RunnerWorld> (*make)();
+};
+void PrintTo(const Implementation& implementation, std::ostream* out) { *out << implementation.name; }
+
+class ProcessRunnerTest : public ::testing::TestWithParam<Implementation> {
+ protected:
+  std::unique_ptr<RunnerWorld> world_ = GetParam().make();
+  ProcessRunner& runner_ = world_->runner();
+};
+
+using Lines = std::vector<std::string>;
+
+TEST_P(ProcessRunnerTest, UpdatesThatBeginWithCarriageReturnComeOutOnePerLine) {
+  const ChildProcess process =
+      world_->Start({"\rEncoding: task 1 of 1, 10.00 %", "\rEncoding: task 1 of 1, 20.00 %",
+                     "\rEncoding: task 1 of 1, 30.00 %", "\n"},
+                    0);
+  ASSERT_NE(process, kNoProcess);
+  ASSERT_TRUE(world_->AwaitExit(process));
+  EXPECT_EQ(world_->RemainingLines(process),
+            (Lines{"", "Encoding: task 1 of 1, 10.00 %", "Encoding: task 1 of 1, 20.00 %",
+                   "Encoding: task 1 of 1, 30.00 %"}));
+  EXPECT_EQ(runner_.ExitCode(process), 0);
+}
+
+TEST_P(ProcessRunnerTest, UpdateIsHandedOutWhenTheNextOneBegins) {
+  const ChildProcess process = world_->Start({"\rEncoding: 10.00 %", "\rEncoding: 20.00 %"}, std::nullopt);
+  ASSERT_TRUE(world_->AwaitLine(process));
+  EXPECT_EQ(runner_.ReadOutputLine(process), "");
+  ASSERT_TRUE(world_->AwaitLine(process));
+  EXPECT_EQ(runner_.ReadOutputLine(process), "Encoding: 10.00 %");
+  // The last update has no line end yet: asking must not wait for one.
+  for (int i = 0; i < 5; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(runner_.IsLineWaiting(process));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
+    std::this_thread::sleep_for(10ms);
+  }
+  EXPECT_GT(runner_.AvailableOutput(process), 0);
+  EXPECT_TRUE(runner_.IsProcessRunning(process));
+  EXPECT_EQ(runner_.ExitCode(process), std::nullopt);
+
+  runner_.KillProcess(process);
+  ASSERT_TRUE(world_->AwaitExit(process));
+  EXPECT_EQ(runner_.ExitCode(process), 128 + 9);
+  EXPECT_TRUE(runner_.IsLineWaiting(process));
+  EXPECT_EQ(world_->RemainingLines(process), (Lines{"Encoding: 20.00 %"}));
+}
+
+TEST_P(ProcessRunnerTest, SeveralLinesInOneReadComeBackOnePerCall) {
+  const ChildProcess process = world_->Start({"one\ntwo\r\nthree\rfour\n\rfive\n"}, std::nullopt);
+  ASSERT_TRUE(world_->AwaitLine(process));
+  // The process writes nothing more, so none of these may wait for the pipe.
+  Lines lines;
+  for (int i = 0; i < 6; ++i) lines.push_back(runner_.ReadOutputLine(process));
+  EXPECT_EQ(lines, (Lines{"one", "two", "three", "four", "", "five"}));
+  EXPECT_FALSE(runner_.IsLineWaiting(process));
+  EXPECT_EQ(runner_.AvailableOutput(process), 0);
+  EXPECT_TRUE(runner_.IsProcessRunning(process));
+  runner_.KillProcess(process);
+}
+
+TEST_P(ProcessRunnerTest, RunningUntilTheLastOutputIsTaken) {
+  const ChildProcess process = world_->Start({"last words\n", "tail without end"}, 0);
+  ASSERT_TRUE(world_->AwaitExit(process));
+  EXPECT_EQ(runner_.ExitCode(process), 0);
+  EXPECT_TRUE(runner_.IsProcessRunning(process));
+  EXPECT_EQ(runner_.AvailableOutput(process), 27);
+  EXPECT_EQ(runner_.ReadOutputLine(process), "last words");
+  EXPECT_TRUE(runner_.IsProcessRunning(process));
+  EXPECT_TRUE(runner_.IsLineWaiting(process));
+  EXPECT_EQ(runner_.ReadOutputLine(process), "tail without end");
+  EXPECT_FALSE(runner_.IsProcessRunning(process));
+  EXPECT_FALSE(runner_.IsLineWaiting(process));
+  EXPECT_EQ(runner_.AvailableOutput(process), 0);
+}
+
+TEST_P(ProcessRunnerTest, NulEndsTheTextOfItsLine) {
+  const ChildProcess process = world_->Start({std::string("abc\0def\nghi\n", 12)}, 0);
+  ASSERT_TRUE(world_->AwaitExit(process));
+  EXPECT_EQ(world_->RemainingLines(process), (Lines{"abc", "ghi"}));
+}
+
+TEST_P(ProcessRunnerTest, CarriageReturnAndLineFeedInSeparateReadsEndOneLine) {
+  const ChildProcess process = world_->Start({"first\r", "\nsecond\r", "\nthird\n"}, std::nullopt);
+  ASSERT_TRUE(world_->AwaitLine(process));
+  EXPECT_EQ(runner_.ReadOutputLine(process), "first");
+  // Taken by the read that waits for the next line...
+  EXPECT_EQ(runner_.ReadOutputLine(process), "second");
+  // ...and by the non-blocking look for one.
+  ASSERT_TRUE(world_->AwaitLine(process));
+  EXPECT_EQ(runner_.ReadOutputLine(process), "third");
+  EXPECT_FALSE(runner_.IsLineWaiting(process));
+  runner_.KillProcess(process);
+}
+
+TEST_P(ProcessRunnerTest, ProcessWithoutOutput) {
+  const ChildProcess process = world_->Start({}, 0);
+  ASSERT_TRUE(world_->AwaitExit(process));
+  EXPECT_EQ(runner_.AvailableOutput(process), 0);
+  EXPECT_FALSE(runner_.IsLineWaiting(process));
+  EXPECT_FALSE(runner_.IsProcessRunning(process));
+  EXPECT_EQ(runner_.ReadOutputLine(process), "");
+  EXPECT_EQ(runner_.ExitCode(process), 0);
+}
+
+TEST_P(ProcessRunnerTest, ExitCodeIsReported) {
+  const ChildProcess process = world_->Start({"Encode failed\n"}, 3);
+  ASSERT_TRUE(world_->AwaitExit(process));
+  EXPECT_EQ(runner_.ExitCode(process), 3);
+}
+
+TEST_P(ProcessRunnerTest, InterruptedEncoderStopsWithCodeOne) {
+  const ChildProcess process = world_->Start({"\rEncoding: task 1 of 2, 5.00 %"}, std::nullopt);
+  ASSERT_TRUE(world_->AwaitLine(process));
+  EXPECT_EQ(runner_.ReadOutputLine(process), "");
+  runner_.InterruptProcess(process);
+  ASSERT_TRUE(world_->AwaitExit(process));
+  EXPECT_EQ(runner_.ExitCode(process), 1);
+  EXPECT_EQ(world_->RemainingLines(process), (Lines{"Encoding: task 1 of 2, 5.00 %"}));
+}
+
+TEST_P(ProcessRunnerTest, ClosedReferenceIsForgottenForGood) {
+  const ChildProcess first = world_->Start({"unread\n"}, std::nullopt);
+  ASSERT_EQ(runner_.IsProcessKnown(first), first);
+  runner_.KillProcess(first);
+  runner_.CloseProcess(first);
+  const ChildProcess second = world_->Start({}, 0);
+  ASSERT_NE(second, kNoProcess);
+  EXPECT_NE(second, first);
+  for (const ChildProcess gone : {first, kNoProcess}) {
+    EXPECT_EQ(runner_.IsProcessKnown(gone), kNoProcess);
+    EXPECT_EQ(runner_.AvailableOutput(gone), 0);
+    EXPECT_FALSE(runner_.IsLineWaiting(gone));
+    EXPECT_EQ(runner_.ReadOutputLine(gone), "");
+    EXPECT_FALSE(runner_.IsProcessRunning(gone));
+    EXPECT_EQ(runner_.ExitCode(gone), std::nullopt);
+    EXPECT_FALSE(runner_.WaitForExit(gone, 10));
+    runner_.InterruptProcess(gone);
+    runner_.KillProcess(gone);
+    runner_.CloseProcess(gone);
+  }
+  EXPECT_EQ(runner_.IsProcessKnown(second), second);
+}
+
+INSTANTIATE_TEST_SUITE_P(Posix, ProcessRunnerTest,
+                         ::testing::Values(Implementation{"posix", []() -> std::unique_ptr<RunnerWorld> {
+                                                            return std::make_unique<RealWorld>();
+                                                          }}));
+INSTANTIATE_TEST_SUITE_P(Fake, ProcessRunnerTest,
+                         ::testing::Values(Implementation{"fake", []() -> std::unique_ptr<RunnerWorld> {
+                                                            return std::make_unique<FakeWorld>();
+                                                          }}));
+
+}  // namespace
+}  // namespace ripwarden::testing
