@@ -96,6 +96,10 @@ std::string SerializeConfig(const ConfigText& config) {
     }
     out += "\r\n";
   }
+  // A file without the mark whose first key happens to begin with its bytes
+  // would read back as a marked file with another key: an empty first line
+  // keeps the two apart.
+  if (!config.utf8_mode && out.starts_with(kByteOrderMark)) out.insert(0, "\r\n");
   return out;
 }
 

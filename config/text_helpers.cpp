@@ -1,6 +1,7 @@
 #include "config/text_helpers.h"
 
 #include <charconv>
+#include <cmath>
 #include <limits>
 
 namespace ripwarden {
@@ -28,9 +29,12 @@ namespace {
 
 int DigitValue(char c, int base) {
   int value = -1;
-  if (c >= '0' && c <= '9') value = c - '0';
-  else if (c >= 'a' && c <= 'f') value = c - 'a' + 10;
-  else if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
+  if (c >= '0' && c <= '9')
+    value = c - '0';
+  else if (c >= 'a' && c <= 'f')
+    value = c - 'a' + 10;
+  else if (c >= 'A' && c <= 'F')
+    value = c - 'A' + 10;
   return value < base ? value : -1;
 }
 
@@ -99,6 +103,9 @@ float TextToFloat(std::string_view text) {
     value = tiny_exponent ? 0.0 : std::numeric_limits<double>::infinity();
     if (negative) value = -value;
   }
+  // Past the largest float (and the halfway point above it) a conversion
+  // would be undefined; the platform's conversion gives infinity there.
+  if (std::fabs(value) >= 0x1.ffffffp127) return std::copysign(std::numeric_limits<float>::infinity(), value);
   return static_cast<float>(value);
 }
 

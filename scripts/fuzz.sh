@@ -13,5 +13,5 @@ clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-reco
   -I"$root" "$root/fuzz/config_roundtrip_fuzzer.cpp" "$root/config/config_format.cpp" \
   -o "$out/config_roundtrip_fuzzer"
 cp "$root"/tests/assets/config/*.cfg "$out/corpus/" 2>/dev/null || true
-"$out/config_roundtrip_fuzzer" -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 "$out/corpus" 2>&1 |
+"$out/config_roundtrip_fuzzer" -artifact_prefix="$out/" -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 "$out/corpus" 2>&1 |
   tail -n 15

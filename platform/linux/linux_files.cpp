@@ -14,7 +14,8 @@ namespace {
 
 class LinuxOpenFile final : public OpenFile {
  public:
-  LinuxOpenFile(std::string path, int fd, bool writable) : path_(std::move(path)), fd_(fd), writable_(writable) {}
+  LinuxOpenFile(std::string path, int fd, bool writable)
+      : path_(std::move(path)), fd_(fd), writable_(writable) {}
   ~LinuxOpenFile() override { ::close(fd_); }
   LinuxOpenFile(const LinuxOpenFile&) = delete;
   LinuxOpenFile& operator=(const LinuxOpenFile&) = delete;

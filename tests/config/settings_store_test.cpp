@@ -1,0 +1,147 @@
+#include "config/settings_store.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+#include "platform/linux/linux_files.h"
+#include "temp_folder.h"
+
+extern char** environ;
+
+namespace ripwarden {
+namespace {
+
+using testing::ReadFileBytes;
+using testing::TempFolder;
+
+class SettingsStoreTest : public ::testing::Test {
+ protected:
+  std::string SettingsPath() const { return folder_.Path("Data/Config/Settings.cfg"); }
+  SettingsStore Store() { return SettingsStore(files_, Charset::kUtf8, SettingsPath()); }
+
+  TempFolder folder_;
+  linux_platform::LinuxFiles files_;
+};
+
+TEST_F(SettingsStoreTest, TellsAMissingFileFromAMissingKeyFromAStoredValue) {
+  SettingsStore store = Store();
+  EXPECT_EQ(store.ReadSetting("Other", "AutoRip"), "");
+  store.WriteSetting("Other", "AutoRip", "1");
+  EXPECT_FALSE(testing::FileExists(SettingsPath()));
+
+  folder_.Write("Data/Config/Settings.cfg", "[Other]\r\nStartMinimised =  00 \r\n");
+  EXPECT_EQ(store.ReadSetting("Other", "AutoRip"), "0");
+  EXPECT_EQ(store.ReadSetting("Ripping", "AutoRip"), "0");
+  EXPECT_EQ(store.ReadSetting("Other", "StartMinimised"), "00");
+
+  store.WriteSetting("Other", "AutoRip", "1");
+  EXPECT_EQ(store.ReadSetting("Other", "AutoRip"), "1");
+  EXPECT_EQ(ReadFileBytes(SettingsPath()), "[Other]\r\nStartMinimised = 00 \r\nAutoRip = 1\r\n");
+}
+
+TEST_F(SettingsStoreTest, WritesAMissingGroupAtTheEnd) {
+  folder_.Write("Data/Config/Settings.cfg", "[Ripping]\nSourceDrive=sr0\n");
+  SettingsStore store = Store();
+  store.WriteSetting("Other", "EjectOnFinish", "1");
+  store.WriteSetting("ripping", "SOURCEDRIVE", "sr1");
+  EXPECT_EQ(ReadFileBytes(SettingsPath()),
+            "[Ripping]\r\nSOURCEDRIVE = sr1\r\n[Other]\r\nEjectOnFinish = 1\r\n");
+}
+
+TEST_F(SettingsStoreTest, UsesTheDataFolderUnderTheWorkingDirectory) {
+  folder_.Write("Data/Config/Settings.cfg", "[HandBrake]\nLocation = /usr/bin/HandBrakeCLI\n");
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(folder_.path());
+  SettingsStore store(files_, Charset::kUtf8);
+  const std::string location = store.ReadSetting("HandBrake", "Location");
+  store.Close();
+  std::filesystem::current_path(previous);
+  EXPECT_EQ(location, "/usr/bin/HandBrakeCLI");
+}
+
+TEST_F(SettingsStoreTest, ReadOnlySettingsReadButChangesAreLost) {
+  const std::string content = "[Other]\nAutoRip = 1\n";
+  folder_.Write("Data/Config/Settings.cfg", content);
+  ASSERT_EQ(::chmod(SettingsPath().c_str(), 0444), 0);
+  SettingsStore store = Store();
+  EXPECT_EQ(store.ReadSetting("Other", "AutoRip"), "1");
+  store.WriteSetting("Other", "AutoRip", "0");
+  EXPECT_EQ(store.ReadSetting("Other", "AutoRip"), "1");
+  EXPECT_EQ(ReadFileBytes(SettingsPath()), content);
+}
+
+TEST_F(SettingsStoreTest, ChangesAreLostWhenTheFolderRefusesNewFiles) {
+  const std::string content = "[Other]\nAutoRip = 1\n";
+  folder_.Write("Data/Config/Settings.cfg", content);
+  ASSERT_EQ(::chmod(folder_.Path("Data/Config").c_str(), 0555), 0);
+  SettingsStore store = Store();
+  store.WriteSetting("Other", "AutoRip", "0");
+  ::chmod(folder_.Path("Data/Config").c_str(), 0755);
+  if (::geteuid() != 0) {  // the superuser may write anyway
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), content);
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.Path("Data/Config")), {}), 1);
+}
+
+// The settings file is replaced while a writer is killed at random moments:
+// afterwards it must always parse and hold a whole old or new version.
+TEST_F(SettingsStoreTest, SurvivesTheWriterBeingKilledAtAnyMoment) {
+  std::string content = "[Ripping]\r\nDestination = /old/\r\n[Padding]\r\n";
+  constexpr int kPadding = 400;
+  for (int i = 0; i < kPadding; ++i)
+    content += "Key" + std::to_string(i) + " = " + std::string(40, 'x') + "\r\n";
+  folder_.Write("Data/Config/Settings.cfg", content);
+
+  std::mt19937 random(12345);
+  std::uniform_int_distribution<int> delay_us(0, 3000);
+  const std::string path = SettingsPath();
+  int saw_old = 0;
+  int saw_new = 0;
+  for (int run = 0; run < 200; ++run) {
+    char* argv[] = {const_cast<char*>(SETTINGS_REWRITER), const_cast<char*>(path.c_str()), nullptr};
+    int ready[2];
+    ASSERT_EQ(::pipe2(ready, O_CLOEXEC), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ready[1], STDOUT_FILENO);
+    pid_t pid = 0;
+    ASSERT_EQ(::posix_spawn(&pid, SETTINGS_REWRITER, &actions, nullptr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(ready[1]);
+    char byte = 0;
+    const bool started = ::read(ready[0], &byte, 1) == 1;
+    ::close(ready[0]);
+    std::this_thread::sleep_for(std::chrono::microseconds(delay_us(random)));
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(started && WIFSIGNALED(status)) << "the writer ended by itself";
+
+    SettingsStore store = Store();
+    const std::string destination = store.ReadSetting("Ripping", "Destination");
+    ASSERT_TRUE(destination == "/old/" || destination == "/new/") << "run " << run << ": " << destination;
+    (destination == "/old/" ? saw_old : saw_new)++;
+    ASSERT_EQ(store.ReadSetting("Padding", "Key" + std::to_string(kPadding - 1)), std::string(40, 'x'));
+  }
+  // Both versions turned up, so the writer really was interrupted mid-stream.
+  EXPECT_GT(saw_old, 0);
+  EXPECT_GT(saw_new, 0);
+  std::size_t litter = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder_.Path("Data/Config"))) {
+    litter += entry.path().filename() != "Settings.cfg";
+  }
+  EXPECT_LE(litter, 5u) << "temporary files left behind by killed writers";
+}
+
+}  // namespace
+}  // namespace ripwarden
