@@ -1,6 +1,8 @@
 #include "platform/linux/atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,9 +36,33 @@ std::string ResolveLinks(const std::string& path) {
   return path;
 }
 
+std::string TemporaryPrefix(const std::string& base) { return "." + base + ".new-"; }
+
 std::string UniqueName(const std::string& base) {
   static std::atomic<unsigned> counter{0};
-  return "." + base + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+  return TemporaryPrefix(base) + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+}
+
+// A writer killed between naming its new file and renaming it leaves that
+// file behind; its name carries the writer's process id.
+void RemoveLeftovers(int dir_fd, const std::string& base) {
+  const int scan_fd = ::openat(dir_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (scan_fd < 0) return;
+  DIR* dir = ::fdopendir(scan_fd);
+  if (dir == nullptr) {
+    ::close(scan_fd);
+    return;
+  }
+  const std::string prefix = TemporaryPrefix(base);
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.rfind(prefix, 0) != 0) continue;
+    const long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
+    if (pid > 0 && pid != ::getpid() && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+      ::unlinkat(dir_fd, name.c_str(), 0);
+    }
+  }
+  ::closedir(dir);
 }
 
 // Creates the temporary file and returns its descriptor and (for the fallback
@@ -104,6 +130,7 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view content, mo
     return false;
   }
   ::fsync(dir.get());
+  RemoveLeftovers(dir.get(), base);
   return true;
 }
 
