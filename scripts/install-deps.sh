@@ -6,7 +6,7 @@ set -euo pipefail
 
 what=${1:-run}
 build=(cmake g++ make pkg-config libblkid-dev)
-tests=(libgtest-dev clang clang-format libclang-rt-14-dev genisoimage xorriso udftools)
+tests=(libgtest-dev clang clang-format libclang-rt-14-dev genisoimage xorriso udftools handbrake-cli ffmpeg dvdauthor)
 
 packages=("${build[@]}")
 if [ "$what" = test ]; then packages+=("${tests[@]}"); fi
