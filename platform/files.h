@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,6 +28,14 @@ class OpenFile {
   virtual bool ReplaceContent(std::string_view content) = 0;
 };
 
+// What a file's entry says about it, to tell whether it changed.
+struct FileStamp {
+  bool is_folder = false;
+  std::uint64_t size = 0;
+  std::int64_t modified_ns = 0;  // modification time, nanoseconds since 1970
+  bool operator==(const FileStamp&) const = default;
+};
+
 class Files {
  public:
   virtual ~Files() = default;
@@ -37,6 +46,11 @@ class Files {
 
   // Opens for reading only; nothing when missing or refused.
   virtual std::unique_ptr<OpenFile> OpenForReading(const std::string& path) = 0;
+
+  // The entry of a file or folder, following links; nothing when it does not
+  // exist. A bare program name (no "/") is looked up in the program search
+  // path first, as a program would be found when started.
+  virtual std::optional<FileStamp> Stamp(const std::string& path) = 0;
 
   // Deletes a file; false when it could not be deleted.
   virtual bool RemoveFile(const std::string& path) = 0;

@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 #include "platform/linux/atomic_file.h"
+#include "platform/linux/program_search.h"
 
 namespace ripwarden::linux_platform {
 
@@ -85,6 +87,22 @@ std::unique_ptr<OpenFile> LinuxFiles::OpenForReading(const std::string& path) {
     return nullptr;
   }
   return std::make_unique<LinuxOpenFile>(path, fd, false);
+}
+
+std::optional<FileStamp> LinuxFiles::Stamp(const std::string& path) {
+  std::string resolved = path;
+  if (!path.empty() && path.find('/') == std::string::npos) {
+    const auto found = FindProgram(path, std::getenv("PATH"), CurrentFolder());
+    if (!found) return std::nullopt;
+    resolved = *found;
+  }
+  struct stat info {};
+  if (resolved.empty() || ::stat(resolved.c_str(), &info) != 0) return std::nullopt;
+  FileStamp stamp;
+  stamp.is_folder = S_ISDIR(info.st_mode);
+  stamp.size = static_cast<std::uint64_t>(info.st_size);
+  stamp.modified_ns = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+  return stamp;
 }
 
 bool LinuxFiles::RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }

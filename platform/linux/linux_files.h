@@ -11,6 +11,7 @@ class LinuxFiles final : public Files {
  public:
   std::unique_ptr<OpenFile> Open(const std::string& path) override;
   std::unique_ptr<OpenFile> OpenForReading(const std::string& path) override;
+  std::optional<FileStamp> Stamp(const std::string& path) override;
   bool RemoveFile(const std::string& path) override;
 };
 

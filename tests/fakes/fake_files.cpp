@@ -11,6 +11,7 @@ class FakeFiles::Handle final : public OpenFile {
   bool ReplaceContent(std::string_view content) override {
     if (!writable_) return false;
     entry_->content = std::string(content);
+    ++entry_->version;
     return true;
   }
 
@@ -20,7 +21,7 @@ class FakeFiles::Handle final : public OpenFile {
 };
 
 void FakeFiles::Put(const std::string& path, std::string content, bool writable) {
-  files_[path] = std::make_shared<Entry>(Entry{std::move(content), writable});
+  files_[path] = std::make_shared<Entry>(Entry{std::move(content), writable, next_version_++});
 }
 
 std::optional<std::string> FakeFiles::Content(const std::string& path) const {
@@ -39,6 +40,13 @@ std::unique_ptr<OpenFile> FakeFiles::OpenForReading(const std::string& path) {
   const auto found = files_.find(path);
   if (found == files_.end()) return nullptr;
   return std::make_unique<Handle>(found->second, false);
+}
+
+std::optional<FileStamp> FakeFiles::Stamp(const std::string& path) {
+  if (folders_.count(path) != 0) return FileStamp{true, 0, 0};
+  const auto found = files_.find(path);
+  if (found == files_.end()) return std::nullopt;
+  return FileStamp{false, found->second->content.size(), found->second->version};
 }
 
 bool FakeFiles::RemoveFile(const std::string& path) {

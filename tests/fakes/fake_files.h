@@ -21,7 +21,10 @@ class FakeFiles final : public Files {
 
   std::unique_ptr<OpenFile> Open(const std::string& path) override;
   std::unique_ptr<OpenFile> OpenForReading(const std::string& path) override;
+  std::optional<FileStamp> Stamp(const std::string& path) override;
   bool RemoveFile(const std::string& path) override;
+  // A folder that Stamp reports as existing.
+  void PutFolder(const std::string& path) { folders_.insert(path); }
 
   std::set<std::string> refuse_removal;  // paths that RemoveFile fails on
   std::vector<std::string> removed;      // paths removed, in order
@@ -30,10 +33,13 @@ class FakeFiles final : public Files {
   struct Entry {
     std::string content;
     bool writable = true;
+    std::int64_t version = 0;
   };
   class Handle;
 
   std::map<std::string, std::shared_ptr<Entry>> files_;
+  std::set<std::string> folders_;
+  std::int64_t next_version_ = 1;
 };
 
 }  // namespace ripwarden::testing

@@ -1,0 +1,52 @@
+#include "rip/rip_engine.h"
+
+#include "config/text_helpers.h"
+
+namespace ripwarden {
+
+std::string RipEngine::GetVolumeLabel(const std::string& source) {
+  const auto volume = services_.drives.QueryVolume(source);
+  return volume ? Trim(volume->label) : std::string();
+}
+
+void RipEngine::PollDrive() {
+  if (!IsDue(services_.clock.TickCount(), state_.DrivePollTick, state_.DrivePollInterval)) return;
+
+  const std::string source = services_.settings.ReadSetting("Ripping", "SourceDrive");
+  const auto volume = source.empty() ? std::nullopt : services_.drives.QueryVolume(source);
+  if (volume && !Trim(volume->file_system).empty()) {
+    const std::string label = Trim(volume->label);
+    services_.view.SetDiscLabelText(label);
+    services_.view.SetTrayItemGreyed(kLoadMediaItem, true);
+    AutoRipOrAnnounce(label);
+    CheckRipEnd(true);
+  } else {
+    services_.view.SetDiscLabelText("[Empty]");
+    services_.view.SetTrayItemGreyed(kLoadMediaItem, false);
+    state_.DiscAnnounced = 0;
+    state_.AutoRipDone = 0;
+    CheckRipEnd(false);
+  }
+  // Measured from the end of this poll, however long it took.
+  state_.DrivePollTick = services_.clock.TickCount();
+}
+
+void RipEngine::AutoRipOrAnnounce(const std::string& label) {
+  if (state_.AutoRipDone != 0 && label != state_.AutoRipLabel) state_.AutoRipDone = 0;
+  if (TextToInteger(services_.settings.ReadSetting("Other", "AutoRip")) == 1) {
+    // Once per insertion: a disc left in the drive after its rip is not
+    // ripped again and again. Start still rips it on purpose.
+    if (state_.AutoRipDone == 0) {
+      state_.AutoRipDone = 1;
+      state_.AutoRipLabel = label;
+      StartRip();
+    }
+  } else if (state_.DiscAnnounced == 0) {
+    services_.view.EnableStartButton(true);
+    Balloon("DVD Inserted", "A DVD has been inserted. To begin ripping click this message.",
+            BalloonIcon::kInformation);
+    state_.DiscAnnounced = 1;
+  }
+}
+
+}  // namespace ripwarden

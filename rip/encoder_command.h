@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/calendar.h"
+#include "rip/encoder_dialect.h"
+
+namespace ripwarden {
+
+// Everything a rip's command line is made from, as read when the rip starts.
+struct RipRequest {
+  std::string input_path;   // what the encoder reads: a device, image or folder
+  std::string destination;  // folder of the output file, ending in "/"
+  std::string label;        // the disc's volume label, trimmed
+  LocalDateTime start;
+  std::string container;  // "MP4", "MKV", ...
+  std::string encoding;   // preset name; empty for no codec options
+  std::string preset;     // the preset's value text
+  std::string two_pass;   // setting text; "1" means on
+  std::string audio_booster;
+};
+
+struct EncoderCommand {
+  std::string output_file;
+  // Each argument as the encoder receives it: never split again, so folders
+  // with spaces or parentheses pass untouched.
+  std::vector<std::string> arguments;
+  // The same command as one line of text, for the user to read.
+  std::string display_line;
+};
+
+// The output file's name for a label: spaces become "_"; characters that
+// cannot or should not stand in a file name, and control characters, go.
+std::string CleanFileName(std::string_view name);
+
+EncoderCommand BuildEncoderCommand(const RipRequest& request, const EncoderDialect& dialect);
+
+}  // namespace ripwarden

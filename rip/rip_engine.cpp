@@ -1,0 +1,61 @@
+#include "rip/rip_engine.h"
+
+#include <utility>
+
+namespace ripwarden {
+
+RipEngine::RipEngine(RipState& state, RipServices services, std::string app_name)
+    : state_(state), services_(services), app_name_(std::move(app_name)) {
+  const std::uint32_t now = services_.clock.TickCount();
+  state_.DrivePollTick = now;
+  state_.ProgressTick = now;
+}
+
+void RipEngine::Balloon(const std::string& title, const std::string& text, BalloonIcon icon) {
+  services_.view.ShowBalloon(title, text, app_name_, icon);
+}
+
+void RipEngine::EndRip(const std::string& status, std::int32_t bar_value) {
+  // The record goes with the rip; the runner still collects the process.
+  services_.processes.CloseProcess(state_.EncoderProgram);
+  state_.RipInProgress = 0;
+  state_.EncoderProgram = kNoProcess;
+  state_.OutputFile.clear();
+  state_.ProgressPercent = 0.0f;
+  state_.MuxingSeen = 0;
+  services_.view.SetRipProgressBar(bar_value);
+  services_.view.SetStatusText(status);
+  services_.view.EnableCancelButton(false);
+}
+
+void RipEngine::StopEncoder() {
+  ProcessRunner& processes = services_.processes;
+  const ChildProcess encoder = processes.IsProcessKnown(state_.EncoderProgram);
+  if (encoder == kNoProcess) return;
+  // Interrupted, the encoder ends cleanly and removes its pass files; killed,
+  // it would leave them behind.
+  processes.InterruptProcess(encoder);
+  if (!processes.WaitForExit(encoder, kStopGraceMs)) {
+    processes.KillProcess(encoder);
+    processes.WaitForExit(encoder, kKillWaitMs);
+  }
+}
+
+void RipEngine::CancelRip(bool without_asking) {
+  if (!without_asking &&
+      !services_.view.AskYesNo("Cancel Rip - " + app_name_, "Are you sure you want to cancel this rip?")) {
+    return;
+  }
+  services_.view.EnableCancelButton(false);
+  // Stopped first: a file still being written would come back after removal.
+  StopEncoder();
+  if (!state_.OutputFile.empty()) services_.files.RemoveFile(state_.OutputFile);
+  EndRip(kCancelledText, 0);
+  EjectDrive(services_.settings.ReadSetting("Ripping", "SourceDrive"));
+}
+
+void RipEngine::EjectDrive(const std::string& source) { services_.drives.EjectDrive(source); }
+
+void RipEngine::LoadDrive(const std::string& source) { services_.drives.LoadDrive(source); }
+
+}  // namespace ripwarden

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <string>
+
+#include "config/presets.h"
+#include "config/settings_store.h"
+#include "platform/calendar.h"
+#include "platform/clock.h"
+#include "platform/drives.h"
+#include "platform/files.h"
+#include "platform/process_runner.h"
+#include "rip/encoder_dialect.h"
+#include "rip/rip_state.h"
+#include "rip/rip_view.h"
+
+namespace ripwarden {
+
+// Everything outside the engine that it reads, starts or changes.
+struct RipServices {
+  SettingsStore& settings;
+  Presets& presets;
+  Drives& drives;
+  ProcessRunner& processes;
+  Files& files;
+  Clock& clock;
+  Calendar& calendar;
+  EncoderDialectSource& dialects;
+  RipView& view;
+};
+
+// Status texts of a rip that ended.
+inline constexpr const char* kCompleteText = "COMPLETE!";
+inline constexpr const char* kDiscLostText = "FAILED: DVD was either ejected or could no longer be accessed.";
+inline constexpr const char* kCancelledText = "USER CANCELLED";
+inline constexpr const char* kLaunchFailedText =
+    "FAILED: HandBrake could not be started. Check its location in the settings file.";
+inline constexpr const char* kNoDestinationText =
+    "FAILED: The destination folder does not exist. Choose it again in the settings window.";
+
+// The life of a rip: watching the drive, starting the encoder, following its
+// output, and ending the rip as complete, failed or cancelled. Runs on the
+// main loop's thread; every operation returns without waiting for the
+// encoder, except the stop of an encoder that is cancelled or lost its disc.
+class RipEngine {
+ public:
+  // Time given to an interrupted encoder to stop by itself, and then to the
+  // system to end a killed one.
+  static constexpr std::uint32_t kStopGraceMs = 5000;
+  static constexpr std::uint32_t kKillWaitMs = 2000;
+
+  RipEngine(RipState& state, RipServices services, std::string app_name);
+
+  // Once per main-loop turn; polls the drive when its interval has passed.
+  void PollDrive();
+  // Once per main-loop turn; takes one whole line of encoder output, if any.
+  void ReadEncoderOutput();
+  // Starts a rip of the disc in the drive; nothing while one is running.
+  void StartRip();
+  // Cancels the running rip, asking the user first unless without_asking.
+  void CancelRip(bool without_asking);
+
+  // The trimmed volume label of a source; empty when it has none.
+  std::string GetVolumeLabel(const std::string& source);
+  void EjectDrive(const std::string& source);
+  void LoadDrive(const std::string& source);
+
+  // True when the encoder of the running rip can be waited for on its output.
+  ChildProcess encoder() const { return state_.EncoderProgram; }
+
+ private:
+  void AutoRipOrAnnounce(const std::string& label);
+  // Ends the rip once the encoder is gone, or when the disc went missing.
+  void CheckRipEnd(bool disc_present);
+  void FinishAtEncoderEnd(bool disc_present);
+  void FailDiscLost();
+  void FailWithError(const std::string& status);
+  void EndRip(const std::string& status, std::int32_t bar_value);
+  // Interrupts the encoder, kills it if it does not stop, and waits for it.
+  void StopEncoder();
+  void Balloon(const std::string& title, const std::string& text, BalloonIcon icon);
+
+  RipState& state_;
+  RipServices services_;
+  std::string app_name_;
+};
+
+// The progress bar value for a percentage: hundredths, rounded up.
+std::int32_t ProgressBarValue(float percent);
+// The percentage text of an output line: between its first and second ",",
+// before the "%", trimmed of spaces.
+std::string PercentText(const std::string& line);
+
+}  // namespace ripwarden

@@ -1,0 +1,104 @@
+#include <cmath>
+#include <limits>
+
+#include "config/text_helpers.h"
+#include "rip/rip_engine.h"
+
+namespace ripwarden {
+
+std::string PercentText(const std::string& line) { return Trim(TextField(TextField(line, 2, ','), 1, '%')); }
+
+std::int32_t ProgressBarValue(float percent) {
+  const float hundredths = percent * 100.0f;
+  const float rounded = std::ceil(hundredths);
+  // Beyond the 32-bit range (a garbled percentage) the conversion would be undefined.
+  if (!(rounded < 2147483648.0f)) return std::numeric_limits<std::int32_t>::max();
+  if (rounded < -2147483648.0f) return std::numeric_limits<std::int32_t>::min();
+  return static_cast<std::int32_t>(rounded);
+}
+
+namespace {
+
+// A progress update has its percentage in the second comma-separated field,
+// followed by "%"; log lines between updates have none.
+bool CarriesPercentage(const std::string& line, const std::string& percent_text) {
+  const std::string field = TextField(line, 2, ',');
+  if (line.find(',') == std::string::npos || field.find('%') == std::string::npos) return false;
+  std::size_t i = (!percent_text.empty() && (percent_text[0] == '+' || percent_text[0] == '-')) ? 1 : 0;
+  if (i < percent_text.size() && percent_text[i] == '.') ++i;
+  return i < percent_text.size() && percent_text[i] >= '0' && percent_text[i] <= '9';
+}
+
+}  // namespace
+
+void RipEngine::ReadEncoderOutput() {
+  ProcessRunner& processes = services_.processes;
+  if (state_.RipInProgress != 1 || processes.IsProcessKnown(state_.EncoderProgram) == kNoProcess) return;
+  // Only a whole line: the encoder writes each update without a line end,
+  // and waiting for the next one would freeze the windows.
+  if (!processes.IsLineWaiting(state_.EncoderProgram)) return;
+  const std::string line = processes.ReadOutputLine(state_.EncoderProgram);
+  services_.view.InsertOutputLine(line);
+
+  if (TextField(line, 1, ':') == "Muxing" && state_.MuxingSeen == 0) {
+    state_.MuxingSeen = 1;
+    // The disc has been read to the end; it can leave while the file is
+    // finished. The rip itself completes when the encoder has ended well.
+    if (services_.settings.ReadSetting("Other", "EjectOnFinish") == "1") {
+      EjectDrive(services_.settings.ReadSetting("Ripping", "SourceDrive"));
+    }
+  }
+  const std::string percent_text = PercentText(line);
+  state_.ProgressPercent = TextToFloat(percent_text);
+  if (!CarriesPercentage(line, percent_text)) return;
+  const std::uint32_t now = services_.clock.TickCount();
+  if (IsDue(now, state_.ProgressTick, state_.ProgressInterval)) {
+    services_.view.SetRipProgressBar(ProgressBarValue(state_.ProgressPercent));
+    services_.view.SetStatusText(percent_text + "%");
+    state_.ProgressTick = now;
+  }
+}
+
+void RipEngine::CheckRipEnd(bool disc_present) {
+  if (state_.RipInProgress == 0) return;
+  const ChildProcess encoder = services_.processes.IsProcessKnown(state_.EncoderProgram);
+  if (encoder != kNoProcess && !services_.processes.IsProcessRunning(encoder)) {
+    FinishAtEncoderEnd(disc_present);
+  } else if (!disc_present && state_.MuxingSeen == 0) {
+    FailDiscLost();
+  }
+}
+
+void RipEngine::FinishAtEncoderEnd(bool disc_present) {
+  const auto exit_code = services_.processes.ExitCode(state_.EncoderProgram);
+  const auto output = services_.files.Stamp(state_.OutputFile);
+  // The encoder also exits 0 after rejecting its options, having written nothing.
+  if (exit_code == 0 && output && !output->is_folder && output->size > 0) {
+    services_.view.EnableCancelButton(false);
+    EndRip(kCompleteText, 10000);
+    Balloon("Rip Complete!", "The DVD has been ripped to your computer.", BalloonIcon::kInformation);
+    if (disc_present && services_.settings.ReadSetting("Other", "EjectOnFinish") == "1") {
+      EjectDrive(services_.settings.ReadSetting("Ripping", "SourceDrive"));
+    }
+    return;
+  }
+  FailWithError("FAILED: HandBrake stopped before finishing the rip (exit code " +
+                std::to_string(exit_code.value_or(-1)) + ").");
+}
+
+void RipEngine::FailWithError(const std::string& status) {
+  EndRip(status, 0);
+  Balloon("DVD Rip Failed",
+          "HandBrake could not finish the rip. See the HandBrake output window for details.",
+          BalloonIcon::kError);
+}
+
+void RipEngine::FailDiscLost() {
+  // An encoder left reading a vanished disc would run on (or hang) unseen.
+  StopEncoder();
+  EndRip(kDiscLostText, 0);
+  Balloon("DVD Rip Failed", "The DVD was either ejected mid-rip or could no longer be accessed.",
+          BalloonIcon::kError);
+}
+
+}  // namespace ripwarden

@@ -1,0 +1,48 @@
+#include "rip/encoder_command.h"
+#include "rip/rip_engine.h"
+
+namespace ripwarden {
+
+void RipEngine::StartRip() {
+  if (state_.RipInProgress != 0) return;
+  SettingsStore& settings = services_.settings;
+  RipView& view = services_.view;
+
+  view.EnableCancelButton(true);
+  if (settings.ReadSetting("Other", "ClearHandBrakeOutput") == "1") view.ClearOutputList();
+  view.SetRipProgressBar(0);
+  Balloon("DVD Rip Started", "A DVD has been inserted and is now being ripped.", BalloonIcon::kInformation);
+  view.SetStatusText("Reading Disc...");
+
+  RipRequest request;
+  const std::string source = settings.ReadSetting("Ripping", "SourceDrive");
+  request.input_path = services_.drives.EncoderInputPath(source);
+  request.destination = settings.ReadSetting("Ripping", "Destination");
+  request.label = GetVolumeLabel(source);
+  request.start = services_.calendar.CurrentDate();
+  request.container = settings.ReadSetting("Ripping", "FileContainer");
+  request.encoding = settings.ReadSetting("Ripping", "Encoding");
+  if (!request.encoding.empty()) {
+    request.preset = services_.presets.LookupPreset(request.encoding);
+    request.two_pass = settings.ReadSetting("Ripping", "TwoPass");
+    request.audio_booster = settings.ReadSetting("Ripping", "AudioBooster");
+  }
+  const std::string program = settings.ReadSetting("HandBrake", "Location");
+  const EncoderCommand command = BuildEncoderCommand(request, services_.dialects.For(program));
+  state_.OutputFile = command.output_file;
+  view.InsertOutputLine(command.display_line);
+
+  state_.EncoderProgram = services_.processes.StartProcess(program, command.arguments, request.destination);
+  state_.RipInProgress = 1;
+  state_.ProgressPercent = 0.0f;
+  state_.MuxingSeen = 0;
+  if (state_.EncoderProgram == kNoProcess) {
+    // Nothing will ever end this rip by itself: end it now and say why.
+    const auto folder =
+        request.destination.empty() ? std::nullopt : services_.files.Stamp(request.destination);
+    const bool no_folder = !request.destination.empty() && (!folder || !folder->is_folder);
+    FailWithError(no_folder ? kNoDestinationText : kLaunchFailedText);
+  }
+}
+
+}  // namespace ripwarden

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace ripwarden {
+
+enum class BalloonIcon { kInformation = 1, kError = 3 };
+
+// Command id of the tray menu's "Load Media" entry.
+inline constexpr int kLoadMediaItem = 44;
+
+// What the rip engine changes in the windows and the tray, and the one
+// question it asks. Each is a small operation on one control.
+class RipView {
+ public:
+  virtual ~RipView() = default;
+
+  virtual void SetDiscLabelText(const std::string& text) = 0;
+  // 0 to 10000, hundredths of a percent.
+  virtual void SetRipProgressBar(std::int32_t value) = 0;
+  virtual void SetStatusText(const std::string& text) = 0;
+  virtual void EnableStartButton(bool enabled) = 0;
+  virtual void EnableCancelButton(bool enabled) = 0;
+  // Puts a line at the top of the encoder output list.
+  virtual void InsertOutputLine(const std::string& line) = 0;
+  virtual void ClearOutputList() = 0;
+
+  virtual void ShowBalloon(const std::string& title, const std::string& text, const std::string& tip,
+                           BalloonIcon icon) = 0;
+  // True only when the user answers Yes.
+  virtual bool AskYesNo(const std::string& title, const std::string& text) = 0;
+  virtual void SetTrayItemGreyed(int item_id, bool greyed) = 0;
+};
+
+}  // namespace ripwarden

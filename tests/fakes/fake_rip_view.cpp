@@ -1,0 +1,72 @@
+#include "fakes/fake_rip_view.h"
+
+#include <gtest/gtest.h>
+
+namespace ripwarden::testing {
+
+void FakeRipView::SetDiscLabelText(const std::string& text) {
+  disc_label = text;
+  calls.push_back("label: " + text);
+}
+
+void FakeRipView::SetRipProgressBar(std::int32_t value) {
+  progress_bar = value;
+  calls.push_back("bar: " + std::to_string(value));
+}
+
+void FakeRipView::SetStatusText(const std::string& text) {
+  status = text;
+  calls.push_back("status: " + text);
+}
+
+void FakeRipView::EnableStartButton(bool enabled) {
+  start_enabled = enabled;
+  calls.push_back(enabled ? "start: on" : "start: off");
+}
+
+void FakeRipView::EnableCancelButton(bool enabled) {
+  cancel_enabled = enabled;
+  calls.push_back(enabled ? "cancel: on" : "cancel: off");
+}
+
+void FakeRipView::InsertOutputLine(const std::string& line) {
+  output.push_front(line);
+  calls.push_back("output: " + line);
+}
+
+void FakeRipView::ClearOutputList() {
+  output.clear();
+  calls.push_back("output cleared");
+}
+
+void FakeRipView::ShowBalloon(const std::string& title, const std::string& text, const std::string& tip,
+                              BalloonIcon icon) {
+  balloons.push_back(title);
+  calls.push_back("balloon: " + title + " | " + text + " | " + tip +
+                  (icon == BalloonIcon::kError ? " | error" : " | info"));
+}
+
+bool FakeRipView::AskYesNo(const std::string& title, const std::string& text) {
+  questions.push_back(title + " | " + text);
+  calls.push_back("ask: " + title);
+  if (answers.empty()) {
+    ADD_FAILURE() << "unexpected question: " << text;
+    return false;
+  }
+  const bool answer = answers.front();
+  answers.pop_front();
+  return answer;
+}
+
+void FakeRipView::SetTrayItemGreyed(int item_id, bool greyed) {
+  if (item_id == kLoadMediaItem) load_media_greyed = greyed;
+  calls.push_back("tray " + std::to_string(item_id) + (greyed ? ": grey" : ": enabled"));
+}
+
+std::vector<std::string> FakeRipView::TakeCalls() {
+  std::vector<std::string> taken;
+  taken.swap(calls);
+  return taken;
+}
+
+}  // namespace ripwarden::testing

@@ -1,0 +1,138 @@
+#include <limits>
+
+#include "engine_fixture.h"
+
+namespace ripwarden::testing {
+namespace {
+
+using DriveMonitorTest = EngineTest;
+
+TEST_F(DriveMonitorTest, PollsEveryIntervalCountedFromTheEndOfThePreviousPoll) {
+  engine.PollDrive();
+  EXPECT_EQ(drives.volume_queries, 0);  // the first poll comes one interval after start-up
+  clock.Advance(2499);
+  engine.PollDrive();
+  EXPECT_EQ(drives.volume_queries, 0);
+  clock.Advance(1);
+  engine.PollDrive();
+  EXPECT_EQ(drives.volume_queries, 1);
+  EXPECT_EQ(state.DrivePollTick, clock.TickCount());
+}
+
+TEST_F(DriveMonitorTest, KeepsPollingAcrossTheTickCountWrap) {
+  clock.Set(std::numeric_limits<std::uint32_t>::max() - 1000);
+  RipEngine wrapped(state, {settings, presets, drives, processes, files, clock, calendar, dialects, view},
+                    "Ripwarden");
+  int polls = 0;
+  for (int i = 0; i < 4; ++i) {
+    clock.Advance(2500);  // the second advance crosses 2^32
+    wrapped.PollDrive();
+    polls = drives.volume_queries;
+  }
+  EXPECT_EQ(polls, 4);
+  EXPECT_LT(clock.TickCount(), 10000u);
+}
+
+TEST_F(DriveMonitorTest, ShowsTheDriveStateAtEveryPoll) {
+  Poll();
+  EXPECT_EQ(view.disc_label, "[Empty]");
+  EXPECT_FALSE(view.load_media_greyed);
+  drives.InsertDisc("sr0", {"udf", "  LABEL WITH SPACES  "});
+  Poll();
+  EXPECT_EQ(view.disc_label, "LABEL WITH SPACES");
+  EXPECT_TRUE(view.load_media_greyed);
+  drives.InsertDisc("sr0", {"udf", ""});
+  Poll();
+  EXPECT_EQ(view.disc_label, "");  // an unlabelled disc still counts
+  EXPECT_TRUE(view.load_media_greyed);
+  Set("Ripping", "SourceDrive", "");
+  Poll();
+  EXPECT_EQ(view.disc_label, "[Empty]");
+  EXPECT_FALSE(view.load_media_greyed);
+}
+
+TEST_F(DriveMonitorTest, AnnouncesADiscOncePerInsertion) {
+  Insert();
+  Poll();
+  EXPECT_EQ(view.balloons, std::vector<std::string>{"DVD Inserted"});
+  EXPECT_TRUE(view.start_enabled);
+  EXPECT_EQ(view.calls.back(),
+            "balloon: DVD Inserted | A DVD has been inserted. To begin ripping click this message. "
+            "| Ripwarden | info");
+  Poll();
+  Insert("ANOTHER DISC");  // swapped between polls: shown, not announced again
+  Poll();
+  EXPECT_EQ(view.disc_label, "ANOTHER DISC");
+  EXPECT_EQ(view.balloons.size(), 1u);
+  drives.RemoveDisc("sr0");
+  Poll();
+  Insert();
+  Poll();
+  EXPECT_EQ(view.balloons.size(), 2u);
+  EXPECT_TRUE(processes.started().empty());
+}
+
+class AutoRipValueTest : public EngineTest,
+                         public ::testing::WithParamInterface<std::pair<const char*, bool>> {};
+
+TEST_P(AutoRipValueTest, StartsARipOnlyForTheIntegerOne) {
+  Set("Other", "AutoRip", GetParam().first);
+  Insert();
+  Poll();
+  EXPECT_EQ(processes.started().size(), GetParam().second ? 1u : 0u);
+  EXPECT_EQ(view.balloons.front(), GetParam().second ? "DVD Rip Started" : "DVD Inserted");
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, AutoRipValueTest,
+                         ::testing::Values(std::pair{"1", true}, std::pair{"+1", true}, std::pair{"$1", true},
+                                           std::pair{"01", true}, std::pair{"%1", true},
+                                           std::pair{"2", false}, std::pair{"", false}, std::pair{"0", false},
+                                           std::pair{"-1", false}));
+
+TEST_F(DriveMonitorTest, RipsAutomaticallyOncePerInsertion) {
+  Set("Other", "AutoRip", "1");
+  Insert();
+  Poll();
+  ASSERT_EQ(processes.started().size(), 1u);
+  WriteOutputFile();
+  processes.Exit(Encoder(), 0);
+  Poll();
+  EXPECT_EQ(view.status, "COMPLETE!");
+  Poll();
+  Poll();
+  EXPECT_EQ(processes.started().size(), 1u) << "the same disc was ripped again";
+
+  engine.StartRip();  // on purpose, with the Start button
+  EXPECT_EQ(processes.started().size(), 2u);
+  processes.Exit(Encoder(), 1);
+  Poll();
+
+  Insert("SECOND DISC");  // swapped between polls
+  Poll();
+  EXPECT_EQ(processes.started().size(), 3u);
+  processes.Exit(Encoder(), 1);
+  drives.RemoveDisc("sr0");
+  Poll();
+  Insert("SECOND DISC");
+  Poll();
+  EXPECT_EQ(processes.started().size(), 4u);
+}
+
+TEST_F(DriveMonitorTest, TurningAutoRipOnRipsAnAnnouncedDisc) {
+  Insert();
+  Poll();
+  EXPECT_TRUE(processes.started().empty());
+  Set("Other", "AutoRip", "1");
+  Poll();
+  EXPECT_EQ(processes.started().size(), 1u);
+}
+
+TEST_F(DriveMonitorTest, EjectAndLoadReachTheDrive) {
+  engine.EjectDrive("sr0");
+  engine.LoadDrive("sr0");
+  EXPECT_EQ(drives.ejected, std::vector<std::string>{"sr0"});
+  EXPECT_EQ(drives.loaded, std::vector<std::string>{"sr0"});
+}
+
+}  // namespace
+}  // namespace ripwarden::testing

@@ -1,0 +1,77 @@
+#include "rip/encoder_dialect.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "helpers/fake_encoder_control.h"
+#include "platform/linux/linux_files.h"
+#include "platform/linux/monotonic_clock.h"
+#include "platform/linux/posix_process_runner.h"
+#include "temp_folder.h"
+
+namespace ripwarden {
+namespace {
+
+using TwoPass = EncoderDialect::TwoPass;
+
+TEST(DialectFromHelp, ReadsTheRecordedHelpOfToday) {
+  const std::string help = testing::ReadFileBytes(ASSETS_DIR "/handbrake-1.6.1/help.stdout");
+  ASSERT_FALSE(help.empty());
+  EXPECT_EQ(DialectFromHelp(help), (EncoderDialect{true, TwoPass::kBareFlag}));
+}
+
+TEST(DialectFromHelp, TellsTheEncoderGenerationsApart) {
+  EXPECT_EQ(DialectFromHelp("   --multi-pass   Use multi-pass mode\n   --main-feature\n"),
+            (EncoderDialect{true, TwoPass::kMultiPass}));
+  EXPECT_EQ(DialectFromHelp(" -L, --longest   Select the longest title\n -2, --two-pass\n --main-feature"),
+            (EncoderDialect{false, TwoPass::kBareFlag}));
+  EXPECT_EQ(DialectFromHelp("usage: some other program"), EncoderDialect{});
+  EXPECT_EQ(DialectFromHelp("--main-feature-x --two-passes --no-multi-pass"), EncoderDialect{})
+      << "longer options that share a prefix";
+}
+
+class EncoderDialectsTest : public ::testing::Test {
+ protected:
+  testing::TempFolder folder_;
+  linux_platform::PosixProcessRunner processes_;
+  linux_platform::LinuxFiles files_;
+  linux_platform::MonotonicClock clock_;
+};
+
+TEST_F(EncoderDialectsTest, AsksTheProgramOnceUntilItChanges) {
+  const std::string record = folder_.Path("calls");
+  testing::FakeEncoderScript script(folder_, "record " + record + "\nwrite " +
+                                                 testing::ScriptText("   --main-feature\n -2, --two-pass\n") +
+                                                 "\nexit 0\n");
+  const std::string program = folder_.Path("encoder");
+  std::filesystem::copy_file(testing::FakeEncoderPath(), program);
+  EncoderDialects dialects(processes_, files_, clock_);
+  EXPECT_EQ(dialects.For(program), (EncoderDialect{true, TwoPass::kBareFlag}));
+  ASSERT_TRUE(testing::ReadEncoderRecord(record));
+  EXPECT_EQ(testing::ReadEncoderRecord(record)->argv.back(), "--help");
+
+  std::filesystem::remove(record);
+  EXPECT_EQ(dialects.For(program), (EncoderDialect{true, TwoPass::kBareFlag}));
+  EXPECT_FALSE(testing::FileExists(record)) << "asked again although nothing changed";
+
+  {
+    std::ofstream append(program, std::ios::app | std::ios::binary);
+    append << "upgraded";
+  }
+  dialects.For(program);
+  EXPECT_TRUE(testing::FileExists(record));
+}
+
+TEST_F(EncoderDialectsTest, AProgramThatNeverAnswersIsGivenUp) {
+  testing::FakeEncoderScript script(folder_, "write " + testing::ScriptText("--main-feature\n") + "\nhang\n");
+  EncoderDialects dialects(processes_, files_, clock_, 300);
+  const auto started = clock_.TickCount();
+  EXPECT_EQ(dialects.For(testing::FakeEncoderPath()), EncoderDialect{});
+  EXPECT_LT(clock_.TickCount() - started, 3000u);
+  EXPECT_EQ(dialects.For("/no/such/program"), EncoderDialect{});
+}
+
+}  // namespace
+}  // namespace ripwarden

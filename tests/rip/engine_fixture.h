@@ -1,0 +1,79 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "config/presets.h"
+#include "config/settings_store.h"
+#include "fakes/fake_calendar.h"
+#include "fakes/fake_clock.h"
+#include "fakes/fake_drives.h"
+#include "fakes/fake_files.h"
+#include "fakes/fake_process_runner.h"
+#include "fakes/fake_rip_view.h"
+#include "rip/rip_engine.h"
+
+namespace ripwarden::testing {
+
+class FixedDialect final : public EncoderDialectSource {
+ public:
+  EncoderDialect For(const std::string& program) override {
+    asked.push_back(program);
+    return dialect;
+  }
+  EncoderDialect dialect;
+  std::vector<std::string> asked;
+};
+
+// The engine over fakes of everything it talks to, with a settings file that
+// watches sr0 and rips into /srv/rips/.
+class EngineTest : public ::testing::Test {
+ protected:
+  static constexpr const char* kSettings = "Data/Config/Settings.cfg";
+  static constexpr const char* kPresets = "Data/Config/Presets.cfg";
+
+  EngineTest() {
+    files.Put(kSettings,
+              "[Ripping]\nSourceDrive = sr0\nDestination = /srv/rips/\nFileContainer = MP4\n"
+              "Encoding = Normal\nTwoPass = 1\nAudioBooster = 1\n"
+              "[Other]\nAutoRip = 0\nEjectOnFinish = 0\nClearHandBrakeOutput = 0\n"
+              "[HandBrake]\nLocation = /usr/bin/HandBrakeCLI\n");
+    files.Put(kPresets, "Normal=x264/1500/aac/160\nX=X264/900/aac/96\n");
+    files.PutFolder("/srv/rips/");
+    drives.AddDrive("sr0");
+  }
+
+  void Set(const std::string& group, const std::string& key, const std::string& value) {
+    settings.WriteSetting(group, key, value);
+  }
+  void Insert(const std::string& label = "MY MOVIE") { drives.InsertDisc("sr0", {"udf", label}); }
+  // Lets the poll interval pass and polls.
+  void Poll() {
+    clock.Advance(2500);
+    engine.PollDrive();
+  }
+  // Reads output lines until none is waiting.
+  void ReadAll() {
+    for (int i = 0; i < 1000 && processes.IsLineWaiting(state.EncoderProgram); ++i)
+      engine.ReadEncoderOutput();
+  }
+  ChildProcess Encoder() const { return processes.last_started(); }
+  // The output file of the running rip appears with some content.
+  void WriteOutputFile() { files.Put(state.OutputFile, "ftyp...."); }
+
+  FakeFiles files;
+  SettingsStore settings{files, Charset::kUtf8, kSettings};
+  Presets presets{files, kPresets};
+  FakeDrives drives;
+  FakeProcessRunner processes;
+  FakeClock clock{1000};
+  FakeCalendar calendar;
+  FixedDialect dialects;
+  FakeRipView view;
+  RipState state;
+  RipEngine engine{
+      state, {settings, presets, drives, processes, files, clock, calendar, dialects, view}, "Ripwarden"};
+};
+
+}  // namespace ripwarden::testing

@@ -1,0 +1,129 @@
+// Recorded output of the real encoder, replayed through a real child process
+// and the real runner into the engine.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <regex>
+#include <thread>
+
+#include "config/presets.h"
+#include "config/settings_store.h"
+#include "engine_fixture.h"
+#include "helpers/fake_encoder_control.h"
+#include "helpers/process_census.h"
+#include "platform/linux/linux_files.h"
+#include "platform/linux/posix_process_runner.h"
+#include "temp_folder.h"
+
+namespace ripwarden::testing {
+namespace {
+
+class RecordedOutputTest : public ::testing::Test {
+ protected:
+  RecordedOutputTest() {
+    home_.Write(
+        "Data/Config/Settings.cfg",
+        "[Ripping]\nSourceDrive = sr0\nDestination = " + home_.Path("rips/") +
+            "\nFileContainer = MP4\nEncoding = \n[Other]\nEjectOnFinish = 1\n[HandBrake]\nLocation = " +
+            FakeEncoderPath() + "\n");
+    home_.Write("rips/.keep", "");
+    drives_.InsertDisc("sr0", {"udf", "MY MOVIE"});
+  }
+
+  void Replay(const std::string& recording, double speed) {
+    script_ = std::make_unique<FakeEncoderScript>(
+        home_, ReplayScript(AssetsFolder() + "/handbrake-1.6.1/" + recording, speed));
+  }
+  std::string OutputFile() const { return home_.Path("rips/MY_MOVIE_(2009-03-14_15-09-26).MP4"); }
+
+  // The main loop: one output line per turn, a drive poll every few turns.
+  void RunUntilTheRipEnds() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (int turn = 0; state_.RipInProgress == 1 && std::chrono::steady_clock::now() < deadline; ++turn) {
+      engine_.ReadEncoderOutput();
+      if (turn % 20 == 0) {
+        clock_.Advance(2500);
+        engine_.PollDrive();
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+
+  std::vector<std::string> Statuses() const {
+    std::vector<std::string> statuses;
+    for (const auto& call : view_.calls) {
+      if (call.rfind("status: ", 0) == 0) statuses.push_back(call.substr(8));
+    }
+    return statuses;
+  }
+
+  TempFolder home_;
+  linux_platform::LinuxFiles files_;
+  SettingsStore settings_{files_, Charset::kUtf8, home_.Path("Data/Config/Settings.cfg")};
+  Presets presets_{files_, home_.Path("Data/Config/Presets.cfg")};
+  FakeDrives drives_;
+  linux_platform::PosixProcessRunner processes_;
+  FakeClock clock_;
+  FakeCalendar calendar_;
+  FixedDialect dialects_;
+  FakeRipView view_;
+  RipState state_;
+  RipEngine engine_{state_,
+                    {settings_, presets_, drives_, processes_, files_, clock_, calendar_, dialects_, view_},
+                    "Ripwarden"};
+  std::unique_ptr<FakeEncoderScript> script_;
+};
+
+TEST_F(RecordedOutputTest, ASuccessfulTwoPassRunCompletesAndShowsOnlyRealPercentages) {
+  Replay("two-pass-10s-ok", 20);
+  home_.Write("rips/MY_MOVIE_(2009-03-14_15-09-26).MP4", "encoded");
+  engine_.StartRip();
+  RunUntilTheRipEnds();
+
+  EXPECT_EQ(view_.status, "COMPLETE!");
+  EXPECT_EQ(drives_.ejected, std::vector<std::string>{"sr0"});
+  const std::regex percentage(R"(\d+\.\d\d%)");
+  const auto statuses = Statuses();
+  ASSERT_GE(statuses.size(), 4u);
+  for (std::size_t i = 1; i + 1 < statuses.size(); ++i) {
+    EXPECT_TRUE(std::regex_match(statuses[i], percentage)) << statuses[i];
+  }
+  const auto has = [&](const std::string& line) {
+    return std::find(view_.output.begin(), view_.output.end(), line) != view_.output.end();
+  };
+  EXPECT_TRUE(has("libdvdnav: DVD Title: MY MOVIE"));
+  EXPECT_TRUE(has("Encoding: task 2 of 2, 99.60 %"));
+  EXPECT_TRUE(has("Encoding: task 1 of 2, 13.20 %"));
+}
+
+TEST_F(RecordedOutputTest, AFailedRunIsReportedWithItsExitCode) {
+  Replay("missing-output-folder-exit3", 20);
+  engine_.StartRip();
+  RunUntilTheRipEnds();
+  EXPECT_EQ(view_.status, "FAILED: HandBrake stopped before finishing the rip (exit code 3).");
+  EXPECT_EQ(view_.balloons.back(), "DVD Rip Failed");
+  EXPECT_TRUE(drives_.ejected.empty());
+}
+
+TEST_F(RecordedOutputTest, CancelStopsTheEncoderAndRemovesItsFile) {
+  Replay("two-pass-45s-ok", 1);
+  home_.Write("rips/MY_MOVIE_(2009-03-14_15-09-26).MP4", "partial");
+  engine_.StartRip();
+  // Into the encoding, the first progress shown.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (view_.status == "Reading Disc..." && std::chrono::steady_clock::now() < deadline) {
+    engine_.ReadEncoderOutput();
+    clock_.Advance(2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  ASSERT_EQ(ChildProcesses().size(), 1u);
+  EXPECT_NE(view_.status, "Reading Disc...") << "no progress was shown before the cancel";
+  engine_.CancelRip(true);
+  EXPECT_EQ(view_.status, "USER CANCELLED");
+  EXPECT_FALSE(FileExists(OutputFile()));
+  EXPECT_TRUE(ChildProcesses().empty()) << "the encoder outlived the cancel";
+  EXPECT_TRUE(ZombieChildren().empty());
+}
+
+}  // namespace
+}  // namespace ripwarden::testing

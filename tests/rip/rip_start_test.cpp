@@ -1,0 +1,146 @@
+#include "engine_fixture.h"
+#include "rip/encoder_command.h"
+
+namespace ripwarden::testing {
+namespace {
+
+using Arguments = std::vector<std::string>;
+using RipStartTest = EngineTest;
+
+TEST_F(RipStartTest, BuildsTheWorkedExampleByteForByte) {
+  Insert();
+  view.output.push_back("an earlier rip");
+  engine.StartRip();
+  EXPECT_EQ(
+      view.TakeCalls(),
+      (Arguments{
+          "cancel: on", "bar: 0",
+          "balloon: DVD Rip Started | A DVD has been inserted and is now being ripped. | Ripwarden | info",
+          "status: Reading Disc...",
+          "output: -i /dev/sr0 -o /srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4 -L -e x264 -b 1500 -2 T "
+          "-a 1 -E aac -B 160 -D 1.5"}));
+  const auto& encoder = processes.process(Encoder());
+  EXPECT_EQ(encoder.program, "/usr/bin/HandBrakeCLI");
+  EXPECT_EQ(encoder.working_folder, "/srv/rips/");
+  EXPECT_EQ(encoder.arguments,
+            (Arguments{"-i", "/dev/sr0", "-o", "/srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4", "-L", "-e",
+                       "x264", "-b", "1500", "-2", "T", "-a", "1", "-E", "aac", "-B", "160", "-D", "1.5"}));
+  EXPECT_EQ(state.OutputFile, "/srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4");
+  EXPECT_EQ(state.RipInProgress, 1);
+  EXPECT_EQ(view.output.back(), "an earlier rip");
+  EXPECT_EQ(dialects.asked, Arguments{"/usr/bin/HandBrakeCLI"});
+}
+
+TEST_F(RipStartTest, SpeaksTheDialectOfTodaysEncoder) {
+  Insert();
+  dialects.dialect = {true, EncoderDialect::TwoPass::kBareFlag};
+  engine.StartRip();
+  EXPECT_EQ(view.output.front(),
+            "-i /dev/sr0 -o /srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4 --main-feature -e x264 -b 1500 -2 "
+            "-a 1 -E aac "
+            "-B 160 -D 1.5");
+  EXPECT_EQ(processes.process(Encoder()).arguments[4], "--main-feature");
+  EXPECT_EQ(processes.process(Encoder()).arguments[9], "-2");
+  EXPECT_EQ(processes.process(Encoder()).arguments[10], "-a");
+}
+
+TEST_F(RipStartTest, LeavesOutCodecOptionsWithoutAPreset) {
+  Insert();
+  Set("Ripping", "Encoding", "");
+  engine.StartRip();
+  EXPECT_EQ(view.output.front(), "-i /dev/sr0 -o /srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4 -L");
+}
+
+TEST_F(RipStartTest, GivesTwoPassOnlyToExactlyX264) {
+  Insert();
+  Set("Ripping", "Encoding", "X");
+  engine.StartRip();
+  EXPECT_EQ(view.output.front(),
+            "-i /dev/sr0 -o /srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4 -L -e X264 -b 900 -a 1 -E aac -B 96 "
+            "-D 1.5");
+}
+
+TEST_F(RipStartTest, AnUnknownPresetStillGivesTheOptionsWithEmptyValues) {
+  Insert();
+  Set("Ripping", "Encoding", "Gone");
+  Set("Ripping", "AudioBooster", "0");
+  engine.StartRip();
+  EXPECT_EQ(view.output.front(),
+            "-i /dev/sr0 -o /srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4 -L -e  -b  -a 1 -E  -B ");
+  EXPECT_EQ(processes.process(Encoder()).arguments,
+            (Arguments{"-i", "/dev/sr0", "-o", "/srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4", "-L", "-e", "",
+                       "-b", "", "-a", "1", "-E", "", "-B", ""}));
+}
+
+TEST_F(RipStartTest, PassesAwkwardFoldersAsSingleArguments) {
+  drives.InsertDisc("/home/me/My Discs (old)/film.iso", {"udf", "FILM"});
+  Set("Ripping", "SourceDrive", "/home/me/My Discs (old)/film.iso");
+  Set("Ripping", "Destination", "/home/me/Rips; $HOME \"x\"/");
+  files.PutFolder("/home/me/Rips; $HOME \"x\"/");
+  engine.StartRip();
+  const auto& arguments = processes.process(Encoder()).arguments;
+  EXPECT_EQ(arguments[1], "/home/me/My Discs (old)/film.iso");
+  EXPECT_EQ(arguments[3], "/home/me/Rips; $HOME \"x\"/FILM_(2009-03-14_15-09-26).MP4");
+  EXPECT_EQ(processes.process(Encoder()).working_folder, "/home/me/Rips; $HOME \"x\"/");
+}
+
+TEST_F(RipStartTest, ClearsTheOutputOnlyWhenAskedTo) {
+  Insert();
+  view.output.push_back("old line");
+  Set("Other", "ClearHandBrakeOutput", "1");
+  engine.StartRip();
+  EXPECT_EQ(view.output.size(), 1u);
+  EXPECT_EQ(view.calls[0], "cancel: on");
+  EXPECT_EQ(view.calls[1], "output cleared");
+}
+
+TEST_F(RipStartTest, ASecondStartWhileRippingChangesNothing) {
+  Insert();
+  engine.StartRip();
+  view.TakeCalls();
+  engine.StartRip();
+  EXPECT_TRUE(view.calls.empty());
+  EXPECT_EQ(processes.start_attempts(), 1);
+}
+
+TEST_F(RipStartTest, AFailedLaunchEndsTheRipAtOnceAndSaysWhy) {
+  Insert();
+  processes.FailNextStart();
+  engine.StartRip();
+  EXPECT_EQ(state.RipInProgress, 0);
+  EXPECT_EQ(view.status, kLaunchFailedText);
+  EXPECT_FALSE(view.cancel_enabled);
+  EXPECT_EQ(view.balloons, (Arguments{"DVD Rip Started", "DVD Rip Failed"}));
+  EXPECT_EQ(
+      view.calls.back(),
+      "balloon: DVD Rip Failed | HandBrake could not finish the rip. See the HandBrake output window for "
+      "details. | Ripwarden | error");
+  EXPECT_NE(view.output.front().find(" -o "), std::string::npos) << "the command line is shown all the same";
+
+  Set("Ripping", "Destination", "/srv/gone/");
+  processes.FailNextStart();
+  engine.StartRip();
+  EXPECT_EQ(view.status, kNoDestinationText);
+}
+
+TEST(CleanFileName, KeepsOnlyWhatAFileNameCanHold) {
+  EXPECT_EQ(CleanFileName("A:B/C D"), "ABC_D");
+  EXPECT_EQ(CleanFileName("<a>|b?*\"c\\"), "abc");
+  EXPECT_EQ(CleanFileName("tab\there\nnew\x7F"
+                          "del\x01"),
+            "tabherenewdel");
+  EXPECT_EQ(CleanFileName("Caf\xC3\xA9 ..."), "Caf\xC3\xA9_...");
+  EXPECT_EQ(CleanFileName(""), "");
+}
+
+TEST(BuildEncoderCommand, NamesAnUnlabelledDiscByItsTimeAlone) {
+  RipRequest request;
+  request.input_path = "/dev/sr0";
+  request.destination = "/r/";
+  request.container = "MKV";
+  request.start = {2026, 12, 7, 9, 5, 3};
+  EXPECT_EQ(BuildEncoderCommand(request, {}).output_file, "/r/_(2026-12-07_09-05-03).MKV");
+}
+
+}  // namespace
+}  // namespace ripwarden::testing
