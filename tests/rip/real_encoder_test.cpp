@@ -1,0 +1,150 @@
+// Whole rips with Debian's HandBrakeCLI on a generated DVD image, through the
+// real platform services: the way a user's disc goes.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <regex>
+
+#include "config/presets.h"
+#include "config/settings_store.h"
+#include "fakes/fake_rip_view.h"
+#include "helpers/media_probe.h"
+#include "helpers/process_census.h"
+#include "helpers/sample_dvd.h"
+#include "platform/linux/linux_drives.h"
+#include "platform/linux/linux_files.h"
+#include "platform/linux/local_calendar.h"
+#include "platform/linux/monotonic_clock.h"
+#include "platform/linux/posix_process_runner.h"
+#include "rip/date_format.h"
+#include "rip/rip_engine.h"
+#include "temp_folder.h"
+
+namespace ripwarden::testing {
+namespace {
+
+class RealEncoderTest : public ::testing::Test {
+ protected:
+  static constexpr int kSeconds = 12;
+
+  RealEncoderTest() {
+    image_ = SampleDvdImage(kSeconds, "MY MOVIE");
+    rips_ = home_.Path("My Rips (test)/");
+    std::filesystem::create_directories(rips_);
+    std::filesystem::create_directories(home_.Path("tmp"));
+    // HandBrakeCLI keeps its pass files here; a clean stop removes them.
+    ::setenv("TMPDIR", home_.Path("tmp").c_str(), 1);
+    home_.Write("Data/Config/Presets.cfg", "Normal=x264/1500/aac/160\n");
+    home_.Write("Data/Config/Settings.cfg",
+                "[Ripping]\nSourceDrive = " + image_ + "\nDestination = " + rips_ +
+                    "\nFileContainer = MP4\nEncoding = Normal\nTwoPass = 1\nAudioBooster = 1\n"
+                    "[Other]\nAutoRip = 1\nEjectOnFinish = 1\n[HandBrake]\nLocation = HandBrakeCLI\n");
+  }
+  ~RealEncoderTest() override { ::unsetenv("TMPDIR"); }
+
+  // The main loop until the rip has ended, or the time is up.
+  void RunWhile(bool (*going)(const RipState&), int seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (going(state_) && view_.balloons.size() < 2 && std::chrono::steady_clock::now() < deadline) {
+      engine_.PollDrive();
+      engine_.ReadEncoderOutput();
+      clock_.Sleep(1);
+    }
+  }
+  static bool Idle(const RipState& state) { return state.RipInProgress == 0; }
+  static bool Ripping(const RipState& state) { return state.RipInProgress == 1; }
+
+  std::vector<std::string> FilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+      names.push_back(entry.path().filename());
+    return names;
+  }
+
+  TempFolder home_;
+  std::string image_;
+  std::string rips_;
+  linux_platform::LinuxFiles files_;
+  SettingsStore settings_{files_, Charset::kUtf8, home_.Path("Data/Config/Settings.cfg")};
+  Presets presets_{files_, home_.Path("Data/Config/Presets.cfg")};
+  linux_platform::LinuxDrives drives_;
+  linux_platform::PosixProcessRunner processes_;
+  linux_platform::MonotonicClock clock_;
+  linux_platform::LocalCalendar calendar_;
+  EncoderDialects dialects_{processes_, files_, clock_};
+  FakeRipView view_;
+  RipState state_;
+  RipEngine engine_{state_,
+                    {settings_, presets_, drives_, processes_, files_, clock_, calendar_, dialects_, view_},
+                    "Ripwarden"};
+};
+
+TEST_F(RealEncoderTest, RipsTheDiscOnceIntoAPlayableFile) {
+  const LocalDateTime before = calendar_.CurrentDate();
+  RunWhile(Idle, 10);
+  ASSERT_EQ(state_.RipInProgress, 1) << "no rip started";
+  const LocalDateTime after = calendar_.CurrentDate();
+  RunWhile(Ripping, 120);
+
+  ASSERT_EQ(view_.status, "COMPLETE!") << "last output: " << view_.output.front();
+  EXPECT_EQ(view_.balloons, (std::vector<std::string>{"DVD Rip Started", "Rip Complete!"}));
+  const std::string command = view_.output.back();
+  EXPECT_NE(command.find(" --main-feature -e x264 -b 1500 -2 -a 1 -E aac -B 160 -D 1.5"), std::string::npos)
+      << command;
+  const auto names = FilesIn(rips_);
+  ASSERT_EQ(names.size(), 1u);
+  // Named after the label and the moment the rip started, as its command line said.
+  EXPECT_NE(command.find(" -o " + rips_ + names[0] + " "), std::string::npos) << names[0];
+  EXPECT_TRUE(std::regex_match(names[0], std::regex(R"(MY_MOVIE_\(\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d\)\.MP4)")));
+  const std::string minute = names[0].substr(10, 16);
+  EXPECT_TRUE(minute == FormatDate("%yyyy-%mm-%dd_%hh-%ii", before) ||
+              minute == FormatDate("%yyyy-%mm-%dd_%hh-%ii", after))
+      << names[0];
+  const auto media = ProbeMedia(rips_ + names[0]);
+  ASSERT_TRUE(media);
+  EXPECT_EQ(media->video_codec, "h264");
+  EXPECT_EQ(media->audio_codec, "aac");
+  EXPECT_NEAR(media->duration_seconds, kSeconds, 1.0);
+
+  // The disc stays in (an image cannot be ejected): it must not be ripped again.
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(5200);
+  while (std::chrono::steady_clock::now() < until) {
+    engine_.PollDrive();
+    clock_.Sleep(5);
+  }
+  EXPECT_EQ(state_.RipInProgress, 0);
+  EXPECT_EQ(FilesIn(rips_).size(), 1u);
+  EXPECT_TRUE(ChildProcesses().empty());
+}
+
+TEST_F(RealEncoderTest, AMissingDestinationFailsWithTheReason) {
+  settings_.WriteSetting("Ripping", "Destination", home_.Path("gone/"));
+  RunWhile(Idle, 10);
+  EXPECT_EQ(view_.status, kNoDestinationText);
+  EXPECT_EQ(view_.balloons.back(), "DVD Rip Failed");
+  EXPECT_EQ(state_.RipInProgress, 0);
+}
+
+TEST_F(RealEncoderTest, CancelLeavesNothingBehind) {
+  RunWhile(Idle, 10);
+  ASSERT_EQ(state_.RipInProgress, 1);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  // Into the second pass, when the output file exists.
+  while (std::chrono::steady_clock::now() < until &&
+         view_.output.front().find("task 2 of 2, 1") == std::string::npos) {
+    engine_.ReadEncoderOutput();
+    clock_.Sleep(1);
+  }
+  ASSERT_EQ(state_.RipInProgress, 1);
+  engine_.CancelRip(true);
+  EXPECT_EQ(view_.status, "USER CANCELLED");
+  EXPECT_TRUE(FilesIn(rips_).empty());
+  EXPECT_TRUE(FilesIn(home_.Path("tmp")).empty()) << "pass files left behind";
+  EXPECT_TRUE(ChildProcesses().empty());
+  EXPECT_TRUE(ZombieChildren().empty());
+}
+
+}  // namespace
+}  // namespace ripwarden::testing
