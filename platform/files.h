@@ -52,6 +52,9 @@ class Files {
   // path first, as a program would be found when started.
   virtual std::optional<FileStamp> Stamp(const std::string& path) = 0;
 
+  // Creates an empty file unless one exists; false when there is none afterwards.
+  virtual bool CreateEmptyFile(const std::string& path) = 0;
+
   // Deletes a file; false when it could not be deleted.
   virtual bool RemoveFile(const std::string& path) = 0;
 };

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string>
 
-namespace ripwarden {
+#include "platform/tray.h"
 
-enum class BalloonIcon { kInformation = 1, kError = 3 };
+namespace ripwarden {
 
 // Command id of the tray menu's "Load Media" entry.
 inline constexpr int kLoadMediaItem = 44;

@@ -105,6 +105,15 @@ std::optional<FileStamp> LinuxFiles::Stamp(const std::string& path) {
   return stamp;
 }
 
+bool LinuxFiles::CreateEmptyFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0644);
+  if (fd >= 0) {
+    ::close(fd);
+    return true;
+  }
+  return errno == EEXIST;
+}
+
 bool LinuxFiles::RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 }  // namespace ripwarden::linux_platform

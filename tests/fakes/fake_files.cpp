@@ -49,6 +49,11 @@ std::optional<FileStamp> FakeFiles::Stamp(const std::string& path) {
   return FileStamp{false, found->second->content.size(), found->second->version};
 }
 
+bool FakeFiles::CreateEmptyFile(const std::string& path) {
+  if (!Exists(path)) Put(path, "");
+  return true;
+}
+
 bool FakeFiles::RemoveFile(const std::string& path) {
   if (refuse_removal.count(path) != 0 || files_.erase(path) == 0) return false;
   removed.push_back(path);

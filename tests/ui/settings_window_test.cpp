@@ -1,0 +1,196 @@
+#include "ui_fixture.h"
+
+namespace ripwarden::testing {
+namespace {
+
+using namespace control;
+using Items = std::vector<std::string>;
+
+class DriveListTest : public UiTest {
+ protected:
+  void Focus() { ui.HandleControlEvent(kSourceDriveList); }
+};
+
+TEST_F(DriveListTest, WithoutDrivesHoldsOnlyTheBlankEntry) {
+  drives = FakeDrives();
+  ui.BuildSettingsWindow();
+  EXPECT_EQ(Control(kSourceDriveList).items, Items{""});
+  EXPECT_EQ(Control(kSourceDriveList).selected, 0);
+  Focus();  // merely focusing the list stores its selection
+  EXPECT_EQ(Setting("Ripping", "SourceDrive"), "");
+}
+
+TEST_F(DriveListTest, SelectsTheStoredDriveByItsExactName) {
+  drives.AddDrive("sr1", "DVD-RW");
+  Insert("MY MOVIE");
+  Set("Ripping", "SourceDrive", "sr1");
+  ui.BuildSettingsWindow();
+  ASSERT_EQ(Control(kSourceDriveList).items.size(), 3u);
+  EXPECT_EQ(Control(kSourceDriveList).items[1].rfind("sr0:", 0), 0u);
+  EXPECT_NE(Control(kSourceDriveList).items[1].find("MY MOVIE"), std::string::npos);
+  EXPECT_EQ(Control(kSourceDriveList).selected, 2);
+  windows.SelectItem(kSourceDriveList, 1);
+  Focus();
+  EXPECT_EQ(Setting("Ripping", "SourceDrive"), "sr0");
+
+  Set("Ripping", "SourceDrive", "SR1");
+  ui.HandleControlEvent(kRefreshListButton);
+  EXPECT_EQ(Control(kSourceDriveList).selected, 0) << "names match case-sensitively";
+}
+
+TEST_F(DriveListTest, ADiscImageOrFolderSourceSurvivesTheList) {
+  for (const std::string source : {"/home/me/discs/film.iso", "/media/usb:1/MY MOVIE"}) {
+    drives.InsertDisc(source, {"udf", "FILM"});
+    Set("Ripping", "SourceDrive", source);
+    windows = FakeWindowSystem();
+    ui.BuildSettingsWindow();
+    const auto& list = Control(kSourceDriveList);
+    ASSERT_EQ(list.items.size(), 3u);
+    EXPECT_EQ(list.items[2], source + ": FILM");
+    EXPECT_EQ(list.selected, 2);
+    Focus();
+    EXPECT_EQ(Setting("Ripping", "SourceDrive"), source);
+    ui.HandleControlEvent(kRefreshListButton);
+    Focus();
+    EXPECT_EQ(Setting("Ripping", "SourceDrive"), source);
+  }
+}
+
+TEST_F(DriveListTest, AVanishedImageIsStillKept) {
+  Set("Ripping", "SourceDrive", "/mnt/unplugged/film.iso");
+  ui.BuildSettingsWindow();
+  EXPECT_EQ(Control(kSourceDriveList).items.back(), "/mnt/unplugged/film.iso: ");
+  Focus();
+  EXPECT_EQ(Setting("Ripping", "SourceDrive"), "/mnt/unplugged/film.iso");
+}
+
+class PresetListTest : public UiTest {
+ protected:
+  void Choose(int item) {
+    windows.SelectItem(kQualityPresetList, item);
+    ui.HandleControlEvent(kQualityPresetList);
+  }
+  Items Fields() {
+    return {Control(kVideoCodecField).text, Control(kVideoBitRateField).text, Control(kAudioCodecField).text,
+            Control(kAudioBitRateField).text};
+  }
+};
+
+TEST_F(PresetListTest, ListsEveryLineAndShowsTheStoredPreset) {
+  files.Put(kPresets, "Normal=x264/1500/aac/160\n\nSmall =x264/900\nNormal=x264/2500/aac/192\nno equals\n");
+  ui.BuildSettingsWindow();
+  EXPECT_EQ(Control(kQualityPresetList).items, (Items{"", "Normal", "", "Small ", "Normal", "no equals"}));
+  EXPECT_EQ(Control(kQualityPresetList).selected, 4) << "the later of two equal names stays selected";
+  EXPECT_EQ(Fields(), (Items{"x264", "2500", "aac", "192"}));
+
+  Choose(4);  // either entry of that name uses the first line's values
+  EXPECT_EQ(Fields(), (Items{"x264", "1500", "aac", "160"}));
+  Choose(3);
+  EXPECT_EQ(Fields(), (Items{"x264", "900", "", ""}));
+  EXPECT_EQ(Setting("Ripping", "Encoding"), "Small") << "the store trims the name's space";
+}
+
+TEST_F(PresetListTest, TheBlankEntriesChangeNothing) {
+  files.Put(kPresets, "Normal=x264/1500/aac/160\n\nOther=x264/800/aac/96\n");
+  ui.BuildSettingsWindow();
+  Choose(2);
+  Choose(0);
+  EXPECT_EQ(Fields(), (Items{"x264", "1500", "aac", "160"}));
+  EXPECT_EQ(Setting("Ripping", "Encoding"), "Normal");
+}
+
+TEST_F(PresetListTest, CreatesAMissingFileAndListsAReadOnlyOne) {
+  files.RemoveFile(kPresets);
+  ui.BuildSettingsWindow();
+  EXPECT_EQ(Control(kQualityPresetList).items, Items{""});
+  EXPECT_EQ(files.Content(kPresets), "");
+
+  windows = FakeWindowSystem();
+  files.Put(kPresets, "Normal=x264/1500/aac/160\n", false);
+  ui.BuildSettingsWindow();
+  EXPECT_EQ(Control(kQualityPresetList).items, (Items{"", "Normal"}));
+}
+
+TEST_F(UiTest, EachCheckBoxStoresExactlyItsOwnKey) {
+  const std::vector<std::tuple<int, const char*, const char*>> boxes = {
+      {kTwoPassCheck, "Ripping", "TwoPass"},
+      {kAudioBoosterCheck, "Ripping", "AudioBooster"},
+      {kStartMinimisedCheck, "Other", "StartMinimised"},
+      {kAutoRipCheck, "Other", "AutoRip"},
+      {kEjectOnFinishCheck, "Other", "EjectOnFinish"},
+      {kClearHandBrakeOutputCheck, "Other", "ClearHandBrakeOutput"},
+      {kStartUpCheck, "Other", "StartUp"}};
+  ui.BuildSettingsWindow();
+  const auto without = [](std::string text, const std::string& key) {
+    const auto at = text.find("\n" + key + " = ");
+    if (at != std::string::npos) text.erase(at, text.find('\n', at + 1) - at);
+    return text;
+  };
+  for (const auto& [id, group, key] : boxes) {
+    windows.SetChecked(id, !windows.IsChecked(id));
+    ui.HandleControlEvent(id);
+    const std::string stored = Setting(group, key);
+    EXPECT_EQ(stored, windows.IsChecked(id) ? "1" : "0") << key;
+    const std::string before = *files.Content(kSettings);
+    windows.SetChecked(id, !windows.IsChecked(id));
+    ui.HandleControlEvent(id);
+    EXPECT_NE(Setting(group, key), stored) << key;
+    EXPECT_EQ(without(*files.Content(kSettings), key), without(before, key))
+        << "more than " << key << " changed";
+  }
+  EXPECT_EQ(autostart.calls, (std::vector<std::string>{"register", "unregister"}));
+}
+
+TEST_F(UiTest, FileFormatStoresTheSelectionEvenWhenBlank) {
+  Set("Ripping", "FileContainer", "mkv");
+  ui.BuildSettingsWindow();
+  ui.HandleControlEvent(kFileFormatList);
+  EXPECT_EQ(Setting("Ripping", "FileContainer"), "");
+  windows.SelectItem(kFileFormatList, 1);
+  ui.HandleControlEvent(kFileFormatList);
+  EXPECT_EQ(Setting("Ripping", "FileContainer"), "MKV");
+}
+
+TEST_F(UiTest, BrowseStoresTheChosenFolderWithOneSlash) {
+  ui.BuildSettingsWindow();
+  folders.answer = "/home/me/Videos";
+  ui.HandleControlEvent(kBrowseButton);
+  EXPECT_EQ(folders.asked, Items{"Choose a destination for DVD rips to be saved. | /srv/rips"});
+  EXPECT_EQ(Setting("Ripping", "Destination"), "/home/me/Videos/");
+  EXPECT_EQ(Control(kDestinationField).text, "/home/me/Videos/");
+
+  Set("Ripping", "Destination", "/");
+  folders.answer = "/";
+  ui.HandleControlEvent(kBrowseButton);
+  EXPECT_EQ(folders.asked.back(), "Choose a destination for DVD rips to be saved. | /");
+  EXPECT_EQ(Setting("Ripping", "Destination"), "/");
+
+  folders.answer = "";  // cancelled
+  ui.HandleControlEvent(kBrowseButton);
+  EXPECT_EQ(Setting("Ripping", "Destination"), "/");
+  EXPECT_EQ(Control(kDestinationField).text, "/");
+}
+
+TEST_F(UiTest, TheProgressWindowButtonsReachTheEngine) {
+  BuildAll();
+  ui.HandleControlEvent(kSettingsButton);
+  EXPECT_TRUE(windows.windows.at(kSettingsWindow).visible);
+  EXPECT_EQ(windows.windows.at(kSettingsWindow).raised, 1);
+
+  Insert();
+  windows.Enable(kStartButton, true);
+  ui.HandleControlEvent(kStartButton);
+  EXPECT_FALSE(Control(kStartButton).enabled);
+  EXPECT_EQ(state.RipInProgress, 1);
+  ui.HandleControlEvent(kStartButton);
+  EXPECT_EQ(processes.started().size(), 1u);
+
+  view.answers = {false};
+  ui.HandleControlEvent(kCancelButton);
+  EXPECT_EQ(state.RipInProgress, 1);
+  ui.HandleControlEvent(kOutputList);  // no case: nothing happens
+  ui.HandleControlEvent(999);
+}
+
+}  // namespace
+}  // namespace ripwarden::testing

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "../rip/engine_fixture.h"
+#include "fakes/fake_window_system.h"
+#include "ui/app_windows.h"
+#include "ui/window_ids.h"
+
+namespace ripwarden::testing {
+
+class FakeAutostart final : public Autostart {
+ public:
+  void Register() override { calls.push_back("register"); }
+  void Unregister() override { calls.push_back("unregister"); }
+  std::vector<std::string> calls;
+};
+
+// The windows over a recording window system and the engine's fakes.
+class UiTest : public EngineTest {
+ protected:
+  std::string Setting(const std::string& group, const std::string& key) {
+    return settings.ReadSetting(group, key);
+  }
+  void BuildAll() {
+    ui.BuildProgressWindow();
+    ui.BuildSettingsWindow();
+    ui.BuildOutputWindow();
+  }
+  FakeWindowSystem::Control& Control(int id) { return windows.control(id); }
+
+  FakeWindowSystem windows;
+  FakeFolderDialog folders;
+  FakeAutostart autostart;
+  AppWindows ui{
+      {windows, folders, settings, presets, files, drives, autostart, engine}, "Ripwarden", kPresets};
+};
+
+}  // namespace ripwarden::testing

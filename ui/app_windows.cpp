@@ -1,0 +1,70 @@
+#include "ui/app_windows.h"
+
+#include <utility>
+
+#include "config/text_helpers.h"
+#include "ui/control_table.h"
+#include "ui/window_ids.h"
+
+namespace ripwarden {
+
+AppWindows::AppWindows(UiServices services, std::string app_name, std::string presets_path)
+    : services_(services), app_name_(std::move(app_name)), presets_path_(std::move(presets_path)) {}
+
+void AppWindows::CreateControls(int window_id, int first_id, int last_id) {
+  WindowSystem& windows = services_.windows;
+  for (const ControlSpec& spec : AllControls()) {
+    if (spec.id < first_id || spec.id > last_id) continue;
+    windows.CreateControl(window_id, spec.id, spec.kind, spec.text, spec.x, spec.y, spec.width, spec.height);
+    if (spec.has_font) windows.SetFont(spec.id, spec.font);
+    if (spec.label_id != 0) windows.SetLabelFor(spec.label_id, spec.id);
+    if (spec.setting_key != nullptr) {
+      const std::string stored = services_.settings.ReadSetting(spec.setting_group, spec.setting_key);
+      windows.SetChecked(spec.id, TextToInteger(stored) != 0);
+    }
+  }
+}
+
+void AppWindows::BuildProgressWindow() {
+  WindowSystem& windows = services_.windows;
+  if (windows.CreateAppWindow(kProgressWindow, "Progress - " + app_name_, 580, 120,
+                              WindowPlacement::kOverActiveWindow)) {
+    CreateControls(kProgressWindow, control::kDiscInfoLabel, control::kStatusText);
+    windows.Enable(control::kStartButton, false);
+    windows.Enable(control::kCancelButton, false);
+    windows.SetProgress(control::kRipProgressBar, 0);
+  }
+  if (services_.settings.ReadSetting("Other", "StartMinimised") == "0")
+    windows.ShowAppWindow(kProgressWindow);
+}
+
+void AppWindows::BuildSettingsWindow() {
+  WindowSystem& windows = services_.windows;
+  if (!windows.CreateAppWindow(kSettingsWindow, "Settings - " + app_name_, 600, 300,
+                               WindowPlacement::kOverActiveWindow)) {
+    return;
+  }
+  windows.CreateControl(kSettingsWindow, control::kSettingsTabs, ControlKind::kTabPanel, "", 0, 0, 602, 301);
+  windows.SetFont(control::kSettingsTabs, FontId::kRegular);
+  windows.AddTab(control::kSettingsTabs, "Ripping");
+  CreateControls(kSettingsWindow, control::kSourceDriveLabel, control::kAudioBoosterCheck);
+  windows.SetText(control::kDestinationField, services_.settings.ReadSetting("Ripping", "Destination"));
+  windows.AddTab(control::kSettingsTabs, "Other");
+  CreateControls(kSettingsWindow, control::kStartUpCheck, control::kClearHandBrakeOutputCheck);
+  // Shown as stored but never changeable: logon start is not offered here.
+  windows.Enable(control::kStartUpCheck, false);
+  windows.CloseTabPanel(control::kSettingsTabs);
+  FillDriveList();
+  FillPresetList();
+  FillFileFormatList();
+}
+
+void AppWindows::BuildOutputWindow() {
+  if (!services_.windows.CreateAppWindow(kOutputWindow, "HandBrake Output - " + app_name_, 600, 300,
+                                         WindowPlacement::kCentredOnScreen)) {
+    return;
+  }
+  CreateControls(kOutputWindow, control::kOutputList, control::kOutputList);
+}
+
+}  // namespace ripwarden

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <string>
+
+#include "config/presets.h"
+#include "config/settings_store.h"
+#include "platform/autostart.h"
+#include "platform/drives.h"
+#include "platform/files.h"
+#include "platform/window_system.h"
+#include "rip/rip_engine.h"
+
+namespace ripwarden {
+
+struct UiServices {
+  WindowSystem& windows;
+  FolderDialog& folders;
+  SettingsStore& settings;
+  Presets& presets;
+  Files& files;
+  Drives& drives;
+  Autostart& autostart;
+  RipEngine& engine;
+};
+
+// The program's three windows: how they are built, and what their controls do.
+class AppWindows {
+ public:
+  AppWindows(UiServices services, std::string app_name, std::string presets_path = kPresetsPath);
+
+  void BuildProgressWindow();
+  void BuildSettingsWindow();
+  void BuildOutputWindow();
+
+  // The one dispatcher of control events, by control id.
+  void HandleControlEvent(int control_id);
+
+  void FillDriveList();
+  void FillFileFormatList();
+  void FillPresetList();
+  // Shows a preset's four fields; an empty value is looked up by name.
+  void ShowPresetFields(const std::string& name, std::string value);
+  void OnPresetChosen();
+  void BrowseDestination();
+  // The chosen folder ending in "/", or the empty text when cancelled.
+  std::string ChooseFolder(const std::string& title, const std::string& initial_folder);
+
+ private:
+  void CreateControls(int window_id, int first_id, int last_id);
+  void OnDriveListEvent();
+  void OnCheckBoxEvent(int control_id);
+
+  UiServices services_;
+  std::string app_name_;
+  std::string presets_path_;
+  // A disc image or folder kept as a source of its own, and its list entry.
+  std::string path_source_;
+  int path_source_item_ = -1;
+};
+
+}  // namespace ripwarden

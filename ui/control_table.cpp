@@ -1,0 +1,100 @@
+#include "ui/control_table.h"
+
+#include <array>
+
+#include "ui/window_ids.h"
+
+namespace ripwarden {
+
+namespace {
+
+using K = ControlKind;
+using F = FontId;
+using namespace control;
+
+constexpr const char* kRipping = "Ripping";
+constexpr const char* kOther = "Other";
+
+constexpr std::array kControls = {
+    // Rip progress window.
+    ControlSpec{kDiscInfoLabel, K::kLabel, "DVD Information:", 10, 10, 130, 20, true, F::kBold, nullptr,
+                nullptr, 0},
+    ControlSpec{kDiscLabelText, K::kLabel, "[Empty]", 150, 10, 280, 20, true, F::kRegular, nullptr, nullptr,
+                0},
+    ControlSpec{kSettingsButton, K::kButton, "Settings", 500, 10, 70, 20, true, F::kSmall, nullptr, nullptr,
+                0},
+    ControlSpec{kRipProgressBar, K::kProgressBar, "", 10, 40, 560, 30, false, F::kRegular, nullptr, nullptr,
+                0},
+    ControlSpec{kStartButton, K::kButton, "Start", 10, 80, 70, 30, true, F::kBold, nullptr, nullptr, 0},
+    ControlSpec{kCancelButton, K::kButton, "Cancel", 500, 80, 70, 30, true, F::kRegular, nullptr, nullptr, 0},
+    ControlSpec{kStatusText, K::kCentredLabel, "", 100, 80, 380, 40, true, F::kRegular, nullptr, nullptr, 0},
+    // Settings window, "Ripping" tab.
+    ControlSpec{kSourceDriveLabel, K::kLabel, "Source Drive:", 8, 15, 100, 20, true, F::kBold, nullptr,
+                nullptr, 0},
+    ControlSpec{kSourceDriveList, K::kDropDownList, "", 118, 10, 370, 25, true, F::kRegular, nullptr, nullptr,
+                kSourceDriveLabel},
+    ControlSpec{kRefreshListButton, K::kButton, "Refresh List", 498, 8, 90, 30, true, F::kRegular, nullptr,
+                nullptr, 0},
+    ControlSpec{kDestinationLabel, K::kLabel, "Destination:", 8, 45, 100, 20, true, F::kBold, nullptr,
+                nullptr, 0},
+    ControlSpec{kDestinationField, K::kReadOnlyField, "", 118, 45, 370, 20, true, F::kRegular, nullptr,
+                nullptr, kDestinationLabel},
+    ControlSpec{kBrowseButton, K::kButton, "Browse", 498, 40, 90, 30, true, F::kRegular, nullptr, nullptr, 0},
+    ControlSpec{kQualityPresetLabel, K::kLabel, "Quality Preset:", 8, 95, 110, 20, true, F::kBold, nullptr,
+                nullptr, 0},
+    ControlSpec{kQualityPresetList, K::kDropDownList, "", 128, 90, 220, 20, true, F::kRegular, nullptr,
+                nullptr, kQualityPresetLabel},
+    ControlSpec{kVideoCodecLabel, K::kLabel, "Video Codec:", 8, 125, 100, 20, true, F::kRegular, nullptr,
+                nullptr, 0},
+    ControlSpec{kVideoCodecField, K::kReadOnlyField, "", 128, 120, 100, 20, true, F::kRegular, nullptr,
+                nullptr, kVideoCodecLabel},
+    ControlSpec{kVideoBitRateLabel, K::kLabel, "Bit Rate:", 238, 125, 60, 20, true, F::kRegular, nullptr,
+                nullptr, 0},
+    ControlSpec{kVideoBitRateField, K::kReadOnlyField, "", 308, 120, 60, 20, true, F::kRegular, nullptr,
+                nullptr, kVideoBitRateLabel},
+    ControlSpec{kAudioCodecLabel, K::kLabel, "Audio Codec:", 8, 155, 100, 20, true, F::kRegular, nullptr,
+                nullptr, 0},
+    ControlSpec{kAudioCodecField, K::kReadOnlyField, "", 128, 150, 100, 20, true, F::kRegular, nullptr,
+                nullptr, kAudioCodecLabel},
+    ControlSpec{kAudioBitRateLabel, K::kLabel, "Bit Rate:", 238, 155, 60, 20, true, F::kRegular, nullptr,
+                nullptr, 0},
+    ControlSpec{kAudioBitRateField, K::kReadOnlyField, "", 308, 150, 60, 20, true, F::kRegular, nullptr,
+                nullptr, kAudioBitRateLabel},
+    ControlSpec{kFileFormatLabel, K::kLabel, "File Format:", 8, 185, 100, 20, true, F::kRegular, nullptr,
+                nullptr, 0},
+    ControlSpec{kFileFormatList, K::kDropDownList, "", 128, 180, 100, 20, true, F::kRegular, nullptr, nullptr,
+                kFileFormatLabel},
+    ControlSpec{kTwoPassCheck, K::kCheckBox,
+                "Two-Pass (H.264 only) (Increased quality with same file size, takes twice as long)", 8, 215,
+                580, 20, true, F::kRegular, kRipping, "TwoPass", 0},
+    ControlSpec{kAudioBoosterCheck, K::kCheckBox,
+                "Audio Booster (Make quiet sounds such as speaking a bit louder)", 8, 240, 580, 20, true,
+                F::kRegular, kRipping, "AudioBooster", 0},
+    // Settings window, "Other" tab.
+    ControlSpec{kStartUpCheck, K::kCheckBox, "Start when Windows loads.", 8, 15, 580, 20, true, F::kRegular,
+                kOther, "StartUp", 0},
+    ControlSpec{kStartMinimisedCheck, K::kCheckBox, "Start Ripwarden minimised in the system tray.", 8, 35,
+                580, 20, true, F::kRegular, kOther, "StartMinimised", 0},
+    ControlSpec{kAutoRipCheck, K::kCheckBox, "Automatically rip DVD when inserted.", 8, 65, 580, 20, true,
+                F::kRegular, kOther, "AutoRip", 0},
+    ControlSpec{kEjectOnFinishCheck, K::kCheckBox, "Eject the disc when rip is complete.", 8, 85, 580, 20,
+                true, F::kRegular, kOther, "EjectOnFinish", 0},
+    ControlSpec{kClearHandBrakeOutputCheck, K::kCheckBox,
+                "Clear the HandBrake output window when starting a new DVD rip.", 8, 105, 580, 20, true,
+                F::kRegular, kOther, "ClearHandBrakeOutput", 0},
+    // Encoder output window.
+    ControlSpec{kOutputList, K::kListBox, "", 0, 0, 600, 300, true, F::kRegular, nullptr, nullptr, 0},
+};
+
+}  // namespace
+
+std::span<const ControlSpec> AllControls() { return kControls; }
+
+const ControlSpec* FindControl(int id) {
+  for (const ControlSpec& spec : kControls) {
+    if (spec.id == id) return &spec;
+  }
+  return nullptr;
+}
+
+}  // namespace ripwarden

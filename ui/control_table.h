@@ -1,0 +1,28 @@
+#pragma once
+
+#include <span>
+
+#include "platform/window_system.h"
+
+namespace ripwarden {
+
+// One control as its window is built: everything but its content.
+struct ControlSpec {
+  int id;
+  ControlKind kind;
+  const char* text;
+  int x, y, width, height;
+  bool has_font;
+  FontId font;
+  // The settings key a check box shows and stores, in group setting_group.
+  const char* setting_group;
+  const char* setting_key;
+  // The label that names this control, or 0.
+  int label_id;
+};
+
+// Every control of the three windows, in creation order.
+std::span<const ControlSpec> AllControls();
+const ControlSpec* FindControl(int id);
+
+}  // namespace ripwarden

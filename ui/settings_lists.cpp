@@ -1,0 +1,100 @@
+#include "config/text_helpers.h"
+#include "ui/app_windows.h"
+#include "ui/window_ids.h"
+
+namespace ripwarden {
+
+void AppWindows::FillDriveList() {
+  WindowSystem& windows = services_.windows;
+  windows.ClearItems(control::kSourceDriveList);
+  windows.AppendItem(control::kSourceDriveList, "");
+  windows.SelectItem(control::kSourceDriveList, 0);
+  path_source_.clear();
+  path_source_item_ = -1;
+
+  const std::string stored = services_.settings.ReadSetting("Ripping", "SourceDrive");
+  int item = 0;
+  bool found = false;
+  for (const std::string& entry : services_.drives.ListDrives()) {
+    windows.AppendItem(control::kSourceDriveList, entry);
+    ++item;
+    if (TextField(entry, 1, ':') == stored) {
+      windows.SelectItem(control::kSourceDriveList, item);
+      found = true;
+    }
+  }
+  // A disc image or a copied disc folder is no drive the system lists; it gets
+  // an entry of its own, or merely looking at the list would erase it.
+  if (!found && stored.starts_with('/')) {
+    const auto volume = services_.drives.QueryVolume(stored);
+    windows.AppendItem(control::kSourceDriveList,
+                       stored + ": " + (volume ? Trim(volume->label) : std::string()));
+    path_source_ = stored;
+    path_source_item_ = ++item;
+    windows.SelectItem(control::kSourceDriveList, item);
+  }
+}
+
+void AppWindows::OnDriveListEvent() {
+  WindowSystem& windows = services_.windows;
+  const int selected = windows.SelectedItem(control::kSourceDriveList);
+  // A path may hold ":" itself, so its entry is not cut at the first one.
+  const std::string source = selected == path_source_item_ && selected >= 0
+                                 ? path_source_
+                                 : TextField(windows.ItemText(control::kSourceDriveList, selected), 1, ':');
+  services_.settings.WriteSetting("Ripping", "SourceDrive", source);
+}
+
+void AppWindows::FillFileFormatList() {
+  for (const char* format : {"AVI", "MKV", "MP4"}) {
+    services_.windows.AppendItem(control::kFileFormatList, format);
+  }
+  for (int item = 0; item < 3; ++item) {
+    if (services_.settings.ReadSetting("Ripping", "FileContainer") ==
+        services_.windows.ItemText(control::kFileFormatList, item)) {
+      services_.windows.SelectItem(control::kFileFormatList, item);
+    }
+  }
+}
+
+void AppWindows::FillPresetList() {
+  WindowSystem& windows = services_.windows;
+  windows.AppendItem(control::kQualityPresetList, "");
+  windows.SelectItem(control::kQualityPresetList, 0);
+  // A missing file is created empty for the user to fill; a read-only one is
+  // still listed, as rips read it all the same.
+  services_.files.CreateEmptyFile(presets_path_);
+  const auto file = services_.files.OpenForReading(presets_path_);
+  const auto content = file ? file->ReadAll() : std::nullopt;
+  if (!content) return;
+  int item = 0;
+  for (const std::string& line : SplitPresetLines(*content)) {
+    const std::string name = PresetName(line);
+    windows.AppendItem(control::kQualityPresetList, name);
+    ++item;
+    if (services_.settings.ReadSetting("Ripping", "Encoding") == name) {
+      windows.SelectItem(control::kQualityPresetList, item);
+      ShowPresetFields(name, PresetValue(line));
+    }
+  }
+}
+
+void AppWindows::ShowPresetFields(const std::string& name, std::string value) {
+  if (value.empty()) value = services_.presets.LookupPreset(name);
+  WindowSystem& windows = services_.windows;
+  windows.SetText(control::kVideoCodecField, GetPresetField(value, PresetField::kVideoCodec));
+  windows.SetText(control::kVideoBitRateField, GetPresetField(value, PresetField::kVideoBitRate));
+  windows.SetText(control::kAudioCodecField, GetPresetField(value, PresetField::kAudioCodec));
+  windows.SetText(control::kAudioBitRateField, GetPresetField(value, PresetField::kAudioBitRate));
+}
+
+void AppWindows::OnPresetChosen() {
+  WindowSystem& windows = services_.windows;
+  const std::string name =
+      windows.ItemText(control::kQualityPresetList, windows.SelectedItem(control::kQualityPresetList));
+  if (name.empty()) return;
+  ShowPresetFields(name, "");
+  services_.settings.WriteSetting("Ripping", "Encoding", name);
+}
+
+}  // namespace ripwarden

@@ -1,0 +1,51 @@
+#pragma once
+
+namespace ripwarden {
+
+// Windows, by number.
+inline constexpr int kProgressWindow = 0;
+inline constexpr int kSettingsWindow = 8;
+inline constexpr int kOutputWindow = 35;
+
+// Controls, numbered across all windows.
+namespace control {
+// Rip progress window.
+inline constexpr int kDiscInfoLabel = 1;
+inline constexpr int kDiscLabelText = 2;
+inline constexpr int kSettingsButton = 3;
+inline constexpr int kRipProgressBar = 4;
+inline constexpr int kStartButton = 5;
+inline constexpr int kCancelButton = 6;
+inline constexpr int kStatusText = 7;
+// Settings window.
+inline constexpr int kSettingsTabs = 9;
+inline constexpr int kSourceDriveLabel = 10;
+inline constexpr int kSourceDriveList = 11;
+inline constexpr int kRefreshListButton = 12;
+inline constexpr int kDestinationLabel = 13;
+inline constexpr int kDestinationField = 14;
+inline constexpr int kBrowseButton = 15;
+inline constexpr int kQualityPresetLabel = 16;
+inline constexpr int kQualityPresetList = 17;
+inline constexpr int kVideoCodecLabel = 18;
+inline constexpr int kVideoCodecField = 19;
+inline constexpr int kVideoBitRateLabel = 20;
+inline constexpr int kVideoBitRateField = 21;
+inline constexpr int kAudioCodecLabel = 22;
+inline constexpr int kAudioCodecField = 23;
+inline constexpr int kAudioBitRateLabel = 24;
+inline constexpr int kAudioBitRateField = 25;
+inline constexpr int kFileFormatLabel = 26;
+inline constexpr int kFileFormatList = 27;
+inline constexpr int kTwoPassCheck = 28;
+inline constexpr int kAudioBoosterCheck = 29;
+inline constexpr int kStartUpCheck = 30;
+inline constexpr int kStartMinimisedCheck = 31;
+inline constexpr int kAutoRipCheck = 32;
+inline constexpr int kEjectOnFinishCheck = 33;
+inline constexpr int kClearHandBrakeOutputCheck = 34;
+// Encoder output window.
+inline constexpr int kOutputList = 36;
+}  // namespace control
+
+}  // namespace ripwarden

@@ -1,0 +1,41 @@
+#include "ui/window_rip_view.h"
+
+#include "ui/window_ids.h"
+
+namespace ripwarden {
+
+WindowRipView::WindowRipView(WindowSystem& windows, Tray& tray, MessageBoxes& boxes)
+    : windows_(windows), tray_(tray), boxes_(boxes) {}
+
+void WindowRipView::SetDiscLabelText(const std::string& text) {
+  windows_.SetText(control::kDiscLabelText, text);
+}
+
+void WindowRipView::SetRipProgressBar(std::int32_t value) {
+  windows_.SetProgress(control::kRipProgressBar, value);
+}
+
+void WindowRipView::SetStatusText(const std::string& text) { windows_.SetText(control::kStatusText, text); }
+
+void WindowRipView::EnableStartButton(bool enabled) { windows_.Enable(control::kStartButton, enabled); }
+
+void WindowRipView::EnableCancelButton(bool enabled) { windows_.Enable(control::kCancelButton, enabled); }
+
+void WindowRipView::InsertOutputLine(const std::string& line) {
+  windows_.InsertItemAtTop(control::kOutputList, line);
+}
+
+void WindowRipView::ClearOutputList() { windows_.ClearItems(control::kOutputList); }
+
+void WindowRipView::ShowBalloon(const std::string& title, const std::string& text, const std::string& tip,
+                                BalloonIcon icon) {
+  tray_.ShowBalloon(title, text, tip, icon);
+}
+
+bool WindowRipView::AskYesNo(const std::string& title, const std::string& text) {
+  return boxes_.AskYesNo(title, text);
+}
+
+void WindowRipView::SetTrayItemGreyed(int item_id, bool greyed) { tray_.SetItemGreyed(item_id, greyed); }
+
+}  // namespace ripwarden

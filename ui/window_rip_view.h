@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/tray.h"
+#include "platform/window_system.h"
+#include "rip/rip_view.h"
+
+namespace ripwarden {
+
+// What the rip engine shows, put into the real windows, tray and boxes.
+class WindowRipView final : public RipView {
+ public:
+  WindowRipView(WindowSystem& windows, Tray& tray, MessageBoxes& boxes);
+
+  void SetDiscLabelText(const std::string& text) override;
+  void SetRipProgressBar(std::int32_t value) override;
+  void SetStatusText(const std::string& text) override;
+  void EnableStartButton(bool enabled) override;
+  void EnableCancelButton(bool enabled) override;
+  void InsertOutputLine(const std::string& line) override;
+  void ClearOutputList() override;
+  void ShowBalloon(const std::string& title, const std::string& text, const std::string& tip,
+                   BalloonIcon icon) override;
+  bool AskYesNo(const std::string& title, const std::string& text) override;
+  void SetTrayItemGreyed(int item_id, bool greyed) override;
+
+ private:
+  WindowSystem& windows_;
+  Tray& tray_;
+  MessageBoxes& boxes_;
+};
+
+}  // namespace ripwarden
