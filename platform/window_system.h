@@ -30,11 +30,14 @@ enum class WindowPlacement {
 // Something the user did that the main loop hands on, one at a time.
 struct UiEvent {
   enum class Kind {
-    kControl,  // a button or check box was clicked, or a drop-down list notified
-    kClose,    // the close box of a window was used; the window stays as it is
+    kControl,         // a button or check box was clicked, or a drop-down list notified
+    kClose,           // the close box of a window was used; the window stays as it is
+    kMenu,            // an entry of the tray menu was chosen
+    kTrayActivated,   // the tray icon was activated (clicked or double-clicked)
+    kBalloonClicked,  // a balloon shown from the tray icon was clicked
   };
   Kind kind = Kind::kControl;
-  int id = 0;  // the control id, or the window id for kClose
+  int id = 0;  // the control id, the window id for kClose, the entry id for kMenu
 };
 
 // Windows built the classic way: a window by number, controls by id, kind,

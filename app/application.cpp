@@ -1,0 +1,147 @@
+#include "app/application.h"
+
+#include "ui/window_ids.h"
+
+namespace ripwarden {
+
+Application::Application(AppServices services) : services_(services) {}
+
+bool Application::Start(const std::string& home) {
+  if (!services_.lock.Acquire()) {
+    services_.boxes.ShowMessage(
+        "Already Running",
+        "Ripwarden is already running, you cannot run two instances simultaneously.\r\r"
+        "If the other copy of Ripwarden is not responding please kill the process in the "
+        "Task Manager.");
+    return false;
+  }
+  services_.working_directory.SetWorkingDirectory(home);
+  services_.ui.BuildProgressWindow();
+  services_.ui.BuildSettingsWindow();
+  services_.ui.BuildOutputWindow();
+  has_tray_ = services_.tray.AddTrayIcon(kAppName);
+  BuildTrayMenu();
+  // A program hidden with no tray icon could be neither seen nor quit.
+  if (!has_tray_) services_.windows.ShowAppWindow(kProgressWindow);
+  return true;
+}
+
+void Application::BuildTrayMenu() {
+  Tray& tray = services_.tray;
+  tray.AddMenuItem(menu::kRipProgress, "Rip Progress...");
+  tray.AddMenuItem(menu::kSettings, "Settings...");
+  tray.AddMenuItem(menu::kAbout, "About...");
+  tray.AddMenuSeparator();
+  tray.AddMenuItem(menu::kHandBrakeOutput, "HandBrake Output...");
+  tray.BeginSubmenu("Force Drive To");
+  tray.AddMenuItem(menu::kLoadMedia, "Load Media");
+  tray.AddMenuItem(menu::kEjectMedia, "Eject Media");
+  tray.EndSubmenu();
+  tray.AddMenuSeparator();
+  tray.AddMenuItem(menu::kExit, "Exit");
+}
+
+void Application::RunOnce() {
+  if (auto event = services_.windows.TakeEvent()) {
+    Dispatch(*event);
+  } else if (auto tray_event = services_.tray.TakeEvent()) {
+    Dispatch(*tray_event);
+  }
+  if (quit_confirmed_) return;
+  services_.engine.PollDrive();
+  services_.engine.ReadEncoderOutput();
+}
+
+void Application::Dispatch(const UiEvent& event) {
+  switch (event.kind) {
+    case UiEvent::Kind::kControl:
+      services_.ui.HandleControlEvent(event.id);
+      break;
+    case UiEvent::Kind::kMenu:
+      OnMenuCommand(event.id);
+      break;
+    case UiEvent::Kind::kClose:
+      if (event.id == kProgressWindow || event.id == kSettingsWindow || event.id == kOutputWindow) {
+        services_.windows.HideAppWindow(event.id);
+      }
+      break;
+    case UiEvent::Kind::kTrayActivated:
+    case UiEvent::Kind::kBalloonClicked:
+      ShowAndRaise(kProgressWindow);
+      break;
+  }
+}
+
+void Application::ShowAndRaise(int window_id) {
+  services_.windows.ShowAppWindow(window_id);
+  services_.windows.BringToFront(window_id);
+}
+
+std::string Application::SourceDrive() { return services_.settings.ReadSetting("Ripping", "SourceDrive"); }
+
+void Application::OnMenuCommand(int item_id) {
+  const std::string app = kAppName;
+  switch (item_id) {
+    case menu::kRipProgress:
+      ShowAndRaise(kProgressWindow);
+      break;
+    case menu::kSettings:
+      ShowAndRaise(kSettingsWindow);
+      break;
+    case menu::kHandBrakeOutput:
+      ShowAndRaise(kOutputWindow);
+      break;
+    case menu::kAbout:
+      services_.boxes.ShowMessage("About - " + app,
+                                  app + " v" + services_.settings.ReadSetting("Application", "Version") +
+                                      ", for automating HandBrake to rip DVDs.");
+      break;
+    case menu::kLoadMedia:
+      services_.tray.ShowBalloon(
+          "Loading Drive...",
+          "Attempting to load the specified drive... (if there is no media in the drive, "
+          "this will do nothing.)",
+          app, BalloonIcon::kInformation);
+      services_.engine.LoadDrive(SourceDrive());
+      break;
+    case menu::kEjectMedia:
+      if (services_.rip_state.RipInProgress == 1 &&
+          !services_.boxes.AskYesNo(
+              "Eject Drive - " + app,
+              "A DVD rip is in progress, if you continue the rip will fail.\r\rAre you sure "
+              "you want to force the drive to eject?")) {
+        break;
+      }
+      services_.tray.ShowBalloon("Ejecting Drive...", "Attempting to eject the specified drive...", app,
+                                 BalloonIcon::kInformation);
+      services_.engine.EjectDrive(SourceDrive());
+      break;
+    case menu::kExit:
+      ConfirmQuit();
+      break;
+    default:
+      break;
+  }
+}
+
+bool Application::ConfirmQuit() {
+  const std::string app = kAppName;
+  const bool ripping = services_.rip_state.RipInProgress == 1;
+  const std::string question =
+      ripping
+          ? std::string(
+                "A DVD rip is currently in progress, if you quit now you will stop the DVD rip and any "
+                "more DVDs you insert will not be automatically ripped.\r\rAre you sure you want to quit?")
+          : "If you quit " + app +
+                ", any DVDs you insert will not be automatically ripped.\r\rAre you sure you want to quit?";
+  if (!services_.boxes.AskYesNo("Quit - " + app, question)) return false;
+  if (ripping) services_.engine.CancelRip(true);
+  services_.tray.RemoveTrayIcon();
+  services_.lock.Release();
+  quit_confirmed_ = true;
+  return true;
+}
+
+void Application::ReleaseResources() { services_.settings.Close(); }
+
+}  // namespace ripwarden

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <string>
+
+#include "config/settings_store.h"
+#include "platform/instance_lock.h"
+#include "platform/tray.h"
+#include "platform/window_system.h"
+#include "platform/working_directory.h"
+#include "rip/rip_engine.h"
+#include "ui/app_windows.h"
+
+namespace ripwarden {
+
+inline constexpr const char* kAppName = "Ripwarden";
+
+// Tray menu entries, by id.
+namespace menu {
+inline constexpr int kRipProgress = 40;
+inline constexpr int kSettings = 41;
+inline constexpr int kAbout = 42;
+inline constexpr int kHandBrakeOutput = 43;
+inline constexpr int kLoadMedia = 44;
+inline constexpr int kEjectMedia = 45;
+inline constexpr int kExit = 46;
+}  // namespace menu
+
+struct AppServices {
+  InstanceLock& lock;
+  WorkingDirectory& working_directory;
+  WindowSystem& windows;
+  Tray& tray;
+  MessageBoxes& boxes;
+  SettingsStore& settings;
+  RipState& rip_state;
+  RipEngine& engine;
+  AppWindows& ui;
+};
+
+// The program's spine: start-up, one turn of the main loop, the tray menu's
+// commands and the way out.
+class Application {
+ public:
+  explicit Application(AppServices services);
+
+  // Takes the single-instance lock, enters the home folder, builds the
+  // windows and the tray. False when another copy runs: the user was told,
+  // and nothing was built.
+  bool Start(const std::string& home);
+  // One turn: at most one user event, then the drive poll and one line of
+  // encoder output.
+  void RunOnce();
+  void OnMenuCommand(int item_id);
+  // The Exit command; true once the user confirmed and everything was let go.
+  bool ConfirmQuit();
+  bool quit_confirmed() const { return quit_confirmed_; }
+  // Writes back and closes what is still open.
+  void ReleaseResources();
+  // Without a notification area the progress window is the only way in.
+  bool has_tray() const { return has_tray_; }
+
+ private:
+  void BuildTrayMenu();
+  void Dispatch(const UiEvent& event);
+  void ShowAndRaise(int window_id);
+  std::string SourceDrive();
+
+  AppServices services_;
+  bool has_tray_ = false;
+  bool quit_confirmed_ = false;
+};
+
+}  // namespace ripwarden

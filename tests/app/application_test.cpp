@@ -1,0 +1,168 @@
+#include "app/application.h"
+
+#include "../ui/ui_fixture.h"
+#include "fakes/fake_instance_lock.h"
+#include "fakes/fake_tray.h"
+#include "fakes/fake_working_directory.h"
+
+namespace ripwarden::testing {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+class ApplicationTest : public UiTest {
+ protected:
+  void StartRunning() {
+    ASSERT_TRUE(app.Start("/home/me/.config/ripwarden"));
+    Insert();
+    engine.StartRip();
+    ASSERT_EQ(state.RipInProgress, 1);
+    WriteOutputFile();
+  }
+
+  FakeInstanceLock lock;
+  FakeWorkingDirectory working_directory;
+  FakeTray tray;
+  FakeMessageBoxes boxes;
+  Application app{{lock, working_directory, windows, tray, boxes, settings, state, engine, ui}};
+};
+
+TEST_F(ApplicationTest, StartsInTheHomeFolderWithWindowsAndTrayMenu) {
+  ASSERT_TRUE(app.Start("/home/me/.config/ripwarden"));
+  EXPECT_EQ(working_directory.current, "/home/me/.config/ripwarden");
+  EXPECT_TRUE(lock.held);
+  EXPECT_EQ(windows.windows.size(), 3u);
+  EXPECT_TRUE(tray.icon_shown);
+  EXPECT_EQ(tray.icon_tip, "Ripwarden");
+  EXPECT_EQ(tray.menu, (Texts{"Rip Progress... (40)", "Settings... (41)", "About... (42)", "-",
+                              "HandBrake Output... (43)", "Force Drive To", ">Load Media (44)",
+                              ">Eject Media (45)", "-", "Exit (46)"}));
+}
+
+TEST_F(ApplicationTest, ASecondCopySaysSoAndBuildsNothing) {
+  lock.another_copy_runs = true;
+  EXPECT_FALSE(app.Start("/home/me/.config/ripwarden"));
+  EXPECT_EQ(
+      boxes.messages,
+      Texts{"Already Running | Ripwarden is already running, you cannot run two instances simultaneously.\r\r"
+            "If the other copy of Ripwarden is not responding please kill the process in the Task Manager."});
+  EXPECT_TRUE(windows.windows.empty());
+  EXPECT_FALSE(tray.icon_shown);
+  EXPECT_TRUE(working_directory.requested.empty());
+}
+
+TEST_F(ApplicationTest, WithoutATrayTheProgressWindowShowsWhateverTheSetting) {
+  Set("Other", "StartMinimised", "1");
+  tray.available = false;
+  ASSERT_TRUE(app.Start("/home"));
+  EXPECT_FALSE(app.has_tray());
+  EXPECT_TRUE(windows.IsWindowVisible(kProgressWindow));
+}
+
+TEST_F(ApplicationTest, DispatchesOneEventPerTurnAndPollsEveryTurn) {
+  ASSERT_TRUE(app.Start("/home"));
+  windows.ShowAppWindow(kSettingsWindow);
+  windows.events = {{UiEvent::Kind::kClose, kSettingsWindow}, {UiEvent::Kind::kClose, 99}};
+  tray.events = {{UiEvent::Kind::kBalloonClicked, 0}};
+  Insert();
+  clock.Advance(2500);
+  app.RunOnce();
+  EXPECT_FALSE(windows.IsWindowVisible(kSettingsWindow));
+  EXPECT_EQ(view.disc_label, "MY MOVIE") << "the drive poll ran in the same turn";
+  app.RunOnce();  // an unknown window's close request does nothing
+  EXPECT_EQ(windows.windows.at(kProgressWindow).raised, 0);
+  app.RunOnce();
+  EXPECT_TRUE(windows.IsWindowVisible(kProgressWindow));
+  EXPECT_EQ(windows.windows.at(kProgressWindow).raised, 1);
+}
+
+TEST_F(ApplicationTest, MenuShowsTheWindowsAndTheAboutBox) {
+  ASSERT_TRUE(app.Start("/home"));
+  for (auto [item, window] :
+       {std::pair{menu::kRipProgress, kProgressWindow}, std::pair{menu::kSettings, kSettingsWindow},
+        std::pair{menu::kHandBrakeOutput, kOutputWindow}}) {
+    app.OnMenuCommand(item);
+    EXPECT_TRUE(windows.IsWindowVisible(window));
+    EXPECT_EQ(windows.windows.at(window).raised, 1);
+  }
+  files.Put(kSettings, "[Application]\nVersion = 1.2.3\n");
+  app.OnMenuCommand(menu::kAbout);
+  files.Put(kSettings, "[Application]\n");
+  app.OnMenuCommand(menu::kAbout);
+  files.RemoveFile(kSettings);
+  app.OnMenuCommand(menu::kAbout);
+  EXPECT_EQ(boxes.messages,
+            (Texts{"About - Ripwarden | Ripwarden v1.2.3, for automating HandBrake to rip DVDs.",
+                   "About - Ripwarden | Ripwarden v0, for automating HandBrake to rip DVDs.",
+                   "About - Ripwarden | Ripwarden v, for automating HandBrake to rip DVDs."}));
+}
+
+TEST_F(ApplicationTest, LoadAndEjectAnnounceThemselvesAndAskDuringARip) {
+  ASSERT_TRUE(app.Start("/home"));
+  app.OnMenuCommand(menu::kLoadMedia);
+  app.OnMenuCommand(menu::kEjectMedia);
+  EXPECT_EQ(drives.loaded, Texts{"sr0"});
+  EXPECT_EQ(drives.ejected, Texts{"sr0"});
+  EXPECT_TRUE(boxes.questions.empty());
+  EXPECT_EQ(
+      tray.balloons,
+      (Texts{
+          "Loading Drive... | Attempting to load the specified drive... (if there is no media in the drive, "
+          "this will do nothing.) | Ripwarden | info",
+          "Ejecting Drive... | Attempting to eject the specified drive... | Ripwarden | info"}));
+
+  Insert();
+  engine.StartRip();
+  boxes.answers = {false};
+  app.OnMenuCommand(menu::kEjectMedia);
+  EXPECT_EQ(drives.ejected.size(), 1u);
+  EXPECT_EQ(boxes.questions.back(),
+            "Eject Drive - Ripwarden | A DVD rip is in progress, if you continue the rip will fail.\r\rAre "
+            "you sure "
+            "you want to force the drive to eject?");
+  boxes.answers = {true};
+  app.OnMenuCommand(menu::kEjectMedia);
+  EXPECT_EQ(drives.ejected.size(), 2u);
+  Poll();
+  EXPECT_EQ(view.status, kDiscLostText);
+}
+
+TEST_F(ApplicationTest, ExitAsksAndOnlyYesLetsGo) {
+  ASSERT_TRUE(app.Start("/home"));
+  boxes.answers = {false};
+  app.OnMenuCommand(menu::kExit);
+  EXPECT_FALSE(app.quit_confirmed());
+  EXPECT_TRUE(tray.icon_shown);
+  EXPECT_EQ(boxes.questions.back(),
+            "Quit - Ripwarden | If you quit Ripwarden, any DVDs you insert will not be automatically "
+            "ripped.\r\rAre "
+            "you sure you want to quit?");
+  boxes.answers = {true};
+  app.OnMenuCommand(menu::kExit);
+  EXPECT_TRUE(app.quit_confirmed());
+  EXPECT_FALSE(tray.icon_shown);
+  EXPECT_FALSE(lock.held);
+  EXPECT_TRUE(drives.ejected.empty());
+}
+
+TEST_F(ApplicationTest, ExitDuringARipCancelsItWithoutAFurtherQuestion) {
+  StartRunning();
+  const std::string partial = state.OutputFile;
+  boxes.answers = {true};
+  app.OnMenuCommand(menu::kExit);
+  EXPECT_EQ(boxes.questions.size(), 1u);
+  EXPECT_NE(boxes.questions[0].find("A DVD rip is currently in progress"), std::string::npos);
+  EXPECT_TRUE(view.questions.empty());
+  EXPECT_EQ(view.status, "USER CANCELLED");
+  EXPECT_FALSE(files.Exists(partial));
+  EXPECT_EQ(drives.ejected, Texts{"sr0"});
+  EXPECT_FALSE(tray.icon_shown);
+  EXPECT_TRUE(app.quit_confirmed());
+  const auto polls = drives.volume_queries;
+  clock.Advance(5000);
+  app.RunOnce();
+  EXPECT_EQ(drives.volume_queries, polls) << "nothing runs after the confirmed exit";
+}
+
+}  // namespace
+}  // namespace ripwarden::testing
