@@ -5,8 +5,8 @@
 set -euo pipefail
 
 what=${1:-run}
-build=(cmake g++ make pkg-config libblkid-dev)
-tests=(libgtest-dev clang clang-format libclang-rt-14-dev genisoimage xorriso udftools handbrake-cli ffmpeg dvdauthor)
+build=(cmake g++ make pkg-config libblkid-dev qt6-base-dev)
+tests=(libgtest-dev fonts-dejavu-core clang clang-format libclang-rt-14-dev genisoimage xorriso udftools handbrake-cli ffmpeg dvdauthor)
 
 packages=("${build[@]}")
 if [ "$what" = test ]; then packages+=("${tests[@]}"); fi
