@@ -9,6 +9,12 @@ std::string RipEngine::GetVolumeLabel(const std::string& source) {
   return volume ? Trim(volume->label) : std::string();
 }
 
+std::uint32_t RipEngine::MillisecondsToNextPoll() {
+  const auto elapsed = static_cast<std::int32_t>(services_.clock.TickCount() - state_.DrivePollTick);
+  if (elapsed < 0 || elapsed >= state_.DrivePollInterval) return 0;
+  return static_cast<std::uint32_t>(state_.DrivePollInterval - elapsed);
+}
+
 void RipEngine::PollDrive() {
   if (!IsDue(services_.clock.TickCount(), state_.DrivePollTick, state_.DrivePollInterval)) return;
 

@@ -64,8 +64,10 @@ class RipEngine {
   void EjectDrive(const std::string& source);
   void LoadDrive(const std::string& source);
 
-  // True when the encoder of the running rip can be waited for on its output.
-  ChildProcess encoder() const { return state_.EncoderProgram; }
+  // How long the main loop may sleep before the next drive poll is due.
+  std::uint32_t MillisecondsToNextPoll();
+  // True when a line of the encoder's output is waiting to be read.
+  bool IsOutputWaiting();
 
  private:
   void AutoRipOrAnnounce(const std::string& label);

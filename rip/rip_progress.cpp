@@ -31,6 +31,10 @@ bool CarriesPercentage(const std::string& line, const std::string& percent_text)
 
 }  // namespace
 
+bool RipEngine::IsOutputWaiting() {
+  return state_.RipInProgress == 1 && services_.processes.IsLineWaiting(state_.EncoderProgram);
+}
+
 void RipEngine::ReadEncoderOutput() {
   ProcessRunner& processes = services_.processes;
   if (state_.RipInProgress != 1 || processes.IsProcessKnown(state_.EncoderProgram) == kNoProcess) return;

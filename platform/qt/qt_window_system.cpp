@@ -381,6 +381,9 @@ T* QtWindowSystem::As(int control_id) const {
   return control != nullptr ? qobject_cast<T*>(control->widget) : nullptr;
 }
 
-void QtWindowSystem::Queue(UiEvent::Kind kind, int id) { events_.push_back(UiEvent{kind, id}); }
+void QtWindowSystem::Queue(UiEvent::Kind kind, int id) {
+  events_.push_back(UiEvent{kind, id});
+  if (on_queued_) on_queued_();
+}
 
 }  // namespace ripwarden::qt_platform

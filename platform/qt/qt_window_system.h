@@ -4,6 +4,7 @@
 #include <QImage>
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -69,6 +70,8 @@ class QtWindowSystem final : public WindowSystem {
   // there is no such window.
   QImage Grab(int window_id) const;
   bool SaveScreenshot(int window_id, const std::string& png_path) const;
+  // Called whenever an event is queued, so that the loop can wake for it.
+  void SetEventQueuedHandler(std::function<void()> handler) { on_queued_ = std::move(handler); }
 
  private:
   struct Window {
@@ -94,6 +97,7 @@ class QtWindowSystem final : public WindowSystem {
   // Declared before the windows so that it outlives them: a window being
   // taken down may still report.
   std::deque<UiEvent> events_;
+  std::function<void()> on_queued_;
   QIcon icon_;
   std::map<int, Control> controls_;
   std::map<int, Window> windows_;

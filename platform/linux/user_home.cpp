@@ -1,0 +1,86 @@
+#include "platform/linux/user_home.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+#include "platform/linux/atomic_file.h"
+
+namespace ripwarden::linux_platform {
+
+namespace {
+
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+std::string HomeFolder() { return Environment("HOME"); }
+
+std::string ConfigHome() {
+  const std::string config = Environment("XDG_CONFIG_HOME");
+  // Relative values are to be ignored, as the base-directory rules say.
+  return config.starts_with('/') ? config : HomeFolder() + "/.config";
+}
+
+std::optional<std::string> ReadWhole(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+}  // namespace
+
+std::string ResolveHome() {
+  const std::string chosen = Environment("RIPWARDEN_HOME");
+  if (!chosen.empty()) return chosen;
+  return ConfigHome() + "/ripwarden";
+}
+
+bool MakeFolders(const std::string& path) {
+  for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+    const std::string part = path.substr(0, slash);
+    if (!part.empty() && ::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    if (slash == std::string::npos) break;
+  }
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool InstallDefaults(const std::string& home, const std::string& defaults_folder) {
+  const std::string folder = home + "/Data/Config";
+  struct stat info {};
+  if (::stat((folder + "/Settings.cfg").c_str(), &info) == 0) return false;
+  if (!MakeFolders(folder)) return false;
+  bool copied = false;
+  for (const char* name : {"Presets.cfg", "Settings.cfg"}) {
+    const std::string target = folder + "/" + name;
+    if (::stat(target.c_str(), &info) == 0) continue;  // the user's own presets stay
+    const auto content = ReadWhole(defaults_folder + "/" + name);
+    if (content && ReplaceFileAtomically(target, *content, 0644)) copied = true;
+  }
+  return copied && ::stat((folder + "/Settings.cfg").c_str(), &info) == 0;
+}
+
+std::string VideosFolder() {
+  const std::string home = HomeFolder();
+  const auto dirs = ReadWhole(ConfigHome() + "/user-dirs.dirs");
+  if (dirs) {
+    std::istringstream lines(*dirs);
+    for (std::string line; std::getline(lines, line);) {
+      if (!line.starts_with("XDG_VIDEOS_DIR=\"") || !line.ends_with('"')) continue;
+      std::string value = line.substr(16, line.size() - 17);
+      if (value.starts_with("$HOME")) value = home + value.substr(5);
+      if (value.starts_with('/') && value != home && value != home + "/") return value + "/";
+    }
+  }
+  return home + "/Videos/";
+}
+
+}  // namespace ripwarden::linux_platform

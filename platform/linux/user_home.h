@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+namespace ripwarden::linux_platform {
+
+// The folder that holds Data/Config: $RIPWARDEN_HOME when set, else
+// $XDG_CONFIG_HOME/ripwarden, else ~/.config/ripwarden.
+std::string ResolveHome();
+
+// Gives a new user the default settings and presets: copies the files of
+// defaults_folder into home/Data/Config unless a settings file is there.
+// True when a fresh copy was made.
+bool InstallDefaults(const std::string& home, const std::string& defaults_folder);
+
+// The user's videos folder, ending in "/": XDG_VIDEOS_DIR from
+// ~/.config/user-dirs.dirs, else ~/Videos/.
+std::string VideosFolder();
+
+// Creates a folder and its parents; true when it exists afterwards.
+bool MakeFolders(const std::string& path);
+
+}  // namespace ripwarden::linux_platform

@@ -1,0 +1,183 @@
+// The program: the platform's services wired to the application and driven
+// by Qt's event loop, which sleeps until a window event, the next drive poll
+// or (during a rip) the next look at the encoder's output is due.
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QPainter>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <chrono>
+
+#include "app/application.h"
+#include "config/presets.h"
+#include "config/settings_store.h"
+#include "platform/linux/flock_instance_lock.h"
+#include "platform/linux/linux_drives.h"
+#include "platform/linux/linux_files.h"
+#include "platform/linux/linux_working_directory.h"
+#include "platform/linux/local_calendar.h"
+#include "platform/linux/monotonic_clock.h"
+#include "platform/linux/posix_process_runner.h"
+#include "platform/linux/user_home.h"
+#include "platform/linux/xdg_autostart.h"
+#include "platform/qt/qt_folder_dialog.h"
+#include "platform/qt/qt_tray.h"
+#include "platform/qt/qt_window_system.h"
+#include "rip/encoder_dialect.h"
+#include "rip/rip_engine.h"
+#include "ui/app_windows.h"
+#include "ui/window_ids.h"
+#include "ui/window_rip_view.h"
+
+namespace {
+
+using namespace ripwarden;
+
+int signal_pipe[2] = {-1, -1};
+
+void OnStopSignal(int) {
+  const char byte = 1;
+  (void)!::write(signal_pipe[1], &byte, 1);
+}
+
+// A disc with a shield-coloured hub: the program's own icon, drawn here so
+// that no image format plugin is needed.
+QIcon ProgramIcon() {
+  QIcon icon;
+  for (int size : {16, 22, 24, 32, 48, 64, 128}) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal s = size;
+    QRadialGradient disc(s / 2, s / 2, s / 2);
+    disc.setColorAt(0.0, QColor(235, 240, 248));
+    disc.setColorAt(0.7, QColor(170, 190, 220));
+    disc.setColorAt(1.0, QColor(110, 130, 170));
+    painter.setPen(QPen(QColor(60, 70, 90), s / 24));
+    painter.setBrush(disc);
+    painter.drawEllipse(QRectF(s * 0.04, s * 0.04, s * 0.92, s * 0.92));
+    painter.setBrush(QColor(200, 60, 40));
+    painter.drawEllipse(QRectF(s * 0.32, s * 0.32, s * 0.36, s * 0.36));
+    painter.setBrush(QColor(250, 250, 250));
+    painter.drawEllipse(QRectF(s * 0.44, s * 0.44, s * 0.12, s * 0.12));
+    painter.end();
+    icon.addPixmap(pixmap);
+  }
+  return icon;
+}
+
+std::string DefaultsFolder() {
+  for (const char* candidate : {RIPWARDEN_INSTALLED_DATA, RIPWARDEN_SOURCE_DATA}) {
+    if (::access((std::string(candidate) + "/Settings.cfg").c_str(), R_OK) == 0) return candidate;
+  }
+  return RIPWARDEN_SOURCE_DATA;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication qt(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
+  QApplication::setApplicationName(kAppName);
+
+  linux_platform::FlockInstanceLock lock(linux_platform::DefaultInstanceLockPath());
+  linux_platform::LinuxWorkingDirectory working_directory;
+  linux_platform::LinuxFiles files;
+  linux_platform::LinuxDrives drives;
+  linux_platform::PosixProcessRunner processes;
+  linux_platform::MonotonicClock clock;
+  linux_platform::LocalCalendar calendar;
+  linux_platform::XdgAutostart autostart;
+  qt_platform::QtWindowSystem windows;
+  const QIcon icon = ProgramIcon();
+  windows.SetWindowIcon(icon);
+  QApplication::setWindowIcon(icon);
+  qt_platform::QtFolderDialog folders(&windows);
+  qt_platform::QtTray tray(icon);
+  qt_platform::QtMessageBoxes boxes([&windows] { return windows.ActiveAppWindow(); });
+
+  const std::string home = linux_platform::ResolveHome();
+  SettingsStore settings(files, Charset::kUtf8);
+  Presets presets(files);
+  EncoderDialects dialects(processes, files, clock);
+  WindowRipView view(windows, tray, boxes);
+  RipState state;
+  RipEngine engine(state, {settings, presets, drives, processes, files, clock, calendar, dialects, view},
+                   kAppName);
+  AppWindows ui({windows, folders, settings, presets, files, drives, autostart, engine}, kAppName);
+  Application app({lock, working_directory, windows, tray, boxes, settings, state, engine, ui});
+
+  // A new user starts from the shipped settings, ripping into their videos folder.
+  bool fresh = false;
+  if (lock.Acquire()) {
+    lock.Release();
+    fresh = linux_platform::InstallDefaults(home, DefaultsFolder());
+  }
+  if (!app.Start(home)) return 0;
+  if (fresh && settings.ReadSetting("Ripping", "Destination").empty()) {
+    const std::string videos = linux_platform::VideosFolder();
+    linux_platform::MakeFolders(videos);
+    settings.WriteSetting("Ripping", "Destination", videos);
+    windows.SetText(control::kDestinationField, videos);
+  }
+  if (!app.has_tray()) {
+    // The progress window is the way in: its context menu is the tray menu.
+    QWidget* progress = windows.WindowWidget(kProgressWindow);
+    if (progress != nullptr) {
+      progress->setContextMenuPolicy(Qt::CustomContextMenu);
+      QObject::connect(progress, &QWidget::customContextMenuRequested, [&tray, progress](const QPoint& at) {
+        tray.Menu()->popup(progress->mapToGlobal(at));
+      });
+    }
+  }
+
+  QTimer turn;
+  turn.setSingleShot(true);
+  bool stopping = false;
+  const auto run = [&] {
+    // Take what is waiting, but give the windows back within a few
+    // milliseconds however fast the encoder writes.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(8);
+    do {
+      app.RunOnce();
+      if (app.quit_confirmed() || stopping) {
+        QApplication::quit();
+        return;
+      }
+    } while (engine.IsOutputWaiting() && std::chrono::steady_clock::now() < until);
+    const bool busy = engine.IsOutputWaiting();
+    const std::uint32_t next = state.RipInProgress == 1 ? 20 : engine.MillisecondsToNextPoll();
+    turn.start(busy ? 0 : static_cast<int>(std::min<std::uint32_t>(next, 2500)));
+  };
+  QObject::connect(&turn, &QTimer::timeout, run);
+  windows.SetEventQueuedHandler([&turn] { turn.start(0); });
+  tray.SetEventQueuedHandler([&turn] { turn.start(0); });
+
+  // Stopped by the system (logout, kill): the rip is cancelled and the
+  // encoder stopped, so that no orphan goes on writing.
+  if (::pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal, &action, nullptr);
+  }
+  QSocketNotifier stop_notifier(signal_pipe[0], QSocketNotifier::Read);
+  QObject::connect(&stop_notifier, &QSocketNotifier::activated, [&] {
+    char drained[16];
+    while (::read(signal_pipe[0], drained, sizeof drained) > 0) {
+    }
+    if (state.RipInProgress == 1) engine.CancelRip(true);
+    tray.RemoveTrayIcon();
+    lock.Release();
+    stopping = true;
+    turn.start(0);
+  });
+
+  turn.start(0);
+  QApplication::exec();
+  app.ReleaseResources();
+  return 0;
+}
