@@ -1,0 +1,221 @@
+// The program's own windows on real Qt widgets, offscreen, reading and
+// writing a real settings file.
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QApplication>
+#include <QComboBox>
+#include <QTest>
+
+#include "../rip/engine_fixture.h"
+#include "app/application.h"
+#include "fakes/fake_instance_lock.h"
+#include "fakes/fake_tray.h"
+#include "fakes/fake_working_directory.h"
+#include "platform/linux/linux_files.h"
+#include "platform/qt/qt_folder_dialog.h"
+#include "platform/qt/qt_window_system.h"
+#include "temp_folder.h"
+#include "ui/app_windows.h"
+#include "ui/window_ids.h"
+#include "ui/window_rip_view.h"
+
+namespace ripwarden::testing {
+namespace {
+
+using namespace control;
+
+class NoAutostart final : public Autostart {
+ public:
+  void Register() override {}
+  void Unregister() override {}
+};
+
+class RealWindowsTest : public ::testing::Test {
+ protected:
+  RealWindowsTest() {
+    home_.Write("Data/Config/Settings.cfg",
+                "[Ripping]\r\nSourceDrive = sr1\r\nDestination = /srv/rips/\r\nFileContainer = MP4\r\n"
+                "Encoding = Normal\r\nTwoPass = 1\r\nAudioBooster = 0\r\n[Other]\r\nStartUp = 0\r\n"
+                "StartMinimised = 0\r\nAutoRip = 1\r\nEjectOnFinish = 1\r\nClearHandBrakeOutput = 0\r\n"
+                "[HandBrake]\r\nLocation = HandBrakeCLI\r\n[Application]\r\nVersion = 0.1.0\r\n");
+    home_.Write("Data/Config/Presets.cfg", "Normal=x264/1500/aac/160\nSmall=x264/900/aac/96\n");
+    drives_.AddDrive("sr0", "DVD-RW DRIVE");
+    drives_.AddDrive("sr1", "BD-ROM");
+    drives_.InsertDisc("sr1", {"udf", "MY MOVIE"});
+  }
+  void Start() { ASSERT_TRUE(app_.Start(home_.path())); }
+  std::string SettingsText() { return home_.Read("Data/Config/Settings.cfg"); }
+  std::string Setting(const std::string& group, const std::string& key) {
+    return settings_.ReadSetting(group, key);
+  }
+  // Lets Qt deliver what the user did, then hands it to the program.
+  void Pump() {
+    QApplication::processEvents();
+    for (int turn = 0; turn < 50; ++turn) app_.RunOnce();
+  }
+  QWidget* Widget(int id) { return windows_.ControlWidget(id); }
+
+  TempFolder home_;
+  linux_platform::LinuxFiles files_;
+  SettingsStore settings_{files_, Charset::kUtf8, home_.Path("Data/Config/Settings.cfg")};
+  Presets presets_{files_, home_.Path("Data/Config/Presets.cfg")};
+  FakeDrives drives_;
+  FakeProcessRunner processes_;
+  FakeClock clock_;
+  FakeCalendar calendar_;
+  FixedDialect dialects_;
+  qt_platform::QtWindowSystem windows_;
+  qt_platform::QtFolderDialog folders_{&windows_};
+  FakeTray tray_;
+  FakeMessageBoxes boxes_;
+  WindowRipView view_{windows_, tray_, boxes_};
+  RipState state_;
+  RipEngine engine_{state_,
+                    {settings_, presets_, drives_, processes_, files_, clock_, calendar_, dialects_, view_},
+                    "Ripwarden"};
+  NoAutostart autostart_;
+  AppWindows ui_{{windows_, folders_, settings_, presets_, files_, drives_, autostart_, engine_},
+                 "Ripwarden",
+                 home_.Path("Data/Config/Presets.cfg")};
+  FakeInstanceLock lock_;
+  FakeWorkingDirectory working_directory_;
+  Application app_{{lock_, working_directory_, windows_, tray_, boxes_, settings_, state_, engine_, ui_}};
+};
+
+TEST_F(RealWindowsTest, ClickingEachCheckBoxRewritesExactlyItsKey) {
+  Start();
+  const std::vector<std::pair<int, std::string>> boxes = {
+      {kTwoPassCheck, "TwoPass"},
+      {kAudioBoosterCheck, "AudioBooster"},
+      {kStartMinimisedCheck, "StartMinimised"},
+      {kAutoRipCheck, "AutoRip"},
+      {kEjectOnFinishCheck, "EjectOnFinish"},
+      {kClearHandBrakeOutputCheck, "ClearHandBrakeOutput"}};
+  windows_.ShowAppWindow(kSettingsWindow);
+  auto* tabs = Widget(kSettingsTabs);
+  for (const auto& [id, key] : boxes) {
+    // The box must be on the visible tab to take a click.
+    QMetaObject::invokeMethod(tabs, "setCurrentIndex", Q_ARG(int, id >= kStartUpCheck ? 1 : 0));
+    const std::string before = SettingsText();
+    const bool was = windows_.IsChecked(id);
+    QTest::mouseClick(Widget(id), Qt::LeftButton, {}, QPoint(8, Widget(id)->height() / 2));
+    Pump();
+    ASSERT_NE(windows_.IsChecked(id), was) << key;
+    const std::string after = SettingsText();
+    const std::string line = key + " = " + (was ? "0" : "1") + "\r\n";
+    EXPECT_NE(after.find("\n" + line), std::string::npos) << key;
+    const std::string old_line = key + " = " + (was ? "1" : "0") + "\r\n";
+    std::string expected = before;
+    expected.replace(expected.find("\n" + old_line) + 1, old_line.size(), line);
+    EXPECT_EQ(after, expected) << "more than " << key << " changed";
+  }
+  EXPECT_FALSE(Widget(kStartUpCheck)->isEnabled());
+}
+
+TEST_F(RealWindowsTest, ChoosingFromTheListsStoresTheChoice) {
+  Start();
+  windows_.ShowAppWindow(kSettingsWindow);
+  auto* drive_list = qobject_cast<QComboBox*>(Widget(kSourceDriveList));
+  ASSERT_NE(drive_list, nullptr);
+  EXPECT_EQ(drive_list->currentIndex(), 2);
+  drive_list->setFocus();
+  QTest::keyClick(drive_list, Qt::Key_Up);
+  Pump();
+  EXPECT_EQ(Setting("Ripping", "SourceDrive"), "sr0");
+
+  auto* presets = qobject_cast<QComboBox*>(Widget(kQualityPresetList));
+  presets->setFocus();
+  QTest::keyClick(presets, Qt::Key_Down);
+  Pump();
+  EXPECT_EQ(Setting("Ripping", "Encoding"), "Small");
+  EXPECT_EQ(windows_.GetText(kVideoBitRateField), "900");
+
+  auto* formats = qobject_cast<QComboBox*>(Widget(kFileFormatList));
+  formats->setFocus();
+  QTest::keyClick(formats, Qt::Key_Up);
+  Pump();
+  EXPECT_EQ(Setting("Ripping", "FileContainer"), "MKV");
+}
+
+TEST_F(RealWindowsTest, MerelyFocusingTheDriveListStoresItsSelection) {
+  settings_.WriteSetting("Ripping", "SourceDrive", "d");
+  Start();
+  windows_.ShowAppWindow(kSettingsWindow);
+  windows_.BringToFront(kSettingsWindow);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(windows_.WindowWidget(kSettingsWindow)));
+  Widget(kRefreshListButton)->setFocus();
+  Pump();
+  EXPECT_EQ(Setting("Ripping", "SourceDrive"), "d");
+  Widget(kSourceDriveList)->setFocus();
+  Pump();
+  EXPECT_EQ(Setting("Ripping", "SourceDrive"), "");
+}
+
+TEST_F(RealWindowsTest, ShowsTheProgressWindowAtStartOnlyForExactlyZero) {
+  settings_.WriteSetting("Other", "StartMinimised", "00");
+  Start();
+  EXPECT_FALSE(windows_.IsWindowVisible(kProgressWindow));
+  EXPECT_FALSE(windows_.IsWindowVisible(kSettingsWindow));
+  EXPECT_FALSE(windows_.IsWindowVisible(kOutputWindow));
+}
+
+TEST_F(RealWindowsTest, TheCloseBoxHidesAndTheOutputListGrowsAtTheTop) {
+  Start();
+  ASSERT_TRUE(windows_.IsWindowVisible(kProgressWindow));
+  windows_.WindowWidget(kProgressWindow)->close();
+  Pump();
+  EXPECT_FALSE(windows_.IsWindowVisible(kProgressWindow));
+  view_.InsertOutputLine("first");
+  view_.InsertOutputLine("second");
+  EXPECT_EQ(windows_.ItemText(kOutputList, 0), "second");
+  EXPECT_EQ(windows_.ItemText(kOutputList, 1), "first");
+}
+
+TEST_F(RealWindowsTest, EveryListAndFieldIsLabelledByItsLabel) {
+  Start();
+  for (const auto& [label, control] :
+       std::vector<std::pair<int, int>>{{kSourceDriveLabel, kSourceDriveList},
+                                        {kDestinationLabel, kDestinationField},
+                                        {kQualityPresetLabel, kQualityPresetList},
+                                        {kVideoCodecLabel, kVideoCodecField},
+                                        {kVideoBitRateLabel, kVideoBitRateField},
+                                        {kAudioCodecLabel, kAudioCodecField},
+                                        {kAudioBitRateLabel, kAudioBitRateField},
+                                        {kFileFormatLabel, kFileFormatList}}) {
+    QAccessibleInterface* access = QAccessible::queryAccessibleInterface(Widget(control));
+    ASSERT_NE(access, nullptr);
+    EXPECT_EQ(access->text(QAccessible::Name).toStdString(), windows_.GetText(label)) << control;
+    QAccessibleInterface* label_access = QAccessible::queryAccessibleInterface(Widget(label));
+    bool labelled = false;
+    for (const auto& relation : access->relations(QAccessible::Label))
+      labelled |= relation.first == label_access;
+    EXPECT_TRUE(labelled) << control;
+  }
+}
+
+// Pictures of the windows for the documentation; the test fails only when
+// one cannot be drawn or written.
+TEST_F(RealWindowsTest, DrawsTheWindowsForTheDocumentation) {
+  Start();
+  view_.SetDiscLabelText("MY MOVIE");
+  view_.SetRipProgressBar(4523);
+  view_.SetStatusText("45.23%");
+  view_.EnableCancelButton(true);
+  for (const char* line : {"-i /dev/sr1 -o /srv/rips/MY_MOVIE_(2026-12-07_14-02-48).MP4 --main-feature -e "
+                           "x264 -b 1500 -2 -a 1 -E aac "
+                           "-B 160",
+                           "libdvdnav: DVD Title: MY MOVIE", "Encoding: task 1 of 2, 12.40 %",
+                           "Encoding: task 1 of 2, 45.23 %"}) {
+    view_.InsertOutputLine(line);
+  }
+  const std::string folder = SCREENSHOT_FOLDER;
+  EXPECT_TRUE(windows_.SaveScreenshot(kProgressWindow, folder + "/progress-window.png"));
+  EXPECT_TRUE(windows_.SaveScreenshot(kOutputWindow, folder + "/output-window.png"));
+  EXPECT_TRUE(windows_.SaveScreenshot(kSettingsWindow, folder + "/settings-ripping.png"));
+  QMetaObject::invokeMethod(Widget(kSettingsTabs), "setCurrentIndex", Q_ARG(int, 1));
+  EXPECT_TRUE(windows_.SaveScreenshot(kSettingsWindow, folder + "/settings-other.png"));
+}
+
+}  // namespace
+}  // namespace ripwarden::testing
