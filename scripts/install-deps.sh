@@ -6,7 +6,8 @@ set -euo pipefail
 
 what=${1:-run}
 build=(cmake g++ make pkg-config libblkid-dev qt6-base-dev)
-tests=(libgtest-dev fonts-dejavu-core clang clang-format libclang-rt-14-dev genisoimage xorriso udftools handbrake-cli ffmpeg dvdauthor)
+tests=(libgtest-dev fonts-dejavu-core clang clang-format libclang-rt-14-dev genisoimage xorriso udftools handbrake-cli ffmpeg dvdauthor
+  xvfb xauth dbus trayer xdotool x11-utils)
 
 packages=("${build[@]}")
 if [ "$what" = test ]; then packages+=("${tests[@]}"); fi

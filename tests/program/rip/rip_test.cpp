@@ -1,0 +1,147 @@
+// The whole program ripping a generated DVD image with the real encoder, on
+// Qt's offscreen platform, watched only from outside: processes and files.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+#include <regex>
+#include <thread>
+
+#include "helpers/media_probe.h"
+#include "helpers/sample_dvd.h"
+#include "program/running_program.h"
+
+namespace ripwarden::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kStartTimeout = 30s;
+constexpr auto kStopTimeout = 20s;
+constexpr const char* kEncoder = "HandBrakeCLI";
+
+std::string Settings(const std::string& image, const std::string& destination) {
+  return "[Ripping]\nSourceDrive = " + image + "\nDestination = " + destination +
+         "\nFileContainer = MP4\nEncoding = Test Standard\nTwoPass = 1\nAudioBooster = 0\n"
+         "[Other]\nStartUp = 0\nStartMinimised = 0\nAutoRip = 1\nEjectOnFinish = 1\n"
+         "ClearHandBrakeOutput = 0\n[HandBrake]\nLocation = HandBrakeCLI\n[Application]\nVersion = 0.1.0\n";
+}
+constexpr const char* kPresets = "Test Standard=x264/1500/aac/160\n";
+
+// The encoder ripping into `destination`; the program also runs it briefly
+// to learn its options.
+std::vector<pid_t> RippingEncoders(pid_t program, const std::string& destination) {
+  std::vector<pid_t> encoders = ChildrenOf(program);
+  std::erase_if(encoders, [&](pid_t pid) {
+    const auto arguments = CommandLine(pid);
+    return CommandName(pid) != kEncoder ||
+           std::none_of(arguments.begin(), arguments.end(),
+                        [&](const std::string& argument) { return argument.starts_with(destination); });
+  });
+  return encoders;
+}
+
+std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool IsEncoder(pid_t pid) { return CommandName(pid) == kEncoder; }
+
+double Seconds(Clock::duration elapsed) { return std::chrono::duration<double>(elapsed).count(); }
+
+TEST(ProgramRip, RipsAnInsertedDiscOnceAndGoesBackToIdle) {
+  const std::string image = SampleDvdImage(12, "MY MOVIE");
+  const ProgramSandbox sandbox;
+  const std::string destination = sandbox.user_home() + "/My Rips (disc 1)/";
+  fs::create_directories(destination);
+  sandbox.WriteConfig(Settings(image, destination), kPresets);
+
+  const auto started = Clock::now();
+  RunningProgram program(sandbox.Environment("offscreen"), sandbox.Log("run"));
+  pid_t encoder = 0;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        const auto encoders = RippingEncoders(program.pid(), destination);
+        if (!encoders.empty()) encoder = encoders.front();
+        return encoder != 0 || program.HasEnded();
+      },
+      kStartTimeout))
+      << "no rip started; the program printed:\n"
+      << program.Printed();
+  ASSERT_NE(encoder, 0) << "the program ended:\n" << program.Printed();
+  const auto encoding = Clock::now();
+
+  ASSERT_TRUE(WaitUntil([&] { return !IsEncoder(encoder); }, 120s)) << "the encoder never finished";
+  const auto encoded = Clock::now();
+  // Its end is noticed at the next drive poll, and then it is collected.
+  EXPECT_TRUE(WaitUntil([&] { return ChildrenOf(program.pid()).empty(); }, 15s))
+      << "the finished encoder was never collected";
+  const auto idle = Clock::now();
+  std::cout << "[ timing ] start to encoder " << Seconds(encoding - started) << " s, encoding "
+            << Seconds(encoded - encoding) << " s, encoder end to idle " << Seconds(idle - encoded) << " s\n";
+
+  const auto files = FilesIn(destination);
+  ASSERT_EQ(files.size(), 1u) << ::testing::PrintToString(files);
+  EXPECT_TRUE(std::regex_match(files[0], std::regex(R"(MY_MOVIE_\(\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d\)\.MP4)")))
+      << files[0];
+  const std::string film = destination + files[0];
+  const auto info = ProbeMedia(film);
+  ASSERT_TRUE(info.has_value()) << "ffprobe cannot read " << film;
+  EXPECT_EQ(info->video_codec, "h264");
+  EXPECT_EQ(info->audio_codec, "aac");
+  EXPECT_NEAR(info->duration_seconds, 12.0, 1.0);
+  // The encoder's two-pass statistics went with it.
+  EXPECT_TRUE(FolderTree(sandbox.scratch()).empty())
+      << ::testing::PrintToString(FolderTree(sandbox.scratch()));
+
+  // The disc is still in: it is not ripped a second time, and nothing runs.
+  const auto size = fs::file_size(film);
+  const auto watch_until = Clock::now() + 6s;
+  while (Clock::now() < watch_until) {
+    ASSERT_FALSE(program.HasEnded()) << program.Printed();
+    ASSERT_EQ(ChildrenOf(program.pid()), std::vector<pid_t>{});
+    std::this_thread::sleep_for(200ms);
+  }
+  EXPECT_EQ(FilesIn(destination), files);
+  EXPECT_EQ(fs::file_size(film), size);
+
+  program.Signal(SIGTERM);
+  EXPECT_EQ(program.WaitForExit(kStopTimeout), 0) << program.Printed();
+}
+
+TEST(ProgramRip, StopSignalMidRipStopsTheEncoderAndRemovesThePartialFile) {
+  const std::string image = SampleDvdImage(45, "LONG DISC");
+  const ProgramSandbox sandbox;
+  const std::string destination = sandbox.user_home() + "/My Rips (disc 2)/";
+  fs::create_directories(destination);
+  sandbox.WriteConfig(Settings(image, destination), kPresets);
+
+  RunningProgram program(sandbox.Environment("offscreen"), sandbox.Log("run"));
+  // The second pass opens the output file: then the rip has something to lose.
+  ASSERT_TRUE(WaitUntil([&] { return !FilesIn(destination).empty() || program.HasEnded(); }, 90s))
+      << "no output file appeared; the program printed:\n"
+      << program.Printed();
+  const auto encoders = RippingEncoders(program.pid(), destination);
+  ASSERT_EQ(encoders.size(), 1u) << "the rip is not running any more";
+  const pid_t encoder = encoders.front();
+
+  const auto signalled = Clock::now();
+  program.Signal(SIGTERM);
+  EXPECT_EQ(program.WaitForExit(kStopTimeout), 0) << program.Printed();
+  std::cout << "[ timing ] SIGTERM to exit " << Seconds(Clock::now() - signalled) << " s\n";
+
+  EXPECT_FALSE(IsEncoder(encoder)) << "the encoder " << encoder << " outlived the program";
+  EXPECT_EQ(ProcessesInFolder(kEncoder, sandbox.sandbox()), std::vector<pid_t>{});
+  EXPECT_EQ(FilesIn(destination), std::vector<std::string>{}) << "the partial file was left";
+  EXPECT_TRUE(FolderTree(sandbox.scratch()).empty())
+      << ::testing::PrintToString(FolderTree(sandbox.scratch()));
+}
+
+}  // namespace
+}  // namespace ripwarden::testing
