@@ -62,7 +62,7 @@ TEST(SingleInstance, ASecondCopySaysSoAndLeavesTheFirstRunning) {
 
   RunningProgram second(environment, sandbox.Log("second"));
   EXPECT_EQ(second.WaitForExit(kStopTimeout), 0) << second.Printed();
-  EXPECT_NE(second.Printed().find("Already Running"), std::string::npos) << second.Printed();
+  EXPECT_NE(second.ErrorOutput().find("Already Running"), std::string::npos) << second.Printed();
   EXPECT_EQ(FolderTree(sandbox.sandbox()), before) << "the second copy left something behind";
   EXPECT_FALSE(first.HasEnded()) << first.Printed();
   EXPECT_TRUE(HoldsFileLock(first.pid(), sandbox.lock_file()));

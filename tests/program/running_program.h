@@ -33,7 +33,8 @@ class ProgramSandbox {
   std::string settings_file() const { return program_home() + "/Data/Config/Settings.cfg"; }
   std::string presets_file() const { return program_home() + "/Data/Config/Presets.cfg"; }
   std::string lock_file() const { return runtime() + "/ripwarden.lock"; }
-  std::string Log(std::string_view name) const { return temp_.Path("logs/" + std::string(name) + ".log"); }
+  // The start of the names of a run's two log files.
+  std::string Log(std::string_view name) const { return temp_.Path("logs/" + std::string(name)); }
 
   // Gives the program its settings and presets, as a user who set it up did.
   void WriteConfig(std::string_view settings, std::string_view presets) const;
@@ -47,7 +48,7 @@ class ProgramSandbox {
 };
 
 // The program started as a desktop session starts it: no arguments, no
-// shell, standard input empty, what it prints going to a log file. Killed and
+// shell, standard input empty, what it prints going to log files. Killed and
 // collected when the object goes, if it is still running.
 class RunningProgram {
  public:
@@ -62,8 +63,9 @@ class RunningProgram {
   // still running at the deadline.
   std::optional<int> WaitForExit(std::chrono::milliseconds timeout);
   void Signal(int signal) const;
-  // What it printed on standard output and standard error.
-  std::string Printed() const { return ReadFileBytes(log_path_); }
+  // What it printed on standard error, and on both, for failure messages.
+  std::string ErrorOutput() const { return ReadFileBytes(log_path_ + ".stderr"); }
+  std::string Printed() const { return ReadFileBytes(log_path_ + ".stdout") + ErrorOutput(); }
 
  private:
   pid_t pid_ = -1;

@@ -4,7 +4,6 @@
 // is read back with xwininfo; the menu's texts cannot be read from outside,
 // so each entry is known by the window it opens.
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <cstdlib>
 #include <regex>
