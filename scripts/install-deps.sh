@@ -5,8 +5,9 @@
 set -euo pipefail
 
 what=${1:-run}
-build=(cmake g++ make pkg-config libblkid-dev qt6-base-dev)
-tests=(libgtest-dev fonts-dejavu-core clang clang-format libclang-rt-14-dev genisoimage xorriso udftools handbrake-cli ffmpeg dvdauthor
+# The encoder is what the program runs, so it comes with the program.
+build=(cmake g++ make pkg-config libblkid-dev qt6-base-dev handbrake-cli)
+tests=(libgtest-dev fonts-dejavu-core clang clang-format libclang-rt-14-dev genisoimage xorriso udftools ffmpeg dvdauthor
   xvfb xauth dbus trayer xdotool x11-utils)
 
 packages=("${build[@]}")
