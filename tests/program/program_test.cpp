@@ -57,9 +57,12 @@ TEST(SingleInstance, ASecondCopySaysSoAndLeavesTheFirstRunning) {
   const auto environment = sandbox.Environment("offscreen");
   RunningProgram first(environment, sandbox.Log("first"));
   ASSERT_TRUE(WaitUntilRunning(first, sandbox));
-  // Started for good: a first run ends by making the videos folder it rips into.
-  ASSERT_TRUE(
-      WaitUntil([&] { return fs::exists(fs::path(sandbox.sandbox()) / "user/Videos"); }, kStartTimeout));
+  // Started for good: the last thing a first run does is to make the videos
+  // folder and then write it into the settings, through a temporary file.
+  const std::string destination_line = "Destination = " + sandbox.user_home() + "/Videos/";
+  ASSERT_TRUE(WaitUntil(
+      [&] { return ReadFileBytes(sandbox.settings_file()).find(destination_line) != std::string::npos; },
+      kStartTimeout));
   const std::set<std::string> before = FolderTree(sandbox.sandbox());
 
   RunningProgram second(environment, sandbox.Log("second"));
