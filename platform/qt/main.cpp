@@ -80,6 +80,14 @@ std::string DefaultsFolder() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Stopped by the system (logout, kill): the rip is cancelled and the
+  // encoder stopped, so that no orphan goes on writing. Caught from the first
+  // moment, so that a stop during start-up still ends the program cleanly.
+  if (::pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal, &action, nullptr);
+  }
   QApplication qt(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   QApplication::setApplicationName(kAppName);
@@ -157,13 +165,7 @@ int main(int argc, char** argv) {
   windows.SetEventQueuedHandler([&turn] { turn.start(0); });
   tray.SetEventQueuedHandler([&turn] { turn.start(0); });
 
-  // Stopped by the system (logout, kill): the rip is cancelled and the
-  // encoder stopped, so that no orphan goes on writing.
-  if (::pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) == 0) {
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    for (int signal : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal, &action, nullptr);
-  }
+  // A stop signal that came during start-up waits in the pipe until now.
   QSocketNotifier stop_notifier(signal_pipe[0], QSocketNotifier::Read);
   QObject::connect(&stop_notifier, &QSocketNotifier::activated, [&] {
     char drained[16];
