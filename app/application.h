@@ -20,7 +20,7 @@ inline constexpr int kRipProgress = 40;
 inline constexpr int kSettings = 41;
 inline constexpr int kAbout = 42;
 inline constexpr int kHandBrakeOutput = 43;
-inline constexpr int kLoadMedia = 44;
+inline constexpr int kLoadMedia = kLoadMediaItem;  // greyed by the drive poll
 inline constexpr int kEjectMedia = 45;
 inline constexpr int kExit = 46;
 }  // namespace menu
