@@ -73,7 +73,13 @@ void QtTray::SetItemGreyed(int item_id, bool greyed) {
 
 void QtTray::ShowBalloon(const std::string& title, const std::string& text, const std::string&,
                          BalloonIcon icon) {
-  if (!icon_) return;
+  if (!icon_) {
+    // Without a notification area the news goes where a terminal or a
+    // session log can see it, so that a headless station still says what
+    // happened to each disc.
+    std::cerr << title << ": " << text << std::endl;
+    return;
+  }
   // Longer titles and texts are cut, not refused.
   icon_->showMessage(ToQt(title).left(63), ToQt(text).left(255),
                      icon == BalloonIcon::kError ? QSystemTrayIcon::Critical : QSystemTrayIcon::Information,
