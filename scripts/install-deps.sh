@@ -1,17 +1,24 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Ripwarden needs.
 #   scripts/install-deps.sh run    what building and running the program needs
+#   scripts/install-deps.sh demo   that, plus what making the demo disc needs
 #   scripts/install-deps.sh test   that, plus what the test suite needs
 set -euo pipefail
 
 what=${1:-run}
 # The encoder is what the program runs, so it comes with the program.
 build=(cmake g++ make pkg-config libblkid-dev qt6-base-dev handbrake-cli)
-tests=(libgtest-dev fonts-dejavu-core clang clang-format libclang-rt-14-dev genisoimage xorriso udftools ffmpeg dvdauthor
+demo=(ffmpeg dvdauthor genisoimage)
+tests=(libgtest-dev desktop-file-utils fonts-dejavu-core clang clang-format libclang-rt-14-dev xorriso udftools
   xvfb xauth dbus trayer xdotool x11-utils)
 
 packages=("${build[@]}")
-if [ "$what" = test ]; then packages+=("${tests[@]}"); fi
+case "$what" in
+  run) ;;
+  demo) packages+=("${demo[@]}") ;;
+  test) packages+=("${demo[@]}" "${tests[@]}") ;;
+  *) echo "usage: $0 run|demo|test" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 #include "platform/linux/user_home.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -81,6 +82,23 @@ std::string VideosFolder() {
     }
   }
   return home + "/Videos/";
+}
+
+std::string ShippedDefaultsFolder(const std::vector<std::string>& fallbacks) {
+  std::vector<std::string> candidates;
+  // An installed tree carries its defaults beside bin/, whatever its prefix.
+  char program[4096];
+  const ssize_t length = ::readlink("/proc/self/exe", program, sizeof program - 1);
+  if (length > 0) {
+    const std::string path(program, static_cast<std::size_t>(length));
+    const std::string bin = path.substr(0, path.rfind('/'));
+    candidates.push_back(bin.substr(0, bin.rfind('/')) + "/share/ripwarden/Data/Config");
+  }
+  candidates.insert(candidates.end(), fallbacks.begin(), fallbacks.end());
+  for (const std::string& folder : candidates) {
+    if (::access((folder + "/Settings.cfg").c_str(), R_OK) == 0) return folder;
+  }
+  return fallbacks.empty() ? std::string() : fallbacks.back();
 }
 
 }  // namespace ripwarden::linux_platform

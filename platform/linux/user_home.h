@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace ripwarden::linux_platform {
 
@@ -12,6 +13,11 @@ std::string ResolveHome();
 // defaults_folder into home/Data/Config unless a settings file is there.
 // True when a fresh copy was made.
 bool InstallDefaults(const std::string& home, const std::string& defaults_folder);
+
+// Where the shipped default files are: share/ripwarden/Data/Config beside
+// the running program's bin/ folder, else the first of fallbacks that holds
+// a Settings.cfg, else the last fallback.
+std::string ShippedDefaultsFolder(const std::vector<std::string>& fallbacks);
 
 // The user's videos folder, ending in "/": XDG_VIDEOS_DIR from
 // ~/.config/user-dirs.dirs, else ~/Videos/.

@@ -6,10 +6,10 @@
 #include <unistd.h>
 
 #include <QApplication>
-#include <QPainter>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <chrono>
+#include <cstdlib>
 
 #include "app/application.h"
 #include "config/presets.h"
@@ -21,8 +21,10 @@
 #include "platform/linux/local_calendar.h"
 #include "platform/linux/monotonic_clock.h"
 #include "platform/linux/posix_process_runner.h"
+#include "platform/linux/program_search.h"
 #include "platform/linux/user_home.h"
 #include "platform/linux/xdg_autostart.h"
+#include "platform/qt/program_icon.h"
 #include "platform/qt/qt_folder_dialog.h"
 #include "platform/qt/qt_tray.h"
 #include "platform/qt/qt_window_system.h"
@@ -41,40 +43,6 @@ int signal_pipe[2] = {-1, -1};
 void OnStopSignal(int) {
   const char byte = 1;
   (void)!::write(signal_pipe[1], &byte, 1);
-}
-
-// A disc with a shield-coloured hub: the program's own icon, drawn here so
-// that no image format plugin is needed.
-QIcon ProgramIcon() {
-  QIcon icon;
-  for (int size : {16, 22, 24, 32, 48, 64, 128}) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const qreal s = size;
-    QRadialGradient disc(s / 2, s / 2, s / 2);
-    disc.setColorAt(0.0, QColor(235, 240, 248));
-    disc.setColorAt(0.7, QColor(170, 190, 220));
-    disc.setColorAt(1.0, QColor(110, 130, 170));
-    painter.setPen(QPen(QColor(60, 70, 90), s / 24));
-    painter.setBrush(disc);
-    painter.drawEllipse(QRectF(s * 0.04, s * 0.04, s * 0.92, s * 0.92));
-    painter.setBrush(QColor(200, 60, 40));
-    painter.drawEllipse(QRectF(s * 0.32, s * 0.32, s * 0.36, s * 0.36));
-    painter.setBrush(QColor(250, 250, 250));
-    painter.drawEllipse(QRectF(s * 0.44, s * 0.44, s * 0.12, s * 0.12));
-    painter.end();
-    icon.addPixmap(pixmap);
-  }
-  return icon;
-}
-
-std::string DefaultsFolder() {
-  for (const char* candidate : {RIPWARDEN_INSTALLED_DATA, RIPWARDEN_SOURCE_DATA}) {
-    if (::access((std::string(candidate) + "/Settings.cfg").c_str(), R_OK) == 0) return candidate;
-  }
-  return RIPWARDEN_SOURCE_DATA;
 }
 
 }  // namespace
@@ -101,7 +69,7 @@ int main(int argc, char** argv) {
   linux_platform::LocalCalendar calendar;
   linux_platform::XdgAutostart autostart;
   qt_platform::QtWindowSystem windows;
-  const QIcon icon = ProgramIcon();
+  const QIcon icon = qt_platform::ProgramIcon();
   windows.SetWindowIcon(icon);
   QApplication::setWindowIcon(icon);
   qt_platform::QtFolderDialog folders(&windows);
@@ -123,7 +91,8 @@ int main(int argc, char** argv) {
   bool fresh = false;
   if (lock.Acquire()) {
     lock.Release();
-    fresh = linux_platform::InstallDefaults(home, DefaultsFolder());
+    fresh = linux_platform::InstallDefaults(
+        home, linux_platform::ShippedDefaultsFolder({RIPWARDEN_INSTALLED_DATA, RIPWARDEN_SOURCE_DATA}));
   }
   if (!app.Start(home)) return 0;
   if (fresh && settings.ReadSetting("Ripping", "Destination").empty()) {
@@ -131,6 +100,12 @@ int main(int argc, char** argv) {
     linux_platform::MakeFolders(videos);
     settings.WriteSetting("Ripping", "Destination", videos);
     windows.SetText(control::kDestinationField, videos);
+  }
+  // An encoder installed somewhere else than Debian puts it (a local build
+  // in /usr/local/bin, say) is found on the search path.
+  if (fresh && ::access(settings.ReadSetting("HandBrake", "Location").c_str(), X_OK) != 0) {
+    const auto found = linux_platform::FindProgram("HandBrakeCLI", std::getenv("PATH"), "/");
+    if (found) settings.WriteSetting("HandBrake", "Location", *found);
   }
   if (!app.has_tray()) {
     // The progress window is the way in: its context menu is the tray menu.
