@@ -14,6 +14,7 @@
 #include "fakes/fake_working_directory.h"
 #include "platform/linux/linux_files.h"
 #include "platform/qt/qt_folder_dialog.h"
+#include "platform/qt/qt_tray.h"
 #include "platform/qt/qt_window_system.h"
 #include "temp_folder.h"
 #include "ui/app_windows.h"
@@ -67,7 +68,7 @@ class RealWindowsTest : public ::testing::Test {
   FixedDialect dialects_;
   qt_platform::QtWindowSystem windows_;
   qt_platform::QtFolderDialog folders_{&windows_};
-  FakeTray tray_;
+  qt_platform::QtTray tray_{QIcon()};
   FakeMessageBoxes boxes_;
   WindowRipView view_{windows_, tray_, boxes_};
   RipState state_;
@@ -215,6 +216,9 @@ TEST_F(RealWindowsTest, DrawsTheWindowsForTheDocumentation) {
   EXPECT_TRUE(windows_.SaveScreenshot(kSettingsWindow, folder + "/settings-ripping.png"));
   QMetaObject::invokeMethod(Widget(kSettingsTabs), "setCurrentIndex", Q_ARG(int, 1));
   EXPECT_TRUE(windows_.SaveScreenshot(kSettingsWindow, folder + "/settings-other.png"));
+  QMenu* menu = tray_.Menu();
+  menu->adjustSize();
+  EXPECT_TRUE(menu->grab().save(QString::fromStdString(folder + "/tray-menu.png"), "PNG"));
 }
 
 }  // namespace
