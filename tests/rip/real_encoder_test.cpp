@@ -46,13 +46,18 @@ class RealEncoderTest : public ::testing::Test {
 
   // The main loop until the rip has ended, or the time is up.
   void RunWhile(bool (*going)(const RipState&), int seconds) {
+    RunWhile(engine_, state_, view_, going, seconds);
+  }
+  void RunWhile(RipEngine& engine, const RipState& state, const FakeRipView& view,
+                bool (*going)(const RipState&), int seconds) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (going(state_) && view_.balloons.size() < 2 && std::chrono::steady_clock::now() < deadline) {
-      engine_.PollDrive();
-      engine_.ReadEncoderOutput();
+    while (going(state) && view.balloons.size() < 2 && std::chrono::steady_clock::now() < deadline) {
+      engine.PollDrive();
+      engine.ReadEncoderOutput();
       clock_.Sleep(1);
     }
   }
+  static bool Unfinished(const RipState&) { return true; }
   static bool Idle(const RipState& state) { return state.RipInProgress == 0; }
   static bool Ripping(const RipState& state) { return state.RipInProgress == 1; }
 
@@ -117,6 +122,36 @@ TEST_F(RealEncoderTest, RipsTheDiscOnceIntoAPlayableFile) {
   EXPECT_EQ(state_.RipInProgress, 0);
   EXPECT_EQ(FilesIn(rips_).size(), 1u);
   EXPECT_TRUE(ChildProcesses().empty());
+}
+
+TEST_F(RealEncoderTest, EveryShippedPresetGivesAPlayableFile) {
+  const std::string shipped = ReadFileBytes(std::string(SHIPPED_CONFIG) + "/Presets.cfg");
+  home_.Write("Data/Config/Presets.cfg", shipped);
+  settings_.WriteSetting("Ripping", "TwoPass", "0");
+  const auto lines = SplitPresetLines(shipped);
+  ASSERT_GE(lines.size(), 3u);
+  for (const std::string& line : lines) {
+    SCOPED_TRACE(line);
+    settings_.WriteSetting("Ripping", "Encoding", PresetName(line));
+    std::filesystem::remove_all(rips_);
+    std::filesystem::create_directories(rips_);
+    // A station freshly started for each preset, so that the disc is new to it.
+    FakeRipView view;
+    RipState state;
+    RipEngine engine{state,
+                     {settings_, presets_, drives_, processes_, files_, clock_, calendar_, dialects_, view},
+                     "Ripwarden"};
+    RunWhile(engine, state, view, Unfinished, 120);
+    ASSERT_EQ(view.status, "COMPLETE!") << "last output: " << view.output.front();
+    const auto names = FilesIn(rips_);
+    ASSERT_EQ(names.size(), 1u);
+    const auto media = ProbeMedia(rips_ + names[0]);
+    ASSERT_TRUE(media);
+    const std::string codec = GetPresetField(PresetValue(line), PresetField::kVideoCodec);
+    EXPECT_EQ(media->video_codec, codec == "x265" ? "hevc" : "h264");
+    EXPECT_EQ(media->audio_codec, "aac");
+    EXPECT_NEAR(media->duration_seconds, kSeconds, 1.0);
+  }
 }
 
 TEST_F(RealEncoderTest, AMissingDestinationFailsWithTheReason) {
