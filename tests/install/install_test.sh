@@ -3,10 +3,11 @@
 # the installed tree, a valid desktop entry, theme icons of the sizes they
 # claim, and a first start of the installed program with an empty
 # configuration folder making the user's copy of the defaults.
-#   install_test.sh BUILD_DIR
+#   install_test.sh BUILD_DIR PROJECT_VERSION
 set -euo pipefail
 
 build=$1
+version=$2
 work=$(mktemp -d)
 pid=
 cleanup() {
@@ -27,6 +28,8 @@ for file in bin/ripwarden share/ripwarden/Data/Config/Settings.cfg share/ripward
   [ -s "$prefix/$file" ] || fail "$file is not installed"
 done
 [ -x "$prefix/bin/ripwarden" ] || fail "the program is not executable"
+shipped_version=$(tr -d '\r' <"$prefix/share/ripwarden/Data/Config/Settings.cfg" | sed -n 's/^Version = //p')
+[ "$shipped_version" = "$version" ] || fail "the shipped settings say version '$shipped_version', the project $version"
 desktop-file-validate "$prefix/share/applications/ripwarden.desktop" || fail "the desktop entry is not valid"
 grep -qx 'Categories=AudioVideo;Video;' "$prefix/share/applications/ripwarden.desktop" ||
   fail "the desktop entry's categories"
