@@ -9,6 +9,7 @@
 
 #include "platform/linux/atomic_file.h"
 #include "platform/linux/program_search.h"
+#include "platform/linux/user_home.h"
 
 namespace ripwarden::linux_platform {
 
@@ -112,6 +113,12 @@ bool LinuxFiles::CreateEmptyFile(const std::string& path) {
     return true;
   }
   return errno == EEXIST;
+}
+
+bool LinuxFiles::CreateFile(const std::string& path, std::string_view content) {
+  const auto slash = path.rfind('/');
+  if (slash != std::string::npos && slash > 0 && !MakeFolders(path.substr(0, slash))) return false;
+  return CreateFileAtomically(path, content, 0644);
 }
 
 bool LinuxFiles::RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
