@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
+#include <thread>
 
 #include "helpers/disc_images.h"
 #include "helpers/fake_encoder_control.h"
@@ -130,34 +132,53 @@ bool RipFileWritten(const std::string& folder, const std::string& label) {
   return false;
 }
 
-TEST(Soak, RipAfterRipHoldsNothingMore) {
+// A user's station fed by an image file that is replaced disc after disc.
+class Station : public ::testing::Test {
+ protected:
+  Station() : script_(work_, kEncoderScript), swapper_(work_.path(), source_) {
+    fs::create_directories(destination_);
+    settings_ = "[Ripping]\nSourceDrive = " + source_ + "\nDestination = " + destination_ +
+                "\nFileContainer = MP4\nEncoding = Fast\nTwoPass = 0\nAudioBooster = 0\n"
+                "[Other]\nStartUp = 0\nStartMinimised = 1\nAutoRip = 1\nEjectOnFinish = 1\n"
+                "ClearHandBrakeOutput = 0\n[HandBrake]\nLocation = " +
+                FakeEncoderPath() + "\n[Application]\nVersion = 0.1.0\n";
+    sandbox_.WriteConfig(settings_, "Fast=x264/1000/aac/128\n");
+  }
+
+  ::testing::AssertionResult AwaitRip(RunningProgram& program, int rip) {
+    if (WaitUntil([&] { return RipFileWritten(destination_, Label(rip)) || program.HasEnded(); }, kRipTimeout,
+                  20ms) &&
+        !program.HasEnded()) {
+      return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << "no file for rip " << rip << "; the program printed:\n"
+                                         << program.Printed();
+  }
+
+  const ProgramSandbox sandbox_;
+  const TempFolder work_;
+  const FakeEncoderScript script_;
+  const std::string source_ = sandbox_.user_home() + "/disc.iso";
+  const std::string destination_ = sandbox_.user_home() + "/Rips/";
+  ImageSwapper swapper_;
+  std::string settings_;
+};
+
+TEST_F(Station, RipAfterRipHoldsNothingMore) {
   const char* wanted = std::getenv("SOAK_RIPS");
   const int rips = wanted != nullptr && std::atoi(wanted) > 0 ? std::atoi(wanted) : 50;
   const int every = std::max(1, rips / 10);
-
-  const ProgramSandbox sandbox;
-  const TempFolder work;
-  const FakeEncoderScript script(work, kEncoderScript);
-  const std::string source = sandbox.user_home() + "/disc.iso";
-  const std::string destination = sandbox.user_home() + "/Rips/";
-  fs::create_directories(destination);
-  ImageSwapper swapper(work.path(), source);
-  ASSERT_TRUE(swapper.ok()) << "no image to relabel";
-  swapper.PutIn(1);
-  sandbox.WriteConfig("[Ripping]\nSourceDrive = " + source + "\nDestination = " + destination +
-                          "\nFileContainer = MP4\nEncoding = Fast\nTwoPass = 0\nAudioBooster = 0\n"
-                          "[Other]\nStartUp = 0\nStartMinimised = 1\nAutoRip = 1\nEjectOnFinish = 1\n"
-                          "ClearHandBrakeOutput = 0\n[HandBrake]\nLocation = " +
-                          FakeEncoderPath() + "\n[Application]\nVersion = 0.1.0\n",
-                      "Fast=x264/1000/aac/128\n");
+  ASSERT_TRUE(swapper_.ok()) << "no image to relabel";
+  swapper_.PutIn(1);
+  const auto& sandbox = sandbox_;
+  const auto& destination = destination_;
+  auto& swapper = swapper_;
 
   const auto started = std::chrono::steady_clock::now();
   RunningProgram program(sandbox.Environment("offscreen"), sandbox.Log("run"));
   std::vector<Sample> samples;
   for (int rip = 1; rip <= rips; ++rip) {
-    ASSERT_TRUE(WaitUntil([&] { return RipFileWritten(destination, Label(rip)) || program.HasEnded(); },
-                          kRipTimeout, 20ms));
-    ASSERT_FALSE(program.HasEnded()) << "ended at rip " << rip << ":\n" << program.Printed();
+    ASSERT_TRUE(AwaitRip(program, rip));
     if (rip % every == 0) {
       // Always at the same moment: the encoder has ended and waits to be collected.
       EXPECT_TRUE(WaitUntil(
@@ -200,6 +221,54 @@ TEST(Soak, RipAfterRipHoldsNothingMore) {
   EXPECT_EQ(static_cast<int>(labels.size()), rips);
   for (int rip = 1; rip <= rips; ++rip) EXPECT_EQ(labels.count(Label(rip)), 1u) << Label(rip);
   EXPECT_EQ(Count(program.ErrorOutput(), "DVD Rip Started:"), rips);
+  EXPECT_EQ(Count(program.ErrorOutput(), "DVD Rip Failed:"), 0) << program.ErrorOutput();
+}
+
+// The settings file deleted, turned to noise, made read-only, or its folder
+// removed, between rips: the program reads what it can, writes nothing of
+// its own accord, and rips again once the settings are back.
+TEST_F(Station, SettingsFileFaultsLeaveItRunning) {
+  ASSERT_TRUE(swapper_.ok()) << "no image to relabel";
+  swapper_.PutIn(1);
+  RunningProgram program(sandbox_.Environment("offscreen"), sandbox_.Log("run"));
+  ASSERT_TRUE(AwaitRip(program, 1));
+  const std::string file = sandbox_.settings_file();
+  const std::string folder = sandbox_.program_home() + "/Data/Config";
+  const auto two_polls = [&] {
+    std::this_thread::sleep_for(6s);
+    return !program.HasEnded();
+  };
+
+  fs::remove(file);
+  ASSERT_TRUE(two_polls()) << program.Printed();
+  EXPECT_FALSE(fs::exists(file));
+
+  std::string noise(10 << 20, '\0');
+  std::mt19937 random(3);
+  for (char& byte : noise) byte = static_cast<char>(random());
+  std::ofstream(file, std::ios::binary).write(noise.data(), static_cast<std::streamsize>(noise.size()));
+  ASSERT_TRUE(two_polls()) << program.Printed();
+  EXPECT_TRUE(ReadFileBytes(file) == noise) << "the noise was rewritten";
+
+  sandbox_.WriteConfig(settings_, "Fast=x264/1000/aac/128\n");
+  fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec, fs::perm_options::replace);
+  swapper_.PutIn(2);
+  EXPECT_TRUE(AwaitRip(program, 2));
+  fs::permissions(folder, fs::perms::owner_all);
+  EXPECT_EQ(ReadFileBytes(file), settings_);
+
+  fs::remove_all(folder);
+  ASSERT_TRUE(two_polls()) << program.Printed();
+  EXPECT_FALSE(fs::exists(folder));
+
+  swapper_.PutIn(3);
+  sandbox_.WriteConfig(settings_, "Fast=x264/1000/aac/128\n");
+  EXPECT_TRUE(AwaitRip(program, 3));
+  ASSERT_TRUE(WaitUntil([&] { return Count(program.ErrorOutput(), "Rip Complete!:") == 3; }, kRipTimeout))
+      << program.Printed();
+  program.Signal(SIGTERM);
+  EXPECT_EQ(program.WaitForExit(20s), 0) << program.Printed();
   EXPECT_EQ(Count(program.ErrorOutput(), "DVD Rip Failed:"), 0) << program.ErrorOutput();
 }
 
