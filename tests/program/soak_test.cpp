@@ -170,17 +170,14 @@ TEST_F(Station, RipAfterRipHoldsNothingMore) {
   const int every = std::max(1, rips / 10);
   ASSERT_TRUE(swapper_.ok()) << "no image to relabel";
   swapper_.PutIn(1);
-  const auto& sandbox = sandbox_;
-  const auto& destination = destination_;
-  auto& swapper = swapper_;
 
   const auto started = std::chrono::steady_clock::now();
-  RunningProgram program(sandbox.Environment("offscreen"), sandbox.Log("run"));
+  RunningProgram program(sandbox_.Environment("offscreen"), sandbox_.Log("run"));
   std::vector<Sample> samples;
   for (int rip = 1; rip <= rips; ++rip) {
     ASSERT_TRUE(AwaitRip(program, rip));
     if (rip % every == 0) {
-      // Always at the same moment: the encoder has ended and waits to be collected.
+      // Always at the same moment: the file is written and the encoder has ended.
       EXPECT_TRUE(WaitUntil(
           [&] {
             const Sample now = Take(program.pid(), rip);
@@ -191,7 +188,7 @@ TEST_F(Station, RipAfterRipHoldsNothingMore) {
       samples.back().seconds =
           std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     }
-    if (rip < rips) swapper.PutIn(rip + 1);
+    if (rip < rips) swapper_.PutIn(rip + 1);
   }
   ASSERT_TRUE(WaitUntil([&] { return Count(program.ErrorOutput(), "Rip Complete!:") == rips; }, kRipTimeout))
       << program.Printed();
@@ -210,16 +207,16 @@ TEST_F(Station, RipAfterRipHoldsNothingMore) {
     SCOPED_TRACE(::testing::Message() << "after rip " << s.rip);
     EXPECT_LE(s.descriptors, first.descriptors + kDescriptorSlack);
     EXPECT_LE(s.threads, first.threads + kThreadSlack);
-    EXPECT_LE(s.children, 1) << "only the last encoder, not yet collected";
+    EXPECT_LE(s.children, 1) << "more than the last encoder, not yet collected";
     EXPECT_LE(s.rss_kb, first.rss_kb + kMemorySlackKb);
   }
 
   // Every rip has its own file: none lost, none written over.
   int files = 0;
-  const auto labels = FilesByLabel(destination, files);
+  auto labels = FilesByLabel(destination_, files);
   EXPECT_EQ(files, rips);
   EXPECT_EQ(static_cast<int>(labels.size()), rips);
-  for (int rip = 1; rip <= rips; ++rip) EXPECT_EQ(labels.count(Label(rip)), 1u) << Label(rip);
+  for (int rip = 1; rip <= rips; ++rip) EXPECT_EQ(labels[Label(rip)], 1) << Label(rip);
   EXPECT_EQ(Count(program.ErrorOutput(), "DVD Rip Started:"), rips);
   EXPECT_EQ(Count(program.ErrorOutput(), "DVD Rip Failed:"), 0) << program.ErrorOutput();
 }
