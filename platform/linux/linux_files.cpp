@@ -81,7 +81,9 @@ std::unique_ptr<OpenFile> LinuxFiles::Open(const std::string& path) {
 }
 
 std::unique_ptr<OpenFile> LinuxFiles::OpenForReading(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  // Without O_NONBLOCK a named pipe put in a file's place would hold the
+  // program until something writes to it; only regular files are kept.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return nullptr;
   if (!IsRegularFile(fd)) {
     ::close(fd);

@@ -129,6 +129,13 @@ TEST_F(SettingsStoreTest, ALostOrDamagedFileIsMadeAgainOnTheNextChange) {
   SettingsStore store(files_, Charset::kUtf8, SettingsPath(), defaults);
   store.WriteSetting("Other", "AutoRip", "1");
   EXPECT_TRUE(ReadFileBytes(SettingsPath()) == noise) << "a read-only file was replaced";
+
+  // Nor is a named pipe, which is not waited on either.
+  std::filesystem::remove(SettingsPath());
+  ASSERT_EQ(::mkfifo(SettingsPath().c_str(), 0644), 0);
+  EXPECT_EQ(store.ReadSetting("Other", "AutoRip"), "");
+  store.WriteSetting("Other", "AutoRip", "1");
+  EXPECT_TRUE(std::filesystem::is_fifo(SettingsPath()));
 }
 
 // The settings file is replaced while a writer is killed at random moments:
