@@ -8,6 +8,8 @@ namespace {
 constexpr std::size_t kNone = std::string::npos;
 }
 
+bool IsConfigText(std::string_view content) { return content.find('\0') == std::string_view::npos; }
+
 ConfigFile::ConfigFile(Files& files, Charset charset) : files_(files), charset_(charset) {}
 
 ConfigFile::~ConfigFile() { CloseConfig(); }
@@ -20,6 +22,9 @@ bool ConfigFile::OpenConfig(const std::string& path) {
   // A file that cannot be read must not be open: a later write-back would
   // replace its content with a partial list.
   if (!content) return false;
+  // Read as lines, noise would give keys of noise, and written back it would
+  // stay noise with a few lines added.
+  if (!IsConfigText(*content)) return false;
   config_ = ParseConfig(*content);
   file_ = std::move(file);
   return true;

@@ -10,6 +10,10 @@
 
 namespace ripwarden {
 
+// False for content that holds a NUL byte: binary data, or a file that a
+// crash left filled with zeros, and no group/key text.
+bool IsConfigText(std::string_view content);
+
 // A group/key file held open between OpenConfig and CloseConfig. At most one
 // file is open per object; opening another closes (and writes back) the first.
 class ConfigFile {
@@ -19,6 +23,7 @@ class ConfigFile {
   ConfigFile(const ConfigFile&) = delete;
   ConfigFile& operator=(const ConfigFile&) = delete;
 
+  // False when the file is missing, unreadable or holds no text (a NUL byte).
   bool OpenConfig(const std::string& path);
   // Makes the group current (the empty name: the lines before the first
   // header). An unknown name becomes the pending group, created by the next

@@ -55,6 +55,11 @@ class Files {
   // Creates an empty file unless one exists; false when there is none afterwards.
   virtual bool CreateEmptyFile(const std::string& path) = 0;
 
+  // Makes a new file holding content, and the folders above it that are
+  // missing; the file appears whole or not at all. False when something is
+  // already there (it is left as it is) or the file cannot be made.
+  virtual bool CreateFile(const std::string& path, std::string_view content) = 0;
+
   // Deletes a file; false when it could not be deleted.
   virtual bool RemoveFile(const std::string& path) = 0;
 };

@@ -24,14 +24,15 @@ void RipEngine::PollDrive() {
     const std::string label = Trim(volume->label);
     services_.view.SetDiscLabelText(label);
     services_.view.SetTrayItemGreyed(kLoadMediaItem, true);
+    // The rip that ended first, so that a disc swapped in meanwhile is ripped now.
+    CheckRipEnd(&label);
     AutoRipOrAnnounce(label);
-    CheckRipEnd(true);
   } else {
     services_.view.SetDiscLabelText("[Empty]");
     services_.view.SetTrayItemGreyed(kLoadMediaItem, false);
     state_.DiscAnnounced = 0;
     state_.AutoRipDone = 0;
-    CheckRipEnd(false);
+    CheckRipEnd(nullptr);
   }
   // Measured from the end of this poll, however long it took.
   state_.DrivePollTick = services_.clock.TickCount();
@@ -42,7 +43,8 @@ void RipEngine::AutoRipOrAnnounce(const std::string& label) {
   if (TextToInteger(services_.settings.ReadSetting("Other", "AutoRip")) == 1) {
     // Once per insertion: a disc left in the drive after its rip is not
     // ripped again and again. Start still rips it on purpose.
-    if (state_.AutoRipDone == 0) {
+    // A disc that came while another rip runs waits for it, unmarked.
+    if (state_.AutoRipDone == 0 && state_.RipInProgress == 0) {
       state_.AutoRipDone = 1;
       state_.AutoRipLabel = label;
       StartRip();

@@ -71,9 +71,10 @@ class RipEngine {
 
  private:
   void AutoRipOrAnnounce(const std::string& label);
-  // Ends the rip once the encoder is gone, or when the disc went missing.
-  void CheckRipEnd(bool disc_present);
-  void FinishAtEncoderEnd(bool disc_present);
+  // Ends the rip once the encoder is gone, or when the disc went missing;
+  // disc_label is the label of the disc in the drive, null when there is none.
+  void CheckRipEnd(const std::string* disc_label);
+  void FinishAtEncoderEnd(const std::string* disc_label);
   void FailDiscLost();
   void FailWithError(const std::string& status);
   void EndRip(const std::string& status, std::int32_t bar_value);

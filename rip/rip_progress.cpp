@@ -63,25 +63,27 @@ void RipEngine::ReadEncoderOutput() {
   }
 }
 
-void RipEngine::CheckRipEnd(bool disc_present) {
+void RipEngine::CheckRipEnd(const std::string* disc_label) {
   if (state_.RipInProgress == 0) return;
   const ChildProcess encoder = services_.processes.IsProcessKnown(state_.EncoderProgram);
   if (encoder != kNoProcess && !services_.processes.IsProcessRunning(encoder)) {
-    FinishAtEncoderEnd(disc_present);
-  } else if (!disc_present && state_.MuxingSeen == 0) {
+    FinishAtEncoderEnd(disc_label);
+  } else if (disc_label == nullptr && state_.MuxingSeen == 0) {
     FailDiscLost();
   }
 }
 
-void RipEngine::FinishAtEncoderEnd(bool disc_present) {
+void RipEngine::FinishAtEncoderEnd(const std::string* disc_label) {
   const auto exit_code = services_.processes.ExitCode(state_.EncoderProgram);
   const auto output = services_.files.Stamp(state_.OutputFile);
   // The encoder also exits 0 after rejecting its options, having written nothing.
   if (exit_code == 0 && output && !output->is_folder && output->size > 0) {
+    // Another disc put in while the file was finished is the next rip, not this one's to eject.
+    const bool ripped_disc_in = disc_label != nullptr && *disc_label == state_.RipLabel;
     services_.view.EnableCancelButton(false);
     EndRip(kCompleteText, 10000);
     Balloon("Rip Complete!", "The DVD has been ripped to your computer.", BalloonIcon::kInformation);
-    if (disc_present && services_.settings.ReadSetting("Other", "EjectOnFinish") == "1") {
+    if (ripped_disc_in && services_.settings.ReadSetting("Other", "EjectOnFinish") == "1") {
       EjectDrive(services_.settings.ReadSetting("Ripping", "SourceDrive"));
     }
     return;

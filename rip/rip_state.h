@@ -20,6 +20,7 @@ struct RipState {
   std::int32_t RipInProgress = 0;
   ChildProcess EncoderProgram = kNoProcess;
   std::string OutputFile;
+  std::string RipLabel;  // of the disc being ripped
   float ProgressPercent = 0.0f;
   std::int32_t MuxingSeen = 0;
 

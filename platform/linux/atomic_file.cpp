@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -104,8 +105,10 @@ bool WriteAll(int fd, std::string_view content) {
   return true;
 }
 
-bool ReplaceFileAtomically(const std::string& path, std::string_view content, mode_t mode, uid_t owner,
-                           gid_t group) {
+namespace {
+
+bool Store(const std::string& path, std::string_view content, mode_t mode, uid_t owner, gid_t group,
+           bool replace) {
   const std::string target = ResolveLinks(path);
   const auto slash = target.rfind('/');
   const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
@@ -124,7 +127,8 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view content, mo
   }
   ok = ok && WriteAll(file.get(), content) && ::fsync(file.get()) == 0;
   if (ok && named.empty()) ok = GiveName(file.get(), dir.get(), base, named);
-  ok = ok && ::renameat(dir.get(), named.c_str(), dir.get(), base.c_str()) == 0;
+  ok = ok &&
+       ::renameat2(dir.get(), named.c_str(), dir.get(), base.c_str(), replace ? 0 : RENAME_NOREPLACE) == 0;
   if (!ok) {
     if (!named.empty()) ::unlinkat(dir.get(), named.c_str(), 0);
     return false;
@@ -132,6 +136,17 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view content, mo
   ::fsync(dir.get());
   RemoveLeftovers(dir.get(), base);
   return true;
+}
+
+}  // namespace
+
+bool ReplaceFileAtomically(const std::string& path, std::string_view content, mode_t mode, uid_t owner,
+                           gid_t group) {
+  return Store(path, content, mode, owner, group, true);
+}
+
+bool CreateFileAtomically(const std::string& path, std::string_view content, mode_t mode) {
+  return Store(path, content, mode, static_cast<uid_t>(-1), static_cast<gid_t>(-1), false);
 }
 
 }  // namespace ripwarden::linux_platform

@@ -15,6 +15,10 @@ namespace ripwarden::linux_platform {
 bool ReplaceFileAtomically(const std::string& path, std::string_view content, mode_t mode,
                            uid_t owner = static_cast<uid_t>(-1), gid_t group = static_cast<gid_t>(-1));
 
+// Makes a new file at path holding content, in the same way; false when
+// something is already there (it is left as it is) or on any failure.
+bool CreateFileAtomically(const std::string& path, std::string_view content, mode_t mode);
+
 // Writes all of content to fd, retrying after interruptions and short writes.
 bool WriteAll(int fd, std::string_view content);
 

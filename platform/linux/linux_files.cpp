@@ -9,6 +9,7 @@
 
 #include "platform/linux/atomic_file.h"
 #include "platform/linux/program_search.h"
+#include "platform/linux/user_home.h"
 
 namespace ripwarden::linux_platform {
 
@@ -80,7 +81,9 @@ std::unique_ptr<OpenFile> LinuxFiles::Open(const std::string& path) {
 }
 
 std::unique_ptr<OpenFile> LinuxFiles::OpenForReading(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  // Without O_NONBLOCK a named pipe put in a file's place would hold the
+  // program until something writes to it; only regular files are kept.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return nullptr;
   if (!IsRegularFile(fd)) {
     ::close(fd);
@@ -112,6 +115,12 @@ bool LinuxFiles::CreateEmptyFile(const std::string& path) {
     return true;
   }
   return errno == EEXIST;
+}
+
+bool LinuxFiles::CreateFile(const std::string& path, std::string_view content) {
+  const auto slash = path.rfind('/');
+  if (slash != std::string::npos && slash > 0 && !MakeFolders(path.substr(0, slash))) return false;
+  return CreateFileAtomically(path, content, 0644);
 }
 
 bool LinuxFiles::RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }

@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
   qt_platform::QtMessageBoxes boxes([&windows] { return windows.ActiveAppWindow(); });
 
   const std::string home = linux_platform::ResolveHome();
-  SettingsStore settings(files, Charset::kUtf8);
+  SettingsStore settings(files, Charset::kUtf8, kSettingsPath, DefaultsFolder() + "/Settings.cfg");
   Presets presets(files);
   EncoderDialects dialects(processes, files, clock);
   WindowRipView view(windows, tray, boxes);

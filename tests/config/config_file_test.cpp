@@ -237,6 +237,7 @@ class UnreadableFiles final : public Files {
   std::unique_ptr<OpenFile> OpenForReading(const std::string& path) override { return Open(path); }
   std::optional<FileStamp> Stamp(const std::string&) override { return std::nullopt; }
   bool CreateEmptyFile(const std::string&) override { return false; }
+  bool CreateFile(const std::string&, std::string_view) override { return false; }
   bool RemoveFile(const std::string&) override { return false; }
   bool replaced = false;
 };

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <thread>
 
@@ -91,6 +92,50 @@ TEST_F(SettingsStoreTest, ChangesAreLostWhenTheFolderRefusesNewFiles) {
     EXPECT_EQ(ReadFileBytes(SettingsPath()), content);
   }
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.Path("Data/Config")), {}), 1);
+}
+
+// What a user may do to the file while the program runs. Reading never
+// writes; the next change lands in a whole file made from the shipped
+// settings, unless the file is there and read-only.
+TEST_F(SettingsStoreTest, ALostOrDamagedFileIsMadeAgainOnTheNextChange) {
+  const std::string defaults =
+      folder_.Write("shipped/Settings.cfg", "[Ripping]\r\nSourceDrive = sr0\r\n[Other]\r\nAutoRip = 0\r\n");
+  std::string noise(10 << 20, '\0');
+  std::mt19937 random(7);
+  for (char& byte : noise) byte = static_cast<char>(random());
+  const std::vector<std::pair<std::string, std::function<void()>>> faults = {
+      {"deleted", [&] { std::filesystem::remove(SettingsPath()); }},
+      {"folder removed", [&] { std::filesystem::remove_all(folder_.Path("Data")); }},
+      {"noise", [&] { folder_.Write("Data/Config/Settings.cfg", noise); }},
+  };
+  for (const auto& [name, fault] : faults) {
+    SCOPED_TRACE(name);
+    folder_.Write("Data/Config/Settings.cfg", "[Ripping]\nSourceDrive = /mine.iso\n");
+    SettingsStore store(files_, Charset::kUtf8, SettingsPath(), defaults);
+    EXPECT_EQ(store.ReadSetting("Ripping", "SourceDrive"), "/mine.iso");
+    fault();
+    const std::string left = ReadFileBytes(SettingsPath());
+    EXPECT_EQ(store.ReadSetting("Ripping", "SourceDrive"), "");
+    EXPECT_EQ(store.ReadSetting("Other", "AutoRip"), "");
+    store.Close();
+    EXPECT_TRUE(ReadFileBytes(SettingsPath()) == left) << "reading wrote";
+
+    store.WriteSetting("Other", "AutoRip", "1");
+    EXPECT_EQ(ReadFileBytes(SettingsPath()), "[Ripping]\r\nSourceDrive = sr0\r\n[Other]\r\nAutoRip = 1\r\n");
+  }
+
+  folder_.Write("Data/Config/Settings.cfg", noise);
+  ASSERT_EQ(::chmod(SettingsPath().c_str(), 0444), 0);
+  SettingsStore store(files_, Charset::kUtf8, SettingsPath(), defaults);
+  store.WriteSetting("Other", "AutoRip", "1");
+  EXPECT_TRUE(ReadFileBytes(SettingsPath()) == noise) << "a read-only file was replaced";
+
+  // Nor is a named pipe, which is not waited on either.
+  std::filesystem::remove(SettingsPath());
+  ASSERT_EQ(::mkfifo(SettingsPath().c_str(), 0644), 0);
+  EXPECT_EQ(store.ReadSetting("Other", "AutoRip"), "");
+  store.WriteSetting("Other", "AutoRip", "1");
+  EXPECT_TRUE(std::filesystem::is_fifo(SettingsPath()));
 }
 
 // The settings file is replaced while a writer is killed at random moments:

@@ -54,6 +54,12 @@ bool FakeFiles::CreateEmptyFile(const std::string& path) {
   return true;
 }
 
+bool FakeFiles::CreateFile(const std::string& path, std::string_view content) {
+  if (Exists(path) || folders_.count(path) != 0) return false;
+  Put(path, std::string(content));
+  return true;
+}
+
 bool FakeFiles::RemoveFile(const std::string& path) {
   if (refuse_removal.count(path) != 0 || files_.erase(path) == 0) return false;
   removed.push_back(path);

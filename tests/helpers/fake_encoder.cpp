@@ -9,6 +9,7 @@
 //                          pauses divided by speed
 //   close-output           close stdout and go on
 //   touch <file>           create an empty file (shows the script got there)
+//   output <text>          write text (escapes as above) to the file after -o
 //   hang                   wait for a signal
 //   exit <code>
 //
@@ -154,6 +155,14 @@ int main(int argc, char** argv) {
       ::close(STDOUT_FILENO);
     } else if (command == "touch") {
       ::close(::open(rest.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    } else if (command == "output") {
+      for (int i = 1; i + 1 < argc; ++i) {
+        if (std::string_view(argv[i]) != "-o") continue;
+        const int fd = ::open(argv[i + 1], O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd < 0) _exit(95);
+        WriteAll(fd, Unescape(rest));
+        ::close(fd);
+      }
     } else if (command == "hang") {
       while (true) ::pause();
     } else if (command == "exit") {

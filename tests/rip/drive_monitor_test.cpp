@@ -118,6 +118,30 @@ TEST_F(DriveMonitorTest, RipsAutomaticallyOncePerInsertion) {
   EXPECT_EQ(processes.started().size(), 4u);
 }
 
+// An image replaced, or a disc put in while the last one's file is finished:
+// it is the next rip, ripped once the running one ends, and not ejected.
+TEST_F(DriveMonitorTest, ADiscSwappedInDuringARipIsRippedWhenItEnds) {
+  Set("Other", "AutoRip", "1");
+  Set("Other", "EjectOnFinish", "1");
+  Insert("FIRST");
+  Poll();
+  Insert("SECOND");
+  Poll();
+  EXPECT_EQ(processes.started().size(), 1u) << "two rips at once";
+  WriteOutputFile();
+  processes.Exit(Encoder(), 0);
+  Poll();
+  EXPECT_EQ(view.balloons, (std::vector<std::string>{"DVD Rip Started", "Rip Complete!", "DVD Rip Started"}));
+  EXPECT_EQ(drives.ejected, std::vector<std::string>{});
+  EXPECT_NE(state.OutputFile.find("SECOND"), std::string::npos) << state.OutputFile;
+
+  WriteOutputFile();
+  processes.Exit(Encoder(), 0);
+  Poll();  // the ripped disc is still in: it goes out
+  EXPECT_EQ(drives.ejected, std::vector<std::string>{"sr0"});
+  EXPECT_EQ(processes.started().size(), 2u);
+}
+
 TEST_F(DriveMonitorTest, TurningAutoRipOnRipsAnAnnouncedDisc) {
   Insert();
   Poll();
