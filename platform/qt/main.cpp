@@ -77,7 +77,9 @@ int main(int argc, char** argv) {
   qt_platform::QtMessageBoxes boxes([&windows] { return windows.ActiveAppWindow(); });
 
   const std::string home = linux_platform::ResolveHome();
-  SettingsStore settings(files, Charset::kUtf8, kSettingsPath, DefaultsFolder() + "/Settings.cfg");
+  const std::string defaults =
+      linux_platform::ShippedDefaultsFolder({RIPWARDEN_INSTALLED_DATA, RIPWARDEN_SOURCE_DATA});
+  SettingsStore settings(files, Charset::kUtf8, kSettingsPath, defaults + "/Settings.cfg");
   Presets presets(files);
   EncoderDialects dialects(processes, files, clock);
   WindowRipView view(windows, tray, boxes);
@@ -91,8 +93,7 @@ int main(int argc, char** argv) {
   bool fresh = false;
   if (lock.Acquire()) {
     lock.Release();
-    fresh = linux_platform::InstallDefaults(
-        home, linux_platform::ShippedDefaultsFolder({RIPWARDEN_INSTALLED_DATA, RIPWARDEN_SOURCE_DATA}));
+    fresh = linux_platform::InstallDefaults(home, defaults);
   }
   if (!app.Start(home)) return 0;
   if (fresh && settings.ReadSetting("Ripping", "Destination").empty()) {
