@@ -36,7 +36,9 @@ inline std::string ReadFile(const fs::path& path) {
   return content.str();
 }
 
-inline void WriteFile(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+inline void WriteFile(const fs::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
 
 // CLOCK_MONOTONIC, as the fake encoder's "clock" command writes it.
 inline long long NowNs() {
@@ -68,8 +70,7 @@ class Sandbox {
     fs::create_directories(root_ / "out");
     fs::create_directories(root_ / "runtime");
     fs::permissions(root_ / "runtime", fs::perms::owner_all, fs::perm_options::replace);
-    WriteFile(root_ / "ripwarden/Data/Config/Presets.cfg",
-              "H.264 Standard (1500 kb/s)=x264/1500/aac/160\n");
+    WriteFile(root_ / "ripwarden/Data/Config/Presets.cfg", "H.264 Standard (1500 kb/s)=x264/1500/aac/160\n");
   }
   ~Sandbox() {
     std::error_code ignored;
@@ -84,7 +85,8 @@ class Sandbox {
 
   // The settings: watch `source`, rip with `encoder`; AutoRip on, windows
   // hidden at start. An empty encoding passes no quality options.
-  void WriteSettings(const std::string& source, const std::string& encoder, const std::string& encoding = "") const {
+  void WriteSettings(const std::string& source, const std::string& encoder,
+                     const std::string& encoding = "") const {
     WriteFile(root_ / "ripwarden/Data/Config/Settings.cfg",
               "[Ripping]\nSourceDrive = " + source + "\nDestination = " + destination() +
                   "\nFileContainer = MP4\nEncoding = " + encoding +
@@ -106,8 +108,8 @@ class Sandbox {
     for (char** entry = environ; *entry != nullptr; ++entry) {
       const std::string variable = *entry;
       const std::string name = variable.substr(0, variable.find('='));
-      if (name != "HOME" && name != "RIPWARDEN_HOME" && name != "XDG_RUNTIME_DIR" && name != "XDG_CONFIG_HOME" &&
-          name != "QT_QPA_PLATFORM" && name != "RIPWARDEN_FAKE_ENCODER_SCRIPT") {
+      if (name != "HOME" && name != "RIPWARDEN_HOME" && name != "XDG_RUNTIME_DIR" &&
+          name != "XDG_CONFIG_HOME" && name != "QT_QPA_PLATFORM" && name != "RIPWARDEN_FAKE_ENCODER_SCRIPT") {
         environment.push_back(variable);
       }
     }
@@ -248,7 +250,8 @@ inline std::vector<pid_t> ChildrenNamed(pid_t parent, const std::string& name) {
 inline double Percentile(std::vector<double> values, double fraction) {
   if (values.empty()) return 0;
   std::sort(values.begin(), values.end());
-  const std::size_t at = std::min(values.size() - 1, static_cast<std::size_t>(fraction * (values.size() - 1) + 0.5));
+  const std::size_t at =
+      std::min(values.size() - 1, static_cast<std::size_t>(fraction * (values.size() - 1) + 0.5));
   return values[at];
 }
 

@@ -65,11 +65,12 @@ int main(int argc, char** argv) {
   const std::string encoder = MakeFakeEncoder(
       busy, argv[4], argv[5],
       "lines " + std::to_string(lines) +
-          " Encoding: task 1 of 1, 12.34 % (41.43 fps, avg 50.85 fps, ETA 00h00m01s)\nclock " + clock + "\nhang\n");
+          " Encoding: task 1 of 1, 12.34 % (41.43 fps, avg 50.85 fps, ETA 00h00m01s)\nclock " + clock +
+          "\nhang\n");
   busy.WriteSettings(busy.MakeFolderDisc("disc"), encoder);
-  Child busy_program = Start({program},
-                             busy.Environment({"RIPWARDEN_FAKE_ENCODER_SCRIPT=" + busy.Path("encoder.script").string()}),
-                             busy.Path("log").string());
+  Child busy_program = Start(
+      {program}, busy.Environment({"RIPWARDEN_FAKE_ENCODER_SCRIPT=" + busy.Path("encoder.script").string()}),
+      busy.Path("log").string());
   std::this_thread::sleep_for(kSettle);
   const long idle_kb = StatusKb(idle_program.pid, "VmRSS");
   const long bare_kb = StatusKb(bare.pid, "VmRSS");
@@ -90,8 +91,8 @@ int main(int argc, char** argv) {
   Row("Resident memory, idle (MiB)", Format("%.1f", idle_kb / 1024.0),
       Format("%.1f", bare_kb / 1024.0) + " (bare Qt Widgets program)");
   Row("Resident memory after 10,000 output lines (MiB)",
-      busy_ok ? Format("%.1f", busy_kb / 1024.0) + " (+" + Format("%.0f", (busy_kb - idle_kb) * 1024.0 / lines) +
-                    " bytes a line)"
+      busy_ok ? Format("%.1f", busy_kb / 1024.0) + " (+" +
+                    Format("%.0f", (busy_kb - idle_kb) * 1024.0 / lines) + " bytes a line)"
               : std::string("the rip did not run"),
       Format("%.1f", idle_kb / 1024.0) + " (the same program idle)");
   return 0;

@@ -124,7 +124,8 @@ int Responsiveness(int argc, char** argv) {
                  bench::Format("%.2f", l.empty() ? 0.0 : *std::max_element(l.begin(), l.end())),
              "replayed HandBrakeCLI 1.6.1 output, update every 200 ms", "p99 < 20 ms",
              static_cast<int>(l.size()) >= events && still_ripping && p99 < 20);
-  if (!still_ripping) std::fprintf(stderr, "note: the rip was not running at the end (status '%s')\n", status_at_end.c_str());
+  if (!still_ripping)
+    std::fprintf(stderr, "note: the rip was not running at the end (status '%s')\n", status_at_end.c_str());
   return 0;
 }
 
@@ -140,10 +141,11 @@ int Throughput(int argc, char** argv) {
   {
     bench::Sandbox sandbox;
     const std::string clock = sandbox.Path("clock").string();
-    bench::WriteFile(sandbox.Path("script"),
-                     "clock " + clock + "\nlines " + std::to_string(lines) + " " + line + "\nclock " + clock + "\n");
-    bench::Child cat = bench::Start({"/bin/sh", "-c", "'" + fake + "' | cat > /dev/null"},
-                                    sandbox.Environment({"RIPWARDEN_FAKE_ENCODER_SCRIPT=" + sandbox.Path("script").string()}));
+    bench::WriteFile(sandbox.Path("script"), "clock " + clock + "\nlines " + std::to_string(lines) + " " +
+                                                 line + "\nclock " + clock + "\n");
+    bench::Child cat = bench::Start(
+        {"/bin/sh", "-c", "'" + fake + "' | cat > /dev/null"},
+        sandbox.Environment({"RIPWARDEN_FAKE_ENCODER_SCRIPT=" + sandbox.Path("script").string()}));
     bench::Wait(cat);
     std::istringstream times(bench::ReadFile(clock));
     long long start = 0, end = 0;
@@ -182,8 +184,8 @@ int Throughput(int argc, char** argv) {
   times >> start;
   const bool finished = end < give_up;
   const double rate = static_cast<double>(lines) / (static_cast<double>(end - start) / 1e9);
-  bench::Row("Output throughput: lines/s taken from a flooding encoder, windows shown (" + std::to_string(lines) +
-                 " lines)",
+  bench::Row("Output throughput: lines/s taken from a flooding encoder, windows shown (" +
+                 std::to_string(lines) + " lines)",
              bench::Format("%.0f", rate) + (finished ? "" : " (gave up after 120 s)"),
              bench::Format("%.0f", reference_rate) + " (cat > /dev/null)", ">= 50,000 lines/s",
              finished && rate >= 50000);
@@ -218,6 +220,7 @@ int main(int argc, char** argv) {
   } else if (mode == "startup") {
     result = Startup(argc, argv);
   }
-  if (result == 2) std::cerr << "usage: " << argv[0] << " responsiveness|throughput FAKE_ENCODER ASSETS | startup\n";
+  if (result == 2)
+    std::cerr << "usage: " << argv[0] << " responsiveness|throughput FAKE_ENCODER ASSETS | startup\n";
   return result;
 }

@@ -9,6 +9,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <chrono>
+#include <memory>
 #include <optional>
 
 #include "app/application.h"
@@ -115,15 +116,22 @@ struct Program::Parts {
   EncoderDialects dialects{processes, files, clock};
   WindowRipView view{windows, tray, boxes};
   RipState state;
-  RipEngine engine{state, {settings, presets, drives, processes, files, clock, calendar, dialects, view}, kAppName};
+  RipEngine engine{
+      state, {settings, presets, drives, processes, files, clock, calendar, dialects, view}, kAppName};
   AppWindows ui{{windows, folders, settings, presets, files, drives, autostart, engine}, kAppName};
   Application app{{lock, working_directory, windows, tray, boxes, settings, state, engine, ui}};
 
   QTimer turn;
   bool stopping = false;
+  bool in_turn = false;
   std::function<void(int)> turn_observer;
+  // During a rip the loop sleeps until the encoder writes, rather than
+  // looking at its output every few milliseconds.
+  std::unique_ptr<QSocketNotifier> output_notifier;
+  ChildProcess watched = kNoProcess;
 
   void RunTurns();
+  void WatchEncoderOutput();
   void Schedule(int sleep_ms) {
     turn.start(sleep_ms);
     if (turn_observer) turn_observer(sleep_ms);
@@ -134,16 +142,39 @@ void Program::Parts::RunTurns() {
   // Take what is waiting, but give the windows back within a few
   // milliseconds however fast the encoder writes.
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(8);
+  in_turn = true;
   do {
     app.RunOnce();
     if (app.quit_confirmed() || stopping) {
+      in_turn = false;
       QApplication::quit();
       return;
     }
   } while (engine.IsOutputWaiting() && std::chrono::steady_clock::now() < until);
+  in_turn = false;
+  WatchEncoderOutput();
   const bool busy = engine.IsOutputWaiting();
-  const std::uint32_t next = state.RipInProgress == 1 ? 20 : engine.MillisecondsToNextPoll();
-  Schedule(busy ? 0 : static_cast<int>(std::min<std::uint32_t>(next, 2500)));
+  Schedule(busy ? 0 : static_cast<int>(std::min<std::uint32_t>(engine.MillisecondsToNextPoll(), 2500)));
+}
+
+void Program::Parts::WatchEncoderOutput() {
+  const ChildProcess encoder = state.RipInProgress == 1 ? state.EncoderProgram : kNoProcess;
+  const int fd = encoder == kNoProcess ? -1 : processes.OutputDescriptor(encoder);
+  if (output_notifier != nullptr && watched == encoder && output_notifier->socket() == fd) {
+    output_notifier->setEnabled(true);
+    return;
+  }
+  output_notifier.reset();
+  watched = encoder;
+  if (fd < 0) return;
+  output_notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+  QObject::connect(output_notifier.get(), &QSocketNotifier::activated, [this] {
+    // Quiet until the turn has taken what came: the descriptor stays
+    // readable until then. A turn waiting on a question box (a nested loop)
+    // takes it when the question is answered.
+    output_notifier->setEnabled(false);
+    if (!in_turn) turn.start(0);
+  });
 }
 
 Program::Program() : parts_(std::make_unique<Parts>()) {
@@ -159,7 +190,9 @@ Program::~Program() = default;
 
 QtWindowSystem& Program::windows() { return parts_->windows; }
 
-void Program::SetTurnObserver(std::function<void(int)> observer) { parts_->turn_observer = std::move(observer); }
+void Program::SetTurnObserver(std::function<void(int)> observer) {
+  parts_->turn_observer = std::move(observer);
+}
 
 bool Program::Start() {
   Parts& p = *parts_;
@@ -181,9 +214,8 @@ bool Program::Start() {
     QWidget* progress = p.windows.WindowWidget(kProgressWindow);
     if (progress != nullptr) {
       progress->setContextMenuPolicy(Qt::CustomContextMenu);
-      QObject::connect(progress, &QWidget::customContextMenuRequested, [&p, progress](const QPoint& at) {
-        p.tray.Menu()->popup(progress->mapToGlobal(at));
-      });
+      QObject::connect(progress, &QWidget::customContextMenuRequested,
+                       [&p, progress](const QPoint& at) { p.tray.Menu()->popup(progress->mapToGlobal(at)); });
     }
   }
   return true;
@@ -204,6 +236,7 @@ int Program::Run() {
       while (::read(signal_pipe[0], drained, sizeof drained) > 0) {
       }
       if (p.state.RipInProgress == 1) p.engine.CancelRip(true);
+      p.WatchEncoderOutput();
       p.tray.RemoveTrayIcon();
       p.lock.Release();
       p.stopping = true;

@@ -15,7 +15,7 @@ void CatchStopSignals();
 
 // The program: the platform's services wired to the application and driven
 // by Qt's event loop, which sleeps until a window event, the next drive poll
-// or (during a rip) the next look at the encoder's output is due. The
+// or (during a rip) output from the encoder. The
 // program's main() and the benchmarks run this one implementation.
 // Needs a QApplication, made before it and outliving it.
 class Program {

@@ -143,7 +143,8 @@ void Lines(long count, const std::string& line) {
 void Clock(const std::string& path) {
   timespec now{};
   ::clock_gettime(CLOCK_MONOTONIC, &now);
-  const std::string text = std::to_string(static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec) + "\n";
+  const std::string text =
+      std::to_string(static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec) + "\n";
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (fd < 0) _exit(97);
   WriteAll(fd, text);
