@@ -19,7 +19,20 @@ constexpr auto kLook = std::chrono::milliseconds(2);
 struct Timing {
   double wall = 0;  // seconds from its start to its end
   double cpu = 0;   // seconds of processor time, all its threads
+  // Looks at its threads, and those that found one waiting for room in its
+  // output pipe (a reader that leaves the pipe full holds the encoder up).
+  int looks = 0;
+  int blocked_on_output = 0;
 };
+
+// Whether a thread of `pid` waits in pipe_write: its standard output full.
+bool WaitsOnFullPipe(pid_t pid) {
+  std::error_code ignored;
+  for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", ignored)) {
+    if (ReadFile(task.path() / "wchan") == "pipe_write") return true;
+  }
+  return false;
+}
 
 // Processor seconds (user and system, all threads) in a /proc/<pid>/stat
 // text; negative when it cannot be read.
@@ -51,6 +64,7 @@ Timing WaitForEnd(pid_t pid, long long start) {
       timing.cpu = state == 'Z' ? CpuSeconds(stat) : -1;
       return timing;
     }
+    if (++timing.looks % 5 == 0 && WaitsOnFullPipe(pid)) ++timing.blocked_on_output;
     std::this_thread::sleep_for(kLook);
   }
 }
@@ -189,6 +203,11 @@ int main(int argc, char** argv) {
   const std::string encoder = argv[2];
   const std::string image = argv[3];
   const int runs = std::max(1, std::atoi(argv[4]));
+  // Ripwarden reads its settings in its own home folder: the image by its full path.
+  if (image.empty() || image[0] != '/' || !fs::is_regular_file(image)) {
+    std::cerr << "IMAGE must be the absolute path of a disc image, not " << image << "\n";
+    return 2;
+  }
 
   const RipRun warm = ThroughRipwarden(program, encoder, image);
   if (!warm.ok) {
@@ -202,6 +221,8 @@ int main(int argc, char** argv) {
   // Side by side in time, each pair met much the same load on the machine:
   // the figure is the median of the pairs' ratios.
   std::vector<double> alone, through, wall_ratios, alone_cpu, cpu_ratios, program_share;
+  int looks[2] = {0, 0};
+  int blocked[2] = {0, 0};
   bool all_ok = true;
   for (int i = 0; i < runs; ++i) {
     // Which goes first alternates, so that a drift in the load favours neither.
@@ -223,6 +244,10 @@ int main(int argc, char** argv) {
       cpu_ratios.push_back(run.timing.cpu / by_itself.cpu);
     }
     program_share.push_back(100.0 * run.program_cpu / run.timing.wall);
+    looks[0] += by_itself.looks / 5;
+    looks[1] += run.timing.looks / 5;
+    blocked[0] += by_itself.blocked_on_output;
+    blocked[1] += run.timing.blocked_on_output;
     std::fprintf(stderr, "pair %d: alone %.2f s (cpu %.2f s), through Ripwarden %.2f s (cpu %.2f s)\n", i + 1,
                  by_itself.wall, by_itself.cpu, run.timing.wall, run.timing.cpu);
   }
@@ -240,6 +265,10 @@ int main(int argc, char** argv) {
   Row("Encoder overhead: Ripwarden's own processor time during the rip, % of one core [each rip]",
       Format("%.3f", Median(program_share)) + " [" + List(program_share, "%.3f") + "]",
       Format("%.0f", 100.0 * Median(alone_cpu) / Median(alone)) + " (the encoder alone)");
+  Row("Encoder overhead: looks (every 10 ms) finding the encoder waiting for room in its full output pipe",
+      std::to_string(blocked[1]) + " of " + std::to_string(looks[1]),
+      std::to_string(blocked[0]) + " of " + std::to_string(looks[0]) + " (alone, its pipe read by this tool)",
+      "none", blocked[1] == 0);
   std::string load = ReadFile("/proc/loadavg");
   std::fprintf(stderr, "load average at the end: %s", load.c_str());
   if (!all_ok) std::fprintf(stderr, "note: a rip through Ripwarden left no file\n");
