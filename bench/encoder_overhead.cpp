@@ -50,8 +50,8 @@ double CpuSeconds(const std::string& stat) {
 }
 
 // Waits until the process `pid` has ended, timed from `start`. Its
-// processor time is read while it is a zombie; when its parent collects it
-// before a look sees it so, that time stays unknown (negative).
+// processor time is read while it is a zombie, or at the last look when its
+// parent collected it first.
 Timing WaitForEnd(pid_t pid, long long start) {
   const std::string stat_path = "/proc/" + std::to_string(pid) + "/stat";
   Timing timing;
@@ -61,9 +61,11 @@ Timing WaitForEnd(pid_t pid, long long start) {
     const char state = paren == std::string::npos || paren + 2 >= stat.size() ? '?' : stat[paren + 2];
     if (state == 'Z' || state == '?' || state == 'X') {
       timing.wall = static_cast<double>(NowNs() - start) / 1e9;
-      timing.cpu = state == 'Z' ? CpuSeconds(stat) : -1;
+      if (state == 'Z') timing.cpu = CpuSeconds(stat);
       return timing;
     }
+    // Collected before a look saw it end: the last look's count will do.
+    timing.cpu = CpuSeconds(stat);
     if (++timing.looks % 5 == 0 && WaitsOnFullPipe(pid)) ++timing.blocked_on_output;
     std::this_thread::sleep_for(kLook);
   }
@@ -78,6 +80,19 @@ std::vector<std::string> CommandLineOf(pid_t pid) {
     at = end == std::string::npos ? raw.size() : end + 1;
   }
   return argv;
+}
+
+// Nanoseconds that the threads of `pid` have run, from schedstat: finer
+// than the clock ticks of stat, for a program that runs very little.
+double RunSeconds(pid_t pid) {
+  unsigned long long total = 0;
+  std::error_code ignored;
+  for (const auto& task : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", ignored)) {
+    std::istringstream schedstat(ReadFile(task.path() / "schedstat"));
+    unsigned long long run_ns = 0;
+    if (schedstat >> run_ns) total += run_ns;
+  }
+  return static_cast<double>(total) / 1e9;
 }
 
 struct RipRun {
@@ -105,7 +120,7 @@ RipRun ThroughRipwarden(const std::string& program, const std::string& encoder, 
       const std::vector<std::string> argv = CommandLineOf(pid);
       if (std::find(argv.begin(), argv.end(), "-i") != argv.end()) {
         start = NowNs();
-        program_cpu_at_start = CpuSeconds(ReadFile("/proc/" + std::to_string(child.pid) + "/stat"));
+        program_cpu_at_start = RunSeconds(child.pid);
         encoder_pid = pid;
         run.argv = argv;
       }
