@@ -82,7 +82,7 @@ std::vector<std::string> CommandLineOf(pid_t pid) {
   return argv;
 }
 
-// Nanoseconds that the threads of `pid` have run, from schedstat: finer
+// Seconds that the threads of `pid` have run, from schedstat: finer
 // than the clock ticks of stat, for a program that runs very little.
 double RunSeconds(pid_t pid) {
   unsigned long long total = 0;
@@ -133,8 +133,7 @@ RipRun ThroughRipwarden(const std::string& program, const std::string& encoder, 
     return run;
   }
   run.timing = WaitForEnd(encoder_pid, start);
-  run.program_cpu =
-      CpuSeconds(ReadFile("/proc/" + std::to_string(child.pid) + "/stat")) - program_cpu_at_start;
+  run.program_cpu = RunSeconds(child.pid) - program_cpu_at_start;
   // Let the program see the end (its next drive poll) and finish the rip.
   const auto noticed = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (ProcessState(encoder_pid) == 'Z' && std::chrono::steady_clock::now() < noticed) {
