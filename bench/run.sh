@@ -4,21 +4,29 @@
 # reference in the same run: what the program costs while idle, how soon its
 # windows answer during a rip, how fast it takes encoder output, what it
 # weighs, and whether it slows the encoder.
-#   bench/run.sh                   the full measurement (about 4 minutes after the build)
-#   BENCH_SECONDS=20 bench/run.sh  shorter and rougher, for CI (about 2 minutes): a 20 s
-#                                  idle window and a 10 s sample title
+#   bench/run.sh                   the full measurement (about 3 minutes after the build)
+#   BENCH_SECONDS=20 bench/run.sh  shorter and rougher (about 2.5 minutes): a 20 s idle
+#                                  window and a 10 s sample title
 # Finer knobs: BENCH_SECONDS (idle window, default 60), BENCH_DVD_SECONDS (sample
 # title, default 20, or 10 when BENCH_SECONDS < 60), BENCH_RIPS (rips of each
 # kind, default 3), BENCH_EVENTS (1000), BENCH_LINES (200000).
+#   BENCH_BUILD=build/test-werror bench/run.sh
+# measures the program as an existing build tree holds it (CI's test build,
+# -O2 as Debian builds) instead of building it again in Release.
 # The tools' own reports go to build/bench/bench.log.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build="$root/build/bench"
-tools="$build/tools"
+work="$root/build/bench"
+tools="$work/tools"
 
 "$root/scripts/install-deps.sh" bench
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DRIPWARDEN_TESTS=OFF >/dev/null
+if [ -n "${BENCH_BUILD:-}" ]; then
+  build=$(cd "$BENCH_BUILD" && pwd)
+else
+  build="$work"
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DRIPWARDEN_TESTS=OFF >/dev/null
+fi
 cmake --build "$build" -j"$(nproc)" --target ripwarden ripwarden_program >/dev/null
 cmake -S "$root/bench" -B "$tools" -DCMAKE_BUILD_TYPE=Release -DRIPWARDEN_BUILD="$build" >/dev/null
 cmake --build "$tools" -j"$(nproc)" >/dev/null
@@ -29,14 +37,15 @@ rips=${BENCH_RIPS:-3}
 export BENCH_SECONDS=$seconds
 
 # The sample disc, made once per title length (and again when the script changes).
-image="$build/sample-${dvd_seconds}s.iso"
+mkdir -p "$work"
+image="$work/sample-${dvd_seconds}s.iso"
 if [ ! -f "$image" ] || [ "$root/scripts/make-sample-dvd.sh" -nt "$image" ]; then
   "$root/scripts/make-sample-dvd.sh" "$image" "$dvd_seconds" "BENCH DVD"
 fi
 
 program="$build/app/ripwarden"
 assets="$root/tests/assets"
-log="$build/bench.log"
+log="$work/bench.log"
 : >"$log"
 run() {
   if ! "$@" 2>>"$log"; then
@@ -46,7 +55,8 @@ run() {
   fi
 }
 
-echo "Ripwarden benchmarks, $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, headless (offscreen)"
+echo "Ripwarden benchmarks, $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)," \
+  "headless (offscreen), program from ${build#"$root"/}"
 echo
 echo "| figure | Ripwarden | reference, same run | goal | verdict |"
 echo "|---|---|---|---|---|"
