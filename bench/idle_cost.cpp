@@ -151,7 +151,7 @@ int Stop(Child& child) {
 void PrintRow(const char* name, const Figures& f) {
   char fine[32] = "n/a";
   if (f.cpu_percent_fine >= 0) std::snprintf(fine, sizeof fine, "%.4f", f.cpu_percent_fine);
-  std::printf("%-32s %12.2f %14.4f %14s\n", name, f.wakeups_per_second, f.cpu_percent, fine);
+  std::fprintf(stderr, "%-32s %12.2f %14.4f %14s\n", name, f.wakeups_per_second, f.cpu_percent, fine);
 }
 
 }  // namespace
@@ -221,24 +221,35 @@ int main(int argc, char** argv) {
 
   const Figures ours = program_meter.Result(elapsed);
   const Figures polling = reference_meter.Result(elapsed);
-  std::printf("Idle cost over %.1f s, after %d s of settling (one core = 100 %%; ticks of %ld ms)\n", elapsed,
-              static_cast<int>(kSettle.count()), 1000 / ::sysconf(_SC_CLK_TCK));
-  std::printf("%-32s %12s %14s %14s\n", "", "wakeups/s", "CPU % (ticks)", "CPU % (sched)");
+  // The details on standard error; the table's rows on standard output.
+  std::fprintf(stderr, "Idle cost over %.1f s, after %d s of settling (one core = 100 %%; ticks of %ld ms)\n",
+               elapsed, static_cast<int>(kSettle.count()), 1000 / ::sysconf(_SC_CLK_TCK));
+  std::fprintf(stderr, "%-32s %12s %14s %14s\n", "", "wakeups/s", "CPU % (ticks)", "CPU % (sched)");
   PrintRow("ripwarden, no disc (offscreen)", ours);
   PrintRow("reference: processEvents + 1 ms", polling);
   const double fewer = ours.wakeups_per_second > 0 ? polling.wakeups_per_second / ours.wakeups_per_second : 0;
-  if (ours.wakeups_per_second > 0) {
-    std::printf("ratio: %.0fx fewer wakeups than the reference (goal: at least 400x)\n", fewer);
-  } else {
-    std::printf("ratio: the program did not wake at all in the window (goal: at least 400x fewer)\n");
-  }
   const double cpu = ours.cpu_percent_fine >= 0 ? ours.cpu_percent_fine : ours.cpu_percent;
-  std::printf("CPU share: %.4f %% of a core (goal: below 0.05 %%)\n", cpu);
-  const bool met = (ours.wakeups_per_second == 0 || fewer >= 400) && cpu < 0.05;
-  std::printf("goals: %s\n", met ? "met" : "NOT met");
-  if (!program_ran_through || program_exit != 0) {
-    std::printf("note: the program %s (exit code %d)\n",
-                program_ran_through ? "did not stop cleanly" : "ended during the window", program_exit);
+  const double reference_cpu = polling.cpu_percent_fine >= 0 ? polling.cpu_percent_fine : polling.cpu_percent;
+  const bool ran_through = program_ran_through && program_exit == 0;
+  char ours_text[96], reference_text[96], cpu_text[64], reference_cpu_text[64];
+  if (ours.wakeups_per_second > 0) {
+    std::snprintf(ours_text, sizeof ours_text, "%.2f (%.0fx fewer)", ours.wakeups_per_second, fewer);
+  } else {
+    std::snprintf(ours_text, sizeof ours_text, "0 (never woke)");
+  }
+  std::snprintf(reference_text, sizeof reference_text, "%.0f (processEvents + sleep 1 ms)",
+                polling.wakeups_per_second);
+  std::snprintf(cpu_text, sizeof cpu_text, "%.4f", cpu);
+  std::snprintf(reference_cpu_text, sizeof reference_cpu_text, "%.2f", reference_cpu);
+  const std::string window = " (" + std::to_string(seconds) + " s, no disc)";
+  std::printf("| Idle wakeups/s%s | %s | %s | >= 400x fewer | %s |\n", window.c_str(), ours_text,
+              reference_text,
+              ran_through && (ours.wakeups_per_second == 0 || fewer >= 400) ? "met" : "**NOT met**");
+  std::printf("| Idle CPU share, %% of one core%s | %s | %s | < 0.05 %% | %s |\n", window.c_str(), cpu_text,
+              reference_cpu_text, ran_through && cpu < 0.05 ? "met" : "**NOT met**");
+  if (!ran_through) {
+    std::fprintf(stderr, "note: the program %s (exit code %d)\n",
+                 program_ran_through ? "did not stop cleanly" : "ended during the window", program_exit);
   }
   std::error_code ignored;
   fs::remove_all(home, ignored);

@@ -24,6 +24,11 @@ void OutputLines::DropLineFeedAfterCarriageReturn(std::string& bytes, std::size_
 
 void OutputLines::Hold(std::string_view bytes) {
   if (bytes.empty()) return;
+  if (start_ > 0 && start_ >= held_.size() / 2) {
+    held_.erase(0, start_);
+    scanned_ -= start_;
+    start_ = 0;
+  }
   const std::size_t from = held_.size();
   held_.append(bytes);
   DropLineFeedAfterCarriageReturn(held_, from);
@@ -36,9 +41,32 @@ bool OutputLines::HoldsLineEnd() {
 }
 
 std::string OutputLines::NextLine(const Reader& read) {
-  std::string line = std::move(held_);
+  // A whole line held: cut it out where it stands.
+  if (const std::size_t end = held_.find_first_of(kLineEnds, scanned_); end != std::string::npos) {
+    std::string line = held_.substr(start_, end - start_);
+    std::size_t next = end + 1;
+    if (held_[end] == '\r') {
+      if (next == held_.size()) {
+        after_carriage_return_ = true;
+      } else if (held_[next] == '\n') {
+        ++next;
+      }
+    }
+    start_ = next;
+    scanned_ = next;
+    if (start_ == held_.size()) {
+      held_.clear();
+      start_ = 0;
+      scanned_ = 0;
+    }
+    EndAtNul(line);
+    return line;
+  }
+  // Only part of one: gather the rest, reading as much as it takes.
+  std::string line = held_.substr(start_);
+  std::size_t scanned = scanned_ - start_;
   held_.clear();
-  std::size_t scanned = scanned_;
+  start_ = 0;
   scanned_ = 0;
   // The buffer grows in steps so that a line has no length limit, and each
   // read fills at most the room left in the current step.

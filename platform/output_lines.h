@@ -19,7 +19,7 @@ class OutputLines {
   // Takes bytes that arrived from the output without cutting a line.
   void Hold(std::string_view bytes);
 
-  std::size_t HeldSize() const { return held_.size(); }
+  std::size_t HeldSize() const { return held_.size() - start_; }
 
   // True when the held bytes contain a line end.
   bool HoldsLineEnd();
@@ -33,8 +33,12 @@ class OutputLines {
   // line and was the last byte, so a LF arriving next belongs to it.
   void DropLineFeedAfterCarriageReturn(std::string& bytes, std::size_t from);
 
+  // Lines are handed out from start_ on; the bytes before it are spent and
+  // dropped only now and then, so that a line costs its own length rather
+  // than that of everything held after it.
   std::string held_;
-  std::size_t scanned_ = 0;  // leading held bytes known to hold no line end
+  std::size_t start_ = 0;
+  std::size_t scanned_ = 0;  // held_ up to here (from start_) is known to hold no line end
   bool after_carriage_return_ = false;
 };
 

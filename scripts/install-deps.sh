@@ -3,6 +3,7 @@
 #   scripts/install-deps.sh run    what building and running the program needs
 #   scripts/install-deps.sh demo   that, plus what making the demo disc needs
 #   scripts/install-deps.sh test   that, plus what the test suite needs
+#   scripts/install-deps.sh bench  the same as demo: the benchmarks rip a sample DVD too
 set -euo pipefail
 
 what=${1:-run}
@@ -15,9 +16,9 @@ tests=(libgtest-dev desktop-file-utils fonts-dejavu-core clang clang-format libc
 packages=("${build[@]}")
 case "$what" in
   run) ;;
-  demo) packages+=("${demo[@]}") ;;
+  demo | bench) packages+=("${demo[@]}") ;;
   test) packages+=("${demo[@]}" "${tests[@]}") ;;
-  *) echo "usage: $0 run|demo|test" >&2; exit 2 ;;
+  *) echo "usage: $0 run|demo|bench|test" >&2; exit 2 ;;
 esac
 
 missing=()

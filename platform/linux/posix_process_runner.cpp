@@ -229,6 +229,11 @@ std::string PosixProcessRunner::ReadOutputLine(ChildProcess process) {
   });
 }
 
+int PosixProcessRunner::OutputDescriptor(ChildProcess process) {
+  Record* record = Find(process);
+  return record == nullptr || record->output_ended ? -1 : record->output;
+}
+
 bool PosixProcessRunner::IsProcessRunning(ChildProcess process) {
   Record* record = Find(process);
   if (record == nullptr) return false;

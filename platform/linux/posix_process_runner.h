@@ -46,6 +46,12 @@ class PosixProcessRunner final : public ProcessRunner {
   void KillProcess(ChildProcess process) override;
   void CloseProcess(ChildProcess process) override;
 
+  // The descriptor that becomes readable when output (or its end) arrives
+  // from the process, for a loop that sleeps until then; -1 once the output
+  // has ended or for a process not known. Only to watch: reading stays with
+  // the runner.
+  int OutputDescriptor(ChildProcess process);
+
   // Released processes not yet collected.
   std::size_t ReleasedCount() const { return released_.size(); }
 

@@ -16,7 +16,7 @@ namespace ripwarden::qt_platform {
 // The tray icon through Qt: a StatusNotifierItem where the desktop has a
 // host for it, else an XEmbed icon; balloons through the desktop's
 // notification service where one runs.
-class QtTray final : public Tray {
+class QtTray : public Tray {
  public:
   explicit QtTray(QIcon icon);
   ~QtTray() override;

@@ -5,6 +5,9 @@
 //   write <text>           one write to stdout; \r \n \t \0 \\ \xHH escapes
 //   sleep <ms>
 //   flood <bytes>          that many 'x' with no line end
+//   lines <count> <text>   that many lines of text (escapes as in write),
+//                          each ended by \n, as fast as they can be written
+//   clock <file>           append the CLOCK_MONOTONIC time in nanoseconds
 //   replay <speed> <file>  replay a stdout.chunks recording with its timing,
 //                          pauses divided by speed
 //   close-output           close stdout and go on
@@ -17,8 +20,10 @@
 // once, as the encoder does.
 #include <fcntl.h>
 #include <signal.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -124,6 +129,29 @@ void Flood(long bytes) {
   }
 }
 
+void Lines(long count, const std::string& line) {
+  // Whole lines in blocks of about 64 KiB: as fast as the pipe takes them.
+  const long per_block = std::max(1L, 65536L / static_cast<long>(line.size()));
+  std::string block;
+  for (long i = 0; i < per_block; ++i) block += line;
+  while (count > 0) {
+    const long now = std::min(count, per_block);
+    WriteAll(STDOUT_FILENO, std::string_view(block).substr(0, static_cast<std::size_t>(now) * line.size()));
+    count -= now;
+  }
+}
+
+void Clock(const std::string& path) {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  const std::string text =
+      std::to_string(static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec) + "\n";
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd < 0) _exit(97);
+  WriteAll(fd, text);
+  ::close(fd);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -148,6 +176,12 @@ int main(int argc, char** argv) {
       std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(rest.c_str())));
     } else if (command == "flood") {
       Flood(std::atol(rest.c_str()));
+    } else if (command == "lines") {
+      const std::size_t gap = rest.find(' ');
+      const std::string text = gap == std::string::npos ? std::string() : rest.substr(gap + 1);
+      Lines(std::atol(rest.substr(0, gap).c_str()), Unescape(text) + "\n");
+    } else if (command == "clock") {
+      Clock(rest);
     } else if (command == "replay") {
       const std::size_t gap = rest.find(' ');
       Replay(std::atof(rest.substr(0, gap).c_str()), rest.substr(gap + 1));

@@ -1,6 +1,7 @@
 // What only real child processes show: how they are started, what they
 // inherit, large output, and that none of them is leaked.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -115,6 +116,30 @@ TEST_F(PosixProcessRunnerTest, WorkingFolderIsHonoured) {
   seen = ReadEncoderRecord(record);
   ASSERT_TRUE(seen);
   EXPECT_EQ(seen->working_folder, RealPath(std::filesystem::current_path().string()));
+}
+
+TEST_F(PosixProcessRunnerTest, OutputDescriptorWakesAWatcherUntilTheOutputHasEnded) {
+  // What the main loop sleeps on during a rip: readable when a line comes,
+  // and no longer offered once the output has ended.
+  const ChildProcess process = Run("write first\\n\nsleep 200\nwrite second\\n\n");
+  const int fd = runner_.OutputDescriptor(process);
+  ASSERT_GE(fd, 0);
+  pollfd wanted{fd, POLLIN, 0};
+  ASSERT_EQ(::poll(&wanted, 1, 10000), 1);
+  ASSERT_TRUE(AwaitLine(process));
+  EXPECT_EQ(runner_.ReadOutputLine(process), "first");
+  ASSERT_TRUE(AwaitLine(process));
+  EXPECT_EQ(runner_.ReadOutputLine(process), "second");
+  ASSERT_TRUE(runner_.WaitForExit(process, 10000));
+  // The end arrives; once taken, there is nothing to watch.
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  while (runner_.IsProcessRunning(process) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(2ms);
+  }
+  EXPECT_EQ(runner_.OutputDescriptor(process), -1);
+  EXPECT_EQ(runner_.OutputDescriptor(kNoProcess), -1);
+  runner_.CloseProcess(process);
+  EXPECT_EQ(runner_.OutputDescriptor(process), -1);
 }
 
 TEST_F(PosixProcessRunnerTest, NothingStartsWithoutProgramOrFolder) {

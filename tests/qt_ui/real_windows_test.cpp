@@ -32,6 +32,14 @@ class NoAutostart final : public Autostart {
   void Unregister() override {}
 };
 
+// The real tray menu, drawn offscreen, in a session that has a notification
+// area: offscreen has none, and the program would then behave otherwise.
+class OffscreenTray final : public qt_platform::QtTray {
+ public:
+  OffscreenTray() : QtTray(QIcon()) {}
+  bool AddTrayIcon(const std::string&) override { return true; }
+};
+
 class RealWindowsTest : public ::testing::Test {
  protected:
   RealWindowsTest() {
@@ -68,7 +76,7 @@ class RealWindowsTest : public ::testing::Test {
   FixedDialect dialects_;
   qt_platform::QtWindowSystem windows_;
   qt_platform::QtFolderDialog folders_{&windows_};
-  qt_platform::QtTray tray_{QIcon()};
+  OffscreenTray tray_;
   FakeMessageBoxes boxes_;
   WindowRipView view_{windows_, tray_, boxes_};
   RipState state_;

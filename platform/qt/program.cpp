@@ -1,0 +1,229 @@
+#include "platform/qt/program.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+
+#include "app/application.h"
+#include "config/presets.h"
+#include "config/settings_store.h"
+#include "platform/linux/flock_instance_lock.h"
+#include "platform/linux/linux_drives.h"
+#include "platform/linux/linux_files.h"
+#include "platform/linux/linux_working_directory.h"
+#include "platform/linux/local_calendar.h"
+#include "platform/linux/monotonic_clock.h"
+#include "platform/linux/posix_process_runner.h"
+#include "platform/linux/program_search.h"
+#include "platform/linux/user_home.h"
+#include "platform/linux/xdg_autostart.h"
+#include "platform/qt/program_icon.h"
+#include "platform/qt/qt_folder_dialog.h"
+#include "platform/qt/qt_tray.h"
+#include "platform/qt/qt_window_system.h"
+#include "rip/encoder_dialect.h"
+#include "rip/rip_engine.h"
+#include "ui/app_windows.h"
+#include "ui/window_ids.h"
+#include "ui/window_rip_view.h"
+
+namespace ripwarden::qt_platform {
+
+namespace {
+
+int signal_pipe[2] = {-1, -1};
+
+void OnStopSignal(int) {
+  const char byte = 1;
+  (void)!::write(signal_pipe[1], &byte, 1);
+}
+
+// Sets the application-wide Qt state before any window is made.
+bool PrepareQt() {
+  QApplication::setQuitOnLastWindowClosed(false);
+  QApplication::setApplicationName(kAppName);
+  return true;
+}
+
+}  // namespace
+
+void CatchStopSignals() {
+  if (::pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal, &action, nullptr);
+}
+
+struct Program::Parts {
+  bool qt_prepared = PrepareQt();
+  linux_platform::FlockInstanceLock lock{linux_platform::DefaultInstanceLockPath()};
+  linux_platform::LinuxWorkingDirectory working_directory;
+  linux_platform::LinuxFiles files;
+  linux_platform::LinuxDrives drives;
+  linux_platform::PosixProcessRunner processes;
+  linux_platform::MonotonicClock clock;
+  linux_platform::LocalCalendar calendar;
+  linux_platform::XdgAutostart autostart;
+  QtWindowSystem windows;
+  QIcon icon = ProgramIcon();
+  QtFolderDialog folders{&windows};
+  QtTray tray{icon};
+  QtMessageBoxes boxes{[this] { return windows.ActiveAppWindow(); }};
+
+  std::string home = linux_platform::ResolveHome();
+  std::string defaults =
+      linux_platform::ShippedDefaultsFolder({RIPWARDEN_INSTALLED_DATA, RIPWARDEN_SOURCE_DATA});
+  SettingsStore settings{files, Charset::kUtf8, kSettingsPath, defaults + "/Settings.cfg"};
+  Presets presets{files};
+  EncoderDialects dialects{processes, files, clock};
+  WindowRipView view{windows, tray, boxes};
+  RipState state;
+  RipEngine engine{
+      state, {settings, presets, drives, processes, files, clock, calendar, dialects, view}, kAppName};
+  AppWindows ui{{windows, folders, settings, presets, files, drives, autostart, engine}, kAppName};
+  Application app{{lock, working_directory, windows, tray, boxes, settings, state, engine, ui}};
+
+  QTimer turn;
+  bool stopping = false;
+  bool in_turn = false;
+  std::function<void(int)> turn_observer;
+  // During a rip the loop sleeps until the encoder writes, rather than
+  // looking at its output every few milliseconds.
+  std::unique_ptr<QSocketNotifier> output_notifier;
+  ChildProcess watched = kNoProcess;
+
+  void RunTurns();
+  void WatchEncoderOutput();
+  void Schedule(int sleep_ms) {
+    turn.start(sleep_ms);
+    if (turn_observer) turn_observer(sleep_ms);
+  }
+};
+
+void Program::Parts::RunTurns() {
+  // Take what is waiting, but give the windows back within a few
+  // milliseconds however fast the encoder writes.
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(8);
+  in_turn = true;
+  do {
+    app.RunOnce();
+    if (app.quit_confirmed() || stopping) {
+      in_turn = false;
+      QApplication::quit();
+      return;
+    }
+  } while (engine.IsOutputWaiting() && std::chrono::steady_clock::now() < until);
+  in_turn = false;
+  WatchEncoderOutput();
+  const bool busy = engine.IsOutputWaiting();
+  Schedule(busy ? 0 : static_cast<int>(std::min<std::uint32_t>(engine.MillisecondsToNextPoll(), 2500)));
+}
+
+void Program::Parts::WatchEncoderOutput() {
+  const ChildProcess encoder = state.RipInProgress == 1 ? state.EncoderProgram : kNoProcess;
+  const int fd = encoder == kNoProcess ? -1 : processes.OutputDescriptor(encoder);
+  if (output_notifier != nullptr && watched == encoder && output_notifier->socket() == fd) {
+    output_notifier->setEnabled(true);
+    return;
+  }
+  output_notifier.reset();
+  watched = encoder;
+  if (fd < 0) return;
+  output_notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+  QObject::connect(output_notifier.get(), &QSocketNotifier::activated, [this] {
+    // Quiet until the turn has taken what came: the descriptor stays
+    // readable until then. A turn waiting on a question box (a nested loop)
+    // takes it when the question is answered.
+    output_notifier->setEnabled(false);
+    if (!in_turn) turn.start(0);
+  });
+}
+
+Program::Program() : parts_(std::make_unique<Parts>()) {
+  parts_->windows.SetWindowIcon(parts_->icon);
+  QApplication::setWindowIcon(parts_->icon);
+  // The coarse timer may fire a few milliseconds early and be armed again
+  // for the rest: one idle wakeup in two would be wasted.
+  parts_->turn.setTimerType(Qt::PreciseTimer);
+  parts_->turn.setSingleShot(true);
+}
+
+Program::~Program() = default;
+
+QtWindowSystem& Program::windows() { return parts_->windows; }
+
+void Program::SetTurnObserver(std::function<void(int)> observer) {
+  parts_->turn_observer = std::move(observer);
+}
+
+bool Program::Start() {
+  Parts& p = *parts_;
+  // A new user starts from the shipped settings, ripping into their videos folder.
+  bool fresh = false;
+  if (p.lock.Acquire()) {
+    p.lock.Release();
+    fresh = linux_platform::InstallDefaults(p.home, p.defaults);
+  }
+  if (!p.app.Start(p.home)) return false;
+  if (fresh && p.settings.ReadSetting("Ripping", "Destination").empty()) {
+    const std::string videos = linux_platform::VideosFolder();
+    linux_platform::MakeFolders(videos);
+    p.settings.WriteSetting("Ripping", "Destination", videos);
+    p.windows.SetText(control::kDestinationField, videos);
+  }
+  // An encoder installed somewhere else than Debian puts it (a local build
+  // in /usr/local/bin, say) is found on the search path.
+  if (fresh && ::access(p.settings.ReadSetting("HandBrake", "Location").c_str(), X_OK) != 0) {
+    const auto found = linux_platform::FindProgram("HandBrakeCLI", std::getenv("PATH"), "/");
+    if (found) p.settings.WriteSetting("HandBrake", "Location", *found);
+  }
+  if (!p.app.has_tray()) {
+    // The progress window is the way in: its context menu is the tray menu.
+    QWidget* progress = p.windows.WindowWidget(kProgressWindow);
+    if (progress != nullptr) {
+      progress->setContextMenuPolicy(Qt::CustomContextMenu);
+      QObject::connect(progress, &QWidget::customContextMenuRequested,
+                       [&p, progress](const QPoint& at) { p.tray.Menu()->popup(progress->mapToGlobal(at)); });
+    }
+  }
+  return true;
+}
+
+int Program::Run() {
+  Parts& p = *parts_;
+  QObject::connect(&p.turn, &QTimer::timeout, [&p] { p.RunTurns(); });
+  p.windows.SetEventQueuedHandler([&p] { p.turn.start(0); });
+  p.tray.SetEventQueuedHandler([&p] { p.turn.start(0); });
+
+  // A stop signal that came during start-up waits in the pipe until now.
+  std::optional<QSocketNotifier> stop_notifier;
+  if (signal_pipe[0] >= 0) {
+    stop_notifier.emplace(signal_pipe[0], QSocketNotifier::Read);
+    QObject::connect(&*stop_notifier, &QSocketNotifier::activated, [&p] {
+      char drained[16];
+      while (::read(signal_pipe[0], drained, sizeof drained) > 0) {
+      }
+      if (p.state.RipInProgress == 1) p.engine.CancelRip(true);
+      p.WatchEncoderOutput();
+      p.tray.RemoveTrayIcon();
+      p.lock.Release();
+      p.stopping = true;
+      p.turn.start(0);
+    });
+  }
+
+  p.turn.start(0);
+  QApplication::exec();
+  p.app.ReleaseResources();
+  return 0;
+}
+
+}  // namespace ripwarden::qt_platform

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+namespace ripwarden::qt_platform {
+
+class QtWindowSystem;
+
+// Catches SIGTERM, SIGINT and SIGHUP from this moment on: the program then
+// cancels a rip and stops its encoder, so that no orphan goes on writing. A
+// signal that comes before the loop runs waits until it does. Call it first,
+// before the QApplication is made.
+void CatchStopSignals();
+
+// The program: the platform's services wired to the application and driven
+// by Qt's event loop, which sleeps until a window event, the next drive poll
+// or (during a rip) output from the encoder. The
+// program's main() and the benchmarks run this one implementation.
+// Needs a QApplication, made before it and outliving it.
+class Program {
+ public:
+  Program();
+  ~Program();
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  // Takes the single-instance lock and builds the windows and the tray.
+  // False when another copy runs: the user was told, and nothing was built.
+  bool Start();
+  // The main loop, until the user quits or a stop signal comes; then writes
+  // back what is open. The exit code.
+  int Run();
+
+  // For the benchmarks: the windows the loop serves, and a call at the end
+  // of each turn with how long the loop will then sleep (milliseconds, 0 when
+  // it goes on at once).
+  QtWindowSystem& windows();
+  void SetTurnObserver(std::function<void(int sleep_ms)> observer);
+
+ private:
+  struct Parts;
+  std::unique_ptr<Parts> parts_;
+};
+
+}  // namespace ripwarden::qt_platform
