@@ -4,9 +4,9 @@ namespace ripwarden {
 
 namespace {
 
-constexpr std::size_t kBufferStep = 4096;
-constexpr std::size_t kLeastRoom = 512;
-constexpr const char* kLineEnds = "\r\n";
+constexpr std::size_t kReadStep = 4096;
+
+bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
 // A NUL ends the text of its line: the rest up to the line end is dropped.
 void EndAtNul(std::string& line) {
@@ -16,61 +16,84 @@ void EndAtNul(std::string& line) {
 
 }  // namespace
 
-void OutputLines::DropLineFeedAfterCarriageReturn(std::string& bytes, std::size_t from) {
-  if (!after_carriage_return_ || from >= bytes.size()) return;
-  after_carriage_return_ = false;
-  if (bytes[from] == '\n') bytes.erase(from, 1);
-}
-
 void OutputLines::Hold(std::string_view bytes) {
-  if (bytes.empty()) return;
-  const std::size_t from = held_.size();
-  held_.append(bytes);
-  DropLineFeedAfterCarriageReturn(held_, from);
+  while (!bytes.empty()) {
+    if (after_carriage_return_) {
+      after_carriage_return_ = false;
+      if (bytes.front() == '\n') {
+        bytes.remove_prefix(1);
+        continue;
+      }
+    }
+    const std::size_t end = bytes.find_first_of("\r\n");
+    if (!dropping_) AddToLine(bytes.substr(0, end));
+    if (end == std::string_view::npos) return;
+    after_carriage_return_ = bytes[end] == '\r';
+    // A cut line was handed on when it was cut; this end only ends its rest.
+    if (dropping_) {
+      dropping_ = false;
+    } else {
+      EndLine();
+    }
+    bytes.remove_prefix(end + 1);
+  }
 }
 
-bool OutputLines::HoldsLineEnd() {
-  if (held_.find_first_of(kLineEnds, scanned_) != std::string::npos) return true;
-  scanned_ = held_.size();
-  return false;
+void OutputLines::AddToLine(std::string_view text) {
+  const std::size_t room = kLongestLine - line_length_;
+  if (text.size() <= room) {
+    held_.append(text);
+    line_length_ += text.size();
+    return;
+  }
+  held_.append(text.substr(0, room));
+  // Cut where a character begins: a half character would show as garbage.
+  if (IsContinuationByte(text[room])) {
+    const std::size_t line_start = held_.size() - kLongestLine;
+    std::size_t cut = held_.size();
+    while (cut > line_start && IsContinuationByte(held_[cut - 1])) --cut;
+    if (cut > line_start && static_cast<unsigned char>(held_[cut - 1]) >= 0xC0) --cut;
+    held_.resize(cut);
+  }
+  EndLine();
+  dropping_ = true;
+}
+
+void OutputLines::EndLine() {
+  held_ += '\n';
+  ++whole_lines_;
+  line_length_ = 0;
 }
 
 std::string OutputLines::NextLine(const Reader& read) {
-  std::string line = std::move(held_);
-  held_.clear();
-  std::size_t scanned = scanned_;
-  scanned_ = 0;
-  // The buffer grows in steps so that a line has no length limit, and each
-  // read fills at most the room left in the current step.
-  std::size_t capacity = kBufferStep;
-  while (true) {
-    const std::size_t end = line.find_first_of(kLineEnds, scanned);
-    if (end != std::string::npos) {
-      std::size_t next = end + 1;
-      if (line[end] == '\r') {
-        if (next == line.size()) {
-          after_carriage_return_ = true;
-        } else if (line[next] == '\n') {
-          ++next;
-        }
-      }
-      held_.assign(line, next, std::string::npos);
-      line.resize(end);
-      EndAtNul(line);
-      return line;
-    }
-    scanned = line.size();
-    while (capacity < line.size() + kLeastRoom) capacity += kBufferStep;
-    const std::size_t gathered = line.size();
-    line.resize(capacity);
-    const std::size_t got = read(line.data() + gathered, capacity - gathered);
-    line.resize(gathered + got);
+  char chunk[kReadStep];
+  while (whole_lines_ == 0) {
+    const std::size_t got = read(chunk, sizeof chunk);
     if (got == 0) {
-      EndAtNul(line);
-      return line;
+      std::string rest = held_.substr(start_);
+      held_.clear();
+      start_ = 0;
+      line_length_ = 0;
+      EndAtNul(rest);
+      return rest;
     }
-    DropLineFeedAfterCarriageReturn(line, gathered);
+    Hold({chunk, got});
   }
+  const std::size_t end = held_.find('\n', start_);
+  std::string line = held_.substr(start_, end - start_);
+  start_ = end + 1;
+  --whole_lines_;
+  // Handed-out bytes go once they are half of what is kept, so that taking
+  // a line costs its own length, not that of all held output.
+  if (start_ == held_.size()) {
+    held_.clear();
+    start_ = 0;
+  } else if (start_ > kReadStep && start_ * 2 > held_.size()) {
+    held_.erase(0, start_);
+    start_ = 0;
+  }
+  EndAtNul(line);
+  return line;
 }
 
 }  // namespace ripwarden
