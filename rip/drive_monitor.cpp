@@ -24,6 +24,9 @@ void RipEngine::PollDrive() {
     const std::string label = Trim(volume->label);
     services_.view.SetDiscLabelText(label);
     services_.view.SetTrayItemGreyed(kLoadMediaItem, true);
+    // Another disc in place of the one being ripped: for the rip, its disc
+    // is gone (and an encoder still reading would read the newcomer).
+    if (state_.RipInProgress == 1 && label != state_.RipDiscLabel) CheckRipEnd(false);
     AutoRipOrAnnounce(label);
     CheckRipEnd(true);
   } else {
@@ -43,6 +46,9 @@ void RipEngine::AutoRipOrAnnounce(const std::string& label) {
     // Once per insertion: a disc left in the drive after its rip is not
     // ripped again and again. Start still rips it on purpose.
     if (state_.AutoRipDone == 0) {
+      // A disc that came while another one's file is being finished gets its
+      // rip once that one ends.
+      if (state_.RipInProgress != 0 && label != state_.RipDiscLabel) return;
       state_.AutoRipDone = 1;
       state_.AutoRipLabel = label;
       StartRip();

@@ -86,8 +86,13 @@ void RipEngine::FinishAtEncoderEnd(bool disc_present) {
     }
     return;
   }
-  FailWithError("FAILED: HandBrake stopped before finishing the rip (exit code " +
-                std::to_string(exit_code.value_or(-1)) + ").");
+  const int code = exit_code.value_or(-1);
+  // The runner reports a death by signal as 128 plus its number.
+  const bool signalled = code > 128 && code < 128 + 65;
+  FailWithError(
+      "FAILED: HandBrake stopped before finishing the rip (" +
+      (signalled ? "killed by signal " + std::to_string(code - 128) : "exit code " + std::to_string(code)) +
+      ").");
 }
 
 void RipEngine::FailWithError(const std::string& status) {

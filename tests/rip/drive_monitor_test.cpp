@@ -118,6 +118,23 @@ TEST_F(DriveMonitorTest, RipsAutomaticallyOncePerInsertion) {
   EXPECT_EQ(processes.started().size(), 4u);
 }
 
+TEST_F(DriveMonitorTest, ADiscSwappedInWhileAFileIsFinishedIsRippedAfterIt) {
+  Set("Other", "AutoRip", "1");
+  Insert("FIRST DISC");
+  Poll();
+  processes.Output(Encoder(), "\rMuxing: this may take awhile...\r");
+  ReadAll();
+  Insert("SECOND DISC");
+  Poll();
+  EXPECT_EQ(state.RipInProgress, 1) << "the first file was being finished without its disc";
+  EXPECT_EQ(processes.started().size(), 1u);
+  WriteOutputFile();
+  processes.Exit(Encoder(), 0);
+  Poll();
+  EXPECT_EQ(view.balloons, (std::vector<std::string>{"DVD Rip Started", "Rip Complete!", "DVD Rip Started"}));
+  EXPECT_EQ(processes.started().size(), 2u);
+}
+
 TEST_F(DriveMonitorTest, TurningAutoRipOnRipsAnAnnouncedDisc) {
   Insert();
   Poll();
