@@ -175,6 +175,10 @@ QWidget* QtWindowSystem::MakeControl(int control_id, ControlKind kind, const QSt
       box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
       box->setTextElideMode(Qt::ElideNone);
       box->setWordWrap(false);
+      // Every line is one line high: without this, each repaint would measure
+      // every line again, which a long encoder output makes slower than the
+      // lines come.
+      box->setUniformItemSizes(true);
       return box;
     }
   }
