@@ -33,7 +33,7 @@ TEST_P(EncoderFaultTest, EndsClearlyAndLeavesNothingBehind) {
   Announce();
   const int descriptors = OpenDescriptorCount();
   ResetPeakResidentBytes();
-  const std::size_t resident = PeakResidentBytes();
+  [[maybe_unused]] const std::size_t resident = PeakResidentBytes();
   FakeEncoderScript script(home_, fault.script);
   engine_.StartRip();
   const std::string file = state_.OutputFile;
