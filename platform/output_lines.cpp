@@ -1,10 +1,21 @@
 #include "platform/output_lines.h"
 
+#include <cstring>
+
 namespace ripwarden {
 
 namespace {
 
 constexpr std::size_t kReadStep = 4096;
+
+// The first CR or LF; memchr keeps a flood of output cheap to scan.
+std::size_t FindLineEnd(std::string_view bytes) {
+  const auto* lf = static_cast<const char*>(std::memchr(bytes.data(), '\n', bytes.size()));
+  const std::size_t before = lf != nullptr ? static_cast<std::size_t>(lf - bytes.data()) : bytes.size();
+  const auto* cr = static_cast<const char*>(std::memchr(bytes.data(), '\r', before));
+  if (cr != nullptr) return static_cast<std::size_t>(cr - bytes.data());
+  return lf != nullptr ? before : std::string_view::npos;
+}
 
 bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
@@ -25,7 +36,7 @@ void OutputLines::Hold(std::string_view bytes) {
         continue;
       }
     }
-    const std::size_t end = bytes.find_first_of("\r\n");
+    const std::size_t end = FindLineEnd(bytes);
     if (!dropping_) AddToLine(bytes.substr(0, end));
     if (end == std::string_view::npos) return;
     after_carriage_return_ = bytes[end] == '\r';
