@@ -1,12 +1,23 @@
 #include "platform/output_lines.h"
 
+#include <cstring>
+
 namespace ripwarden {
 
 namespace {
 
-constexpr std::size_t kBufferStep = 4096;
-constexpr std::size_t kLeastRoom = 512;
-constexpr const char* kLineEnds = "\r\n";
+constexpr std::size_t kReadStep = 4096;
+
+// The first CR or LF; memchr keeps a flood of output cheap to scan.
+std::size_t FindLineEnd(std::string_view bytes) {
+  const auto* lf = static_cast<const char*>(std::memchr(bytes.data(), '\n', bytes.size()));
+  const std::size_t before = lf != nullptr ? static_cast<std::size_t>(lf - bytes.data()) : bytes.size();
+  const auto* cr = static_cast<const char*>(std::memchr(bytes.data(), '\r', before));
+  if (cr != nullptr) return static_cast<std::size_t>(cr - bytes.data());
+  return lf != nullptr ? before : std::string_view::npos;
+}
+
+bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
 // A NUL ends the text of its line: the rest up to the line end is dropped.
 void EndAtNul(std::string& line) {
@@ -16,89 +27,84 @@ void EndAtNul(std::string& line) {
 
 }  // namespace
 
-void OutputLines::DropLineFeedAfterCarriageReturn(std::string& bytes, std::size_t from) {
-  if (!after_carriage_return_ || from >= bytes.size()) return;
-  after_carriage_return_ = false;
-  if (bytes[from] == '\n') bytes.erase(from, 1);
-}
-
 void OutputLines::Hold(std::string_view bytes) {
-  if (bytes.empty()) return;
-  if (start_ > 0 && start_ >= held_.size() / 2) {
-    held_.erase(0, start_);
-    scanned_ -= start_;
-    start_ = 0;
+  while (!bytes.empty()) {
+    if (after_carriage_return_) {
+      after_carriage_return_ = false;
+      if (bytes.front() == '\n') {
+        bytes.remove_prefix(1);
+        continue;
+      }
+    }
+    const std::size_t end = FindLineEnd(bytes);
+    if (!dropping_) AddToLine(bytes.substr(0, end));
+    if (end == std::string_view::npos) return;
+    after_carriage_return_ = bytes[end] == '\r';
+    // A cut line was handed on when it was cut; this end only ends its rest.
+    if (dropping_) {
+      dropping_ = false;
+    } else {
+      EndLine();
+    }
+    bytes.remove_prefix(end + 1);
   }
-  const std::size_t from = held_.size();
-  held_.append(bytes);
-  DropLineFeedAfterCarriageReturn(held_, from);
 }
 
-bool OutputLines::HoldsLineEnd() {
-  if (held_.find_first_of(kLineEnds, scanned_) != std::string::npos) return true;
-  scanned_ = held_.size();
-  return false;
+void OutputLines::AddToLine(std::string_view text) {
+  const std::size_t room = kLongestLine - line_length_;
+  if (text.size() <= room) {
+    held_.append(text);
+    line_length_ += text.size();
+    return;
+  }
+  held_.append(text.substr(0, room));
+  // Cut where a character begins: a half character would show as garbage.
+  if (IsContinuationByte(text[room])) {
+    const std::size_t line_start = held_.size() - kLongestLine;
+    std::size_t cut = held_.size();
+    while (cut > line_start && IsContinuationByte(held_[cut - 1])) --cut;
+    if (cut > line_start && static_cast<unsigned char>(held_[cut - 1]) >= 0xC0) --cut;
+    held_.resize(cut);
+  }
+  EndLine();
+  dropping_ = true;
+}
+
+void OutputLines::EndLine() {
+  held_ += '\n';
+  ++whole_lines_;
+  line_length_ = 0;
 }
 
 std::string OutputLines::NextLine(const Reader& read) {
-  // A whole line held: cut it out where it stands.
-  if (const std::size_t end = held_.find_first_of(kLineEnds, scanned_); end != std::string::npos) {
-    std::string line = held_.substr(start_, end - start_);
-    std::size_t next = end + 1;
-    if (held_[end] == '\r') {
-      if (next == held_.size()) {
-        after_carriage_return_ = true;
-      } else if (held_[next] == '\n') {
-        ++next;
-      }
-    }
-    start_ = next;
-    scanned_ = next;
-    if (start_ == held_.size()) {
+  char chunk[kReadStep];
+  while (whole_lines_ == 0) {
+    const std::size_t got = read(chunk, sizeof chunk);
+    if (got == 0) {
+      std::string rest = held_.substr(start_);
       held_.clear();
       start_ = 0;
-      scanned_ = 0;
+      line_length_ = 0;
+      EndAtNul(rest);
+      return rest;
     }
-    EndAtNul(line);
-    return line;
+    Hold({chunk, got});
   }
-  // Only part of one: gather the rest, reading as much as it takes.
-  std::string line = held_.substr(start_);
-  std::size_t scanned = scanned_ - start_;
-  held_.clear();
-  start_ = 0;
-  scanned_ = 0;
-  // The buffer grows in steps so that a line has no length limit, and each
-  // read fills at most the room left in the current step.
-  std::size_t capacity = kBufferStep;
-  while (true) {
-    const std::size_t end = line.find_first_of(kLineEnds, scanned);
-    if (end != std::string::npos) {
-      std::size_t next = end + 1;
-      if (line[end] == '\r') {
-        if (next == line.size()) {
-          after_carriage_return_ = true;
-        } else if (line[next] == '\n') {
-          ++next;
-        }
-      }
-      held_.assign(line, next, std::string::npos);
-      line.resize(end);
-      EndAtNul(line);
-      return line;
-    }
-    scanned = line.size();
-    while (capacity < line.size() + kLeastRoom) capacity += kBufferStep;
-    const std::size_t gathered = line.size();
-    line.resize(capacity);
-    const std::size_t got = read(line.data() + gathered, capacity - gathered);
-    line.resize(gathered + got);
-    if (got == 0) {
-      EndAtNul(line);
-      return line;
-    }
-    DropLineFeedAfterCarriageReturn(line, gathered);
+  const std::size_t end = held_.find('\n', start_);
+  std::string line = held_.substr(start_, end - start_);
+  start_ = end + 1;
+  --whole_lines_;
+  // Handed-out bytes go once they are half of what is kept, so that taking
+  // a line costs its own length, not that of all held output.
+  if (start_ == held_.size()) {
+    held_.clear();
+    start_ = 0;
+  } else if (start_ > kReadStep && start_ * 2 > held_.size()) {
+    held_.erase(0, start_);
+    start_ = 0;
   }
+  EndAtNul(line);
+  return line;
 }
 
 }  // namespace ripwarden

@@ -33,13 +33,16 @@ class ProcessRunner {
   virtual std::int32_t AvailableOutput(ChildProcess process) = 0;
 
   // True when ReadOutputLine would return a line at once: a line end has
-  // arrived, or the output has ended with text still held. Never waits.
+  // arrived, a line has reached its longest, or the output has ended with
+  // text still held. Never waits.
   virtual bool IsLineWaiting(ChildProcess process) = 0;
 
   // The next line without its line end. A line ends at CR LF, a lone CR or a
   // lone LF; LF CR is two line ends. Text after a NUL byte is dropped up to
-  // the line end. Waits while the output stops in the middle of a line; at
-  // the end of the output returns what is left, possibly empty.
+  // the line end, and so is text beyond OutputLines::kLongestLine bytes. Waits
+  // while the output stops in the middle of a line; at the end of the output
+  // returns what is left, possibly empty. At most OutputLines::kMostHeld bytes
+  // are held: beyond them output waits in the process until lines are taken.
   virtual std::string ReadOutputLine(ChildProcess process) = 0;
 
   // True while the process runs and afterwards until all of its output has
@@ -51,8 +54,8 @@ class ProcessRunner {
   virtual std::optional<int> ExitCode(ChildProcess process) = 0;
 
   // Waits at most timeout_ms for the process to end; true when it has. Output
-  // that arrives meanwhile is kept for ReadOutputLine, so a process blocked on
-  // a full pipe can still finish.
+  // that arrives meanwhile is kept for ReadOutputLine up to the most held, and
+  // dropped beyond it, so a process blocked on a full pipe can still finish.
   virtual bool WaitForExit(ChildProcess process, std::uint32_t timeout_ms) = 0;
 
   // Asks the process to stop (SIGINT: the encoder then finishes cleanly with

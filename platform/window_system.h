@@ -82,6 +82,8 @@ class WindowSystem {
   virtual void ClearItems(int control_id) = 0;
   virtual void AppendItem(int control_id, const std::string& text) = 0;
   virtual void InsertItemAtTop(int control_id, const std::string& text) = 0;
+  // Nothing for an index that holds no item.
+  virtual void RemoveItem(int control_id, int index) = 0;
   virtual int ItemCount(int control_id) = 0;
   virtual std::string ItemText(int control_id, int index) = 0;
   // -1 selects nothing.

@@ -24,6 +24,9 @@ void RipEngine::PollDrive() {
     const std::string label = Trim(volume->label);
     services_.view.SetDiscLabelText(label);
     services_.view.SetTrayItemGreyed(kLoadMediaItem, true);
+    // Another disc in place of the one being ripped: for the rip, its disc
+    // is gone (and an encoder still reading would read the newcomer).
+    if (state_.RipInProgress == 1 && label != state_.RipDiscLabel) CheckRipEnd(nullptr);
     // The rip that ended first, so that a disc swapped in meanwhile is ripped now.
     CheckRipEnd(&label);
     AutoRipOrAnnounce(label);
@@ -43,7 +46,8 @@ void RipEngine::AutoRipOrAnnounce(const std::string& label) {
   if (TextToInteger(services_.settings.ReadSetting("Other", "AutoRip")) == 1) {
     // Once per insertion: a disc left in the drive after its rip is not
     // ripped again and again. Start still rips it on purpose.
-    // A disc that came while another rip runs waits for it, unmarked.
+    // A disc that came while another one's file is being finished gets its
+    // rip once that one ends.
     if (state_.AutoRipDone == 0 && state_.RipInProgress == 0) {
       state_.AutoRipDone = 1;
       state_.AutoRipLabel = label;

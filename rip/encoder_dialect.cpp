@@ -51,7 +51,10 @@ std::optional<std::string> EncoderDialects::ReadHelp(const std::string& program)
   const std::uint32_t started = clock_.TickCount();
   bool complete = false;
   while (!IsDue(clock_.TickCount(), started, static_cast<std::int32_t>(timeout_ms_))) {
-    while (processes_.IsLineWaiting(probe)) help += processes_.ReadOutputLine(probe) + "\n";
+    // Bounded, so that a program flooding its output is still given up in time.
+    while (help.size() <= kLongestHelp && processes_.IsLineWaiting(probe))
+      help += processes_.ReadOutputLine(probe) + "\n";
+    if (help.size() > kLongestHelp) break;
     if (!processes_.IsProcessRunning(probe)) {
       complete = true;
       break;

@@ -41,6 +41,8 @@ class EncoderDialects final : public EncoderDialectSource {
  public:
   // A program that has not answered by then is taken for one of the classic dialect.
   static constexpr std::uint32_t kProbeTimeoutMs = 5000;
+  // Help longer than this (the encoder's is under 40 kB) is no encoder's either.
+  static constexpr std::size_t kLongestHelp = 1 << 20;
 
   EncoderDialects(ProcessRunner& processes, Files& files, Clock& clock,
                   std::uint32_t timeout_ms = kProbeTimeoutMs);

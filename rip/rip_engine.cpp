@@ -21,7 +21,7 @@ void RipEngine::EndRip(const std::string& status, std::int32_t bar_value) {
   state_.RipInProgress = 0;
   state_.EncoderProgram = kNoProcess;
   state_.OutputFile.clear();
-  state_.RipLabel.clear();
+  state_.RipDiscLabel.clear();
   state_.ProgressPercent = 0.0f;
   state_.MuxingSeen = 0;
   services_.view.SetRipProgressBar(bar_value);

@@ -79,7 +79,7 @@ void RipEngine::FinishAtEncoderEnd(const std::string* disc_label) {
   // The encoder also exits 0 after rejecting its options, having written nothing.
   if (exit_code == 0 && output && !output->is_folder && output->size > 0) {
     // Another disc put in while the file was finished is the next rip, not this one's to eject.
-    const bool ripped_disc_in = disc_label != nullptr && *disc_label == state_.RipLabel;
+    const bool ripped_disc_in = disc_label != nullptr && *disc_label == state_.RipDiscLabel;
     services_.view.EnableCancelButton(false);
     EndRip(kCompleteText, 10000);
     Balloon("Rip Complete!", "The DVD has been ripped to your computer.", BalloonIcon::kInformation);
@@ -88,8 +88,13 @@ void RipEngine::FinishAtEncoderEnd(const std::string* disc_label) {
     }
     return;
   }
-  FailWithError("FAILED: HandBrake stopped before finishing the rip (exit code " +
-                std::to_string(exit_code.value_or(-1)) + ").");
+  const int code = exit_code.value_or(-1);
+  // The runner reports a death by signal as 128 plus its number.
+  const bool signalled = code > 128 && code < 128 + 65;
+  FailWithError(
+      "FAILED: HandBrake stopped before finishing the rip (" +
+      (signalled ? "killed by signal " + std::to_string(code - 128) : "exit code " + std::to_string(code)) +
+      ").");
 }
 
 void RipEngine::FailWithError(const std::string& status) {

@@ -30,7 +30,7 @@ void RipEngine::StartRip() {
   const std::string program = settings.ReadSetting("HandBrake", "Location");
   const EncoderCommand command = BuildEncoderCommand(request, services_.dialects.For(program));
   state_.OutputFile = command.output_file;
-  state_.RipLabel = request.label;
+  state_.RipDiscLabel = request.label;
   view.InsertOutputLine(command.display_line);
 
   state_.EncoderProgram = services_.processes.StartProcess(program, command.arguments, request.destination);

@@ -20,7 +20,8 @@ struct RipState {
   std::int32_t RipInProgress = 0;
   ChildProcess EncoderProgram = kNoProcess;
   std::string OutputFile;
-  std::string RipLabel;  // of the disc being ripped
+  // The label of the disc being ripped, as read when the rip started.
+  std::string RipDiscLabel;
   float ProgressPercent = 0.0f;
   std::int32_t MuxingSeen = 0;
 

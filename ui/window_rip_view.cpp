@@ -23,6 +23,8 @@ void WindowRipView::EnableCancelButton(bool enabled) { windows_.Enable(control::
 
 void WindowRipView::InsertOutputLine(const std::string& line) {
   windows_.InsertItemAtTop(control::kOutputList, line);
+  if (windows_.ItemCount(control::kOutputList) > kMostOutputLines)
+    windows_.RemoveItem(control::kOutputList, kMostOutputLines);
 }
 
 void WindowRipView::ClearOutputList() { windows_.ClearItems(control::kOutputList); }

@@ -9,6 +9,10 @@ namespace ripwarden {
 // What the rip engine shows, put into the real windows, tray and boxes.
 class WindowRipView final : public RipView {
  public:
+  // The encoder output list keeps the newest lines only: a station left
+  // running for days would otherwise fill the memory with old progress.
+  static constexpr int kMostOutputLines = 20000;
+
   WindowRipView(WindowSystem& windows, Tray& tray, MessageBoxes& boxes);
 
   void SetDiscLabelText(const std::string& text) override;

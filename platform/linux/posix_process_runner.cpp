@@ -45,14 +45,15 @@ std::size_t PipeBytes(int fd) {
   return static_cast<std::size_t>(bytes);
 }
 
-// Reads what the pipe holds now, handing it to take. False once the output
-// has ended (the writer closed it) or cannot be read any more.
+// Reads what the pipe holds now, at most limit bytes, handing it to take.
+// False once the output has ended (the writer closed it) or cannot be read
+// any more.
 template <typename Take>
-bool ReadAvailable(int fd, Take take) {
+bool ReadAvailable(int fd, std::size_t limit, Take take) {
   char chunk[65536];
   std::size_t total = 0;
-  while (total < kMostDrainedPerCall) {
-    const ssize_t got = ::read(fd, chunk, sizeof chunk);
+  while (total < limit) {
+    const ssize_t got = ::read(fd, chunk, std::min(sizeof chunk, limit - total));
     if (got > 0) {
       take(chunk, static_cast<std::size_t>(got));
       total += static_cast<std::size_t>(got);
@@ -67,9 +68,16 @@ bool ReadAvailable(int fd, Take take) {
   return true;
 }
 
-void Drain(int fd, bool& output_ended, OutputLines& lines) {
+// Takes what fits among the held lines. With overflow, output that does not
+// fit is read and dropped, so that a process being waited for can go on
+// writing and end.
+void Drain(int fd, bool& output_ended, OutputLines& lines, bool overflow = false) {
   if (output_ended) return;
-  output_ended = !ReadAvailable(fd, [&](const char* bytes, std::size_t size) { lines.Hold({bytes, size}); });
+  const std::size_t limit = overflow ? kMostDrainedPerCall : std::min(lines.Room(), kMostDrainedPerCall);
+  if (limit == 0) return;
+  output_ended = !ReadAvailable(fd, limit, [&](const char* bytes, std::size_t size) {
+    lines.Hold({bytes, std::min(size, lines.Room())});
+  });
 }
 
 // A blocking read on the non-blocking pipe: waits until bytes or the end come.
@@ -262,7 +270,7 @@ bool PosixProcessRunner::WaitForExit(ChildProcess process, std::uint32_t timeout
       ::poll(nullptr, 0, pause);
     } else {
       pollfd wanted{record->output, POLLIN, 0};
-      if (::poll(&wanted, 1, pause) > 0) Drain(record->output, record->output_ended, record->lines);
+      if (::poll(&wanted, 1, pause) > 0) Drain(record->output, record->output_ended, record->lines, true);
     }
   }
 }
@@ -293,7 +301,8 @@ void PosixProcessRunner::CloseProcess(ChildProcess process) {
 
 void PosixProcessRunner::CollectReleased() {
   std::erase_if(released_, [](Released& released) {
-    if (released.output >= 0 && !ReadAvailable(released.output, [](const char*, std::size_t) {})) {
+    if (released.output >= 0 &&
+        !ReadAvailable(released.output, kMostDrainedPerCall, [](const char*, std::size_t) {})) {
       ::close(released.output);
       released.output = -1;
     }

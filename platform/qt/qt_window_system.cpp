@@ -279,6 +279,11 @@ void QtWindowSystem::InsertItemAtTop(int control_id, const std::string& text) {
   if (auto* box = As<QListWidget>(control_id)) box->insertItem(0, ToQt(text));
 }
 
+void QtWindowSystem::RemoveItem(int control_id, int index) {
+  if (auto* list = As<QComboBox>(control_id)) list->removeItem(index);
+  if (auto* box = As<QListWidget>(control_id)) delete box->takeItem(index);
+}
+
 int QtWindowSystem::ItemCount(int control_id) {
   if (const auto* list = As<QComboBox>(control_id)) return list->count();
   if (const auto* box = As<QListWidget>(control_id)) return box->count();

@@ -51,6 +51,7 @@ class QtWindowSystem final : public WindowSystem {
   void ClearItems(int control_id) override;
   void AppendItem(int control_id, const std::string& text) override;
   void InsertItemAtTop(int control_id, const std::string& text) override;
+  void RemoveItem(int control_id, int index) override;
   int ItemCount(int control_id) override;
   std::string ItemText(int control_id, int index) override;
   void SelectItem(int control_id, int index) override;

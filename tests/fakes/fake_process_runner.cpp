@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstring>
 #include <stdexcept>
+#include <string_view>
 
 namespace ripwarden::testing {
 
@@ -55,8 +56,14 @@ ChildProcess FakeProcessRunner::IsProcessKnown(ChildProcess id) {
 }
 
 void FakeProcessRunner::TakeArrived(Process& process) {
-  for (const std::string& chunk : process.unread) process.lines.Hold(chunk);
-  process.unread.clear();
+  // As from a pipe: no more than the held lines have room for.
+  while (!process.unread.empty() && process.lines.Room() > 0) {
+    std::string& chunk = process.unread.front();
+    const std::size_t taken = std::min(chunk.size(), process.lines.Room());
+    process.lines.Hold(std::string_view(chunk).substr(0, taken));
+    chunk.erase(0, taken);
+    if (chunk.empty()) process.unread.pop_front();
+  }
 }
 
 std::int32_t FakeProcessRunner::AvailableOutput(ChildProcess id) {
@@ -95,7 +102,7 @@ bool FakeProcessRunner::IsProcessRunning(ChildProcess id) {
   if (known == nullptr) return false;
   if (!known->exit_code) return true;
   TakeArrived(*known);
-  return known->lines.HeldSize() > 0;
+  return known->lines.HeldSize() > 0 || !known->unread.empty();
 }
 
 std::optional<int> FakeProcessRunner::ExitCode(ChildProcess id) {

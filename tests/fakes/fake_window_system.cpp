@@ -113,6 +113,14 @@ void FakeWindowSystem::InsertItemAtTop(int control_id, const std::string& text) 
   if (Control* found = Find(control_id)) found->items.insert(found->items.begin(), text);
 }
 
+void FakeWindowSystem::RemoveItem(int control_id, int index) {
+  Control* found = Find(control_id);
+  if (found == nullptr || index < 0 || index >= static_cast<int>(found->items.size())) return;
+  found->items.erase(found->items.begin() + index);
+  if (found->selected == index) found->selected = -1;
+  if (found->selected > index) --found->selected;
+}
+
 int FakeWindowSystem::ItemCount(int control_id) {
   const Control* found = Find(control_id);
   return found != nullptr ? static_cast<int>(found->items.size()) : 0;

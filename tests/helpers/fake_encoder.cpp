@@ -4,7 +4,8 @@
 //   record <file>          store pid, working folder and argv (NUL-separated)
 //   write <text>           one write to stdout; \r \n \t \0 \\ \xHH escapes
 //   sleep <ms>
-//   flood <bytes>          that many 'x' with no line end
+//   flood <bytes> [<n>]    that many 'x', a line end after every n of them
+//                          (none without n), as fast as the pipe takes them
 //   lines <count> <text>   that many lines of text (escapes as in write),
 //                          each ended by \n, as fast as they can be written
 //   clock <file>           append the CLOCK_MONOTONIC time in nanoseconds
@@ -12,7 +13,9 @@
 //                          pauses divided by speed
 //   close-output           close stdout and go on
 //   touch <file>           create an empty file (shows the script got there)
-//   output <text>          write text (escapes as above) to the file after -o
+//   output <text>          append to the file named after -o, escapes as write
+//   ignore-interrupt       from now on SIGINT does nothing
+//   crash <signal>         die of the signal, leaving no core file
 //   hang                   wait for a signal
 //   exit <code>
 //
@@ -20,6 +23,7 @@
 // once, as the encoder does.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -120,10 +124,17 @@ void Replay(double speed, const std::string& path) {
   }
 }
 
-void Flood(long bytes) {
-  const std::string block(65536, 'x');
+void Flood(long bytes, long line_length) {
+  std::string block;
+  while (block.size() < 65536) {
+    block += std::string(static_cast<std::size_t>(line_length > 0 ? line_length : 65536), 'x');
+    if (line_length > 0) block += '\n';
+  }
+  // Whole periods of the pattern, so that the lines keep their length.
+  const long period = line_length > 0 ? line_length + 1 : 1;
+  const long step = static_cast<long>(block.size()) / period * period;
   while (bytes > 0) {
-    const long now = bytes < 65536 ? bytes : 65536;
+    const long now = bytes < step ? bytes : step;
     WriteAll(STDOUT_FILENO, std::string_view(block).substr(0, static_cast<std::size_t>(now)));
     bytes -= now;
   }
@@ -152,6 +163,28 @@ void Clock(const std::string& path) {
   ::close(fd);
 }
 
+void AppendToOutputFile(int argc, char** argv, const std::string& bytes) {
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::string_view(argv[i]) != "-o") continue;
+    const int fd = ::open(argv[i + 1], O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) _exit(95);
+    WriteAll(fd, bytes);
+    ::close(fd);
+    return;
+  }
+  _exit(94);
+}
+
+void Crash(int signal) {
+  const rlimit no_core{0, 0};
+  ::setrlimit(RLIMIT_CORE, &no_core);
+  struct sigaction fatal {};
+  fatal.sa_handler = SIG_DFL;
+  ::sigaction(signal, &fatal, nullptr);
+  ::raise(signal);
+  _exit(93);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -175,7 +208,8 @@ int main(int argc, char** argv) {
     } else if (command == "sleep") {
       std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(rest.c_str())));
     } else if (command == "flood") {
-      Flood(std::atol(rest.c_str()));
+      const std::size_t gap = rest.find(' ');
+      Flood(std::atol(rest.c_str()), gap == std::string::npos ? 0 : std::atol(rest.c_str() + gap + 1));
     } else if (command == "lines") {
       const std::size_t gap = rest.find(' ');
       const std::string text = gap == std::string::npos ? std::string() : rest.substr(gap + 1);
@@ -190,13 +224,11 @@ int main(int argc, char** argv) {
     } else if (command == "touch") {
       ::close(::open(rest.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
     } else if (command == "output") {
-      for (int i = 1; i + 1 < argc; ++i) {
-        if (std::string_view(argv[i]) != "-o") continue;
-        const int fd = ::open(argv[i + 1], O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd < 0) _exit(95);
-        WriteAll(fd, Unescape(rest));
-        ::close(fd);
-      }
+      AppendToOutputFile(argc, argv, Unescape(rest));
+    } else if (command == "ignore-interrupt") {
+      ::signal(SIGINT, SIG_IGN);
+    } else if (command == "crash") {
+      Crash(std::atoi(rest.c_str()));
     } else if (command == "hang") {
       while (true) ::pause();
     } else if (command == "exit") {

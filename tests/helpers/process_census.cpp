@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "temp_folder.h"
@@ -44,5 +45,16 @@ int OpenDescriptorCount() {
 std::vector<pid_t> ChildProcesses() { return Children(false); }
 
 std::vector<pid_t> ZombieChildren() { return Children(true); }
+
+std::size_t PeakResidentBytes() {
+  const std::string status = ReadFileBytes("/proc/self/status");
+  const std::size_t at = status.find("VmHWM:");
+  return at == std::string::npos ? 0 : std::strtoull(status.c_str() + at + 6, nullptr, 10) * 1024;
+}
+
+void ResetPeakResidentBytes() {
+  // "5" resets the peak to what is resident now.
+  std::ofstream("/proc/self/clear_refs") << "5";
+}
 
 }  // namespace ripwarden::testing

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <vector>
 
 namespace ripwarden::testing {
@@ -13,5 +14,10 @@ int OpenDescriptorCount();
 std::vector<pid_t> ChildProcesses();
 // Those of them that have ended but were not collected.
 std::vector<pid_t> ZombieChildren();
+
+// The most memory this process has had resident since the last reset, in
+// bytes (the kernel's VmHWM).
+std::size_t PeakResidentBytes();
+void ResetPeakResidentBytes();
 
 }  // namespace ripwarden::testing

@@ -166,6 +166,23 @@ TEST_P(ProcessRunnerTest, NulEndsTheTextOfItsLine) {
   EXPECT_EQ(world_->RemainingLines(process), (Lines{"abc", "ghi"}));
 }
 
+TEST_P(ProcessRunnerTest, LongLinesAreCutWhereACharacterBeginsAndHandedOutAtOnce) {
+  constexpr std::size_t kLongest = OutputLines::kLongestLine;
+  const ChildProcess process = world_->Start(
+      {std::string(kLongest + 500, 'a') + "\r\n", std::string(kLongest - 1, 'b') + "\xc3\xa9" + "bb\n",
+       "short\n", std::string(kLongest + 1, 'c')},
+      std::nullopt);
+  Lines lines;
+  for (int i = 0; i < 4; ++i) {
+    ASSERT_TRUE(world_->AwaitLine(process)) << i;
+    lines.push_back(runner_.ReadOutputLine(process));
+  }
+  EXPECT_EQ(lines, (Lines{std::string(kLongest, 'a'), std::string(kLongest - 1, 'b'), "short",
+                          std::string(kLongest, 'c')}));
+  EXPECT_FALSE(runner_.IsLineWaiting(process));
+  runner_.KillProcess(process);
+}
+
 TEST_P(ProcessRunnerTest, CarriageReturnAndLineFeedInSeparateReadsEndOneLine) {
   const ChildProcess process = world_->Start({"first\r", "\nsecond\r", "\nthird\n"}, std::nullopt);
   ASSERT_TRUE(world_->AwaitLine(process));

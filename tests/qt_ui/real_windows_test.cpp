@@ -5,6 +5,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QListWidget>
 #include <QTest>
 
 #include "../rip/engine_fixture.h"
@@ -179,6 +180,25 @@ TEST_F(RealWindowsTest, TheCloseBoxHidesAndTheOutputListGrowsAtTheTop) {
   view_.InsertOutputLine("second");
   EXPECT_EQ(windows_.ItemText(kOutputList, 0), "second");
   EXPECT_EQ(windows_.ItemText(kOutputList, 1), "first");
+}
+
+TEST_F(RealWindowsTest, TheOutputListKeepsOnlyTheNewestLines) {
+  Start();
+  windows_.ShowAppWindow(kOutputWindow);
+  constexpr int kMost = WindowRipView::kMostOutputLines;
+  for (int i = 1; i <= kMost + 1; ++i) {
+    view_.InsertOutputLine("Encoding: task 1 of 1, line " + std::to_string(i));
+    if (i % 1000 == 0) QApplication::processEvents();
+  }
+  EXPECT_EQ(windows_.ItemCount(kOutputList), kMost);
+  EXPECT_EQ(windows_.ItemText(kOutputList, 0), "Encoding: task 1 of 1, line 20001");
+  EXPECT_EQ(windows_.ItemText(kOutputList, kMost - 1), "Encoding: task 1 of 1, line 2");
+  // Otherwise each repaint measures all of them again: a full list then
+  // takes longer to repaint than the encoder takes to print.
+  EXPECT_TRUE(qobject_cast<QListWidget*>(Widget(kOutputList))->uniformItemSizes());
+  view_.ClearOutputList();
+  view_.InsertOutputLine("after");
+  EXPECT_EQ(windows_.ItemCount(kOutputList), 1);
 }
 
 TEST_F(RealWindowsTest, EveryListAndFieldIsLabelledByItsLabel) {

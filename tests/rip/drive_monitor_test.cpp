@@ -118,16 +118,19 @@ TEST_F(DriveMonitorTest, RipsAutomaticallyOncePerInsertion) {
   EXPECT_EQ(processes.started().size(), 4u);
 }
 
-// An image replaced, or a disc put in while the last one's file is finished:
-// it is the next rip, ripped once the running one ends, and not ejected.
-TEST_F(DriveMonitorTest, ADiscSwappedInDuringARipIsRippedWhenItEnds) {
+// A disc put in while the last one's file is finished is the next rip:
+// ripped once the running one ends, and not ejected at its end.
+TEST_F(DriveMonitorTest, ADiscSwappedInWhileAFileIsFinishedIsRippedAfterIt) {
   Set("Other", "AutoRip", "1");
+  Insert("FIRST DISC");
+  Poll();
+  processes.Output(Encoder(), "\rMuxing: this may take awhile...\r");
+  ReadAll();
   Set("Other", "EjectOnFinish", "1");
-  Insert("FIRST");
+  Insert("SECOND DISC");
   Poll();
-  Insert("SECOND");
-  Poll();
-  EXPECT_EQ(processes.started().size(), 1u) << "two rips at once";
+  EXPECT_EQ(state.RipInProgress, 1) << "the first file was being finished without its disc";
+  EXPECT_EQ(processes.started().size(), 1u);
   WriteOutputFile();
   processes.Exit(Encoder(), 0);
   Poll();

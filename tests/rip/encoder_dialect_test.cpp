@@ -71,6 +71,14 @@ TEST_F(EncoderDialectsTest, AProgramThatNeverAnswersIsGivenUp) {
   EXPECT_EQ(dialects.For(testing::FakeEncoderPath()), EncoderDialect{});
   EXPECT_LT(clock_.TickCount() - started, 3000u);
   EXPECT_EQ(dialects.For("/no/such/program"), EncoderDialect{});
+
+  // Nor one that answers with lines for ever.
+  const std::string flooding = folder_.Path("flooding");
+  std::filesystem::copy_file(testing::FakeEncoderPath(), flooding);
+  testing::FakeEncoderScript flood(folder_, "write --main-feature\\n\nflood 1073741824 80\n");
+  const auto flood_started = clock_.TickCount();
+  EXPECT_EQ(dialects.For(flooding), EncoderDialect{});
+  EXPECT_LT(clock_.TickCount() - flood_started, 3000u);
 }
 
 }  // namespace

@@ -162,6 +162,21 @@ TEST_F(RealEncoderTest, AMissingDestinationFailsWithTheReason) {
   EXPECT_EQ(state_.RipInProgress, 0);
 }
 
+TEST_F(RealEncoderTest, AnImageCutInHalfFailsClearly) {
+  const std::string half = home_.Path("half.iso");
+  std::filesystem::copy_file(image_, half);
+  std::filesystem::resize_file(half, std::filesystem::file_size(half) / 2);
+  settings_.WriteSetting("Ripping", "SourceDrive", half);
+  RunWhile(Idle, 10);
+  // Its file system is whole, so it reads as a disc; its video ends early.
+  ASSERT_EQ(state_.RipInProgress, 1);
+  RunWhile(Ripping, 120);
+  EXPECT_TRUE(view_.status.starts_with("FAILED: HandBrake stopped before finishing the rip (exit code "))
+      << view_.status;
+  EXPECT_EQ(view_.balloons.back(), "DVD Rip Failed");
+  EXPECT_TRUE(ChildProcesses().empty());
+}
+
 TEST_F(RealEncoderTest, CancelLeavesNothingBehind) {
   RunWhile(Idle, 10);
   ASSERT_EQ(state_.RipInProgress, 1);

@@ -1,0 +1,126 @@
+// Encoders that misbehave, run as real child processes through the real
+// runner into the engine: each rip must end with a clear status, nothing
+// left running or open, and no file left behind by a cancel.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "helpers/fake_encoder_control.h"
+#include "helpers/process_census.h"
+#include "real_runner_fixture.h"
+
+namespace ripwarden::testing {
+namespace {
+
+struct Fault {
+  const char* name;
+  const char* script;
+  // Cancelled once the encoder has printed "ready".
+  bool cancel;
+  std::string status;
+  const char* balloon;
+  bool file_kept;
+  // Lines the output window must show, newest first, between the command
+  // line and what came after them.
+  std::vector<std::string> shows;
+};
+void PrintTo(const Fault& fault, std::ostream* out) { *out << fault.name; }
+
+class EncoderFaultTest : public RealRunnerTest, public ::testing::WithParamInterface<Fault> {};
+
+TEST_P(EncoderFaultTest, EndsClearlyAndLeavesNothingBehind) {
+  const Fault& fault = GetParam();
+  Announce();
+  const int descriptors = OpenDescriptorCount();
+  ResetPeakResidentBytes();
+  [[maybe_unused]] const std::size_t resident = PeakResidentBytes();
+  FakeEncoderScript script(home_, fault.script);
+  engine_.StartRip();
+  const std::string file = state_.OutputFile;
+  RunUntilTheRipEnds(fault.cancel);
+
+  ASSERT_EQ(state_.RipInProgress, 0) << "the rip never ended";
+  EXPECT_EQ(view_.status, fault.status);
+  EXPECT_EQ(view_.balloons.back(), fault.balloon);
+  EXPECT_FALSE(view_.cancel_enabled);
+  EXPECT_EQ(FileExists(file), fault.file_kept);
+  ASSERT_GE(view_.output.size(), fault.shows.size() + 1);
+  if (!fault.shows.empty()) {
+    const auto shown = std::find(view_.output.begin(), view_.output.end(), fault.shows.front());
+    ASSERT_LE(shown + static_cast<std::ptrdiff_t>(fault.shows.size()), view_.output.end());
+    EXPECT_TRUE(std::equal(fault.shows.begin(), fault.shows.end(), shown));
+  }
+  EXPECT_TRUE(ChildProcesses().empty());
+  EXPECT_EQ(OpenDescriptorCount(), descriptors);
+#if !defined(__SANITIZE_ADDRESS__)
+  // Output is bounded however much comes (the sanitizer keeps freed memory).
+  EXPECT_LT(PeakResidentBytes() - resident, std::size_t{32} << 20);
+#endif
+}
+
+const std::string kLongest(OutputLines::kLongestLine, 'x');
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, EncoderFaultTest,
+    ::testing::Values(Fault{"crash",
+                            "write \\rEncoding: task 1 of 1, 10.00 %\\r\noutput part\nsleep 50\ncrash 11\n",
+                            false,
+                            std::string(kStopped) + "(killed by signal 11).",
+                            "DVD Rip Failed",
+                            true,
+                            {"Encoding: task 1 of 1, 10.00 %"}},
+                      Fault{"exit_at_once",
+                            "exit 2\n",
+                            false,
+                            std::string(kStopped) + "(exit code 2).",
+                            "DVD Rip Failed",
+                            false,
+                            {}},
+                      Fault{"exit_0_without_file",
+                            "write Encoding: task 1 of 1, 100.00 %\\n\nexit 0\n",
+                            false,
+                            std::string(kStopped) + "(exit code 0).",
+                            "DVD Rip Failed",
+                            false,
+                            {"Encoding: task 1 of 1, 100.00 %"}},
+                      Fault{"never_exits",
+                            "output part\nwrite ready\\n\nhang\n",
+                            true,
+                            kCancelledText,
+                            "DVD Rip Started",
+                            false,
+                            {"ready"}},
+                      Fault{"flood_line_without_end",
+                            "write ready\\n\nflood 10485760\nexit 1\n",
+                            false,
+                            std::string(kStopped) + "(exit code 1).",
+                            "DVD Rip Failed",
+                            false,
+                            {kLongest, "ready"}},
+                      Fault{"nul_and_invalid_utf8",
+                            "write \\rEncoding: 5\\0 hidden %\\r\nwrite \\xff\\xfe \\xc3\\x28 "
+                            "\\xe2\\x82\\n\nwrite \\0\\0\\n\n"
+                            "output done\nexit 0\n",
+                            false,
+                            kCompleteText,
+                            "Rip Complete!",
+                            true,
+                            {"", "\xff\xfe \xc3\x28 \xe2\x82", "Encoding: 5"}},
+                      Fault{"closes_output_and_finishes",
+                            "write ready\\n\nclose-output\nsleep 100\noutput done\nexit 0\n",
+                            false,
+                            kCompleteText,
+                            "Rip Complete!",
+                            true,
+                            {"ready"}},
+                      Fault{"closes_output_and_hangs",
+                            "write ready\\n\nclose-output\noutput part\nhang\n",
+                            true,
+                            kCancelledText,
+                            "DVD Rip Started",
+                            false,
+                            {"ready"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace ripwarden::testing

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "engine_fixture.h"
+#include "helpers/fake_encoder_control.h"
+#include "platform/linux/linux_files.h"
+#include "platform/linux/posix_process_runner.h"
+#include "temp_folder.h"
+
+namespace ripwarden::testing {
+
+inline constexpr const char* kStopped = "FAILED: HandBrake stopped before finishing the rip ";
+
+// The engine over the real runner and real files, ripping sr0 of fake drives
+// with the stand-in encoder into a temporary folder.
+class RealRunnerTest : public ::testing::Test {
+ protected:
+  RealRunnerTest() {
+    home_.Write(
+        "Data/Config/Settings.cfg",
+        "[Ripping]\nSourceDrive = sr0\nDestination = " + home_.Path("rips/") +
+            "\nFileContainer = MP4\nEncoding = \n[Other]\nEjectOnFinish = 0\n[HandBrake]\nLocation = " +
+            FakeEncoderPath() + "\n");
+    home_.Write("rips/.keep", "");
+    drives_.InsertDisc("sr0", {"udf", "MY MOVIE"});
+  }
+
+  // The first poll finds the disc and announces it; the settings file is
+  // open from then on.
+  void Announce() {
+    clock_.Advance(2500);
+    engine_.PollDrive();
+  }
+  bool Shows(const std::string& line) const {
+    return std::find(view_.output.begin(), view_.output.end(), line) != view_.output.end();
+  }
+
+  // The main loop, as fast as output comes, with a drive poll every few turns.
+  void RunUntilTheRipEnds(bool cancel) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    for (int turn = 0; state_.RipInProgress == 1 && std::chrono::steady_clock::now() < deadline; ++turn) {
+      const auto begun = std::chrono::steady_clock::now();
+      engine_.ReadEncoderOutput();
+      if (turn % 20 == 0) {
+        clock_.Advance(2500);
+        engine_.PollDrive();
+      }
+      longest_turn_ = std::max(longest_turn_, std::chrono::steady_clock::now() - begun);
+      ++turns_;
+      EXPECT_LE(processes_.AvailableOutput(state_.EncoderProgram), 2 * OutputLines::kMostHeld);
+      if (cancel && Shows("ready")) engine_.CancelRip(true);
+      if (!engine_.IsOutputWaiting()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+
+  // Figures for the record, never judged: time is not the tests' business.
+  std::chrono::steady_clock::duration longest_turn_{};
+  long turns_ = 0;
+
+  TempFolder home_;
+  linux_platform::LinuxFiles files_;
+  SettingsStore settings_{files_, Charset::kUtf8, home_.Path("Data/Config/Settings.cfg")};
+  Presets presets_{files_, home_.Path("Data/Config/Presets.cfg")};
+  FakeDrives drives_;
+  linux_platform::PosixProcessRunner processes_;
+  FakeClock clock_;
+  FakeCalendar calendar_;
+  FixedDialect dialects_;
+  FakeRipView view_;
+  RipState state_;
+  RipEngine engine_{state_,
+                    {settings_, presets_, drives_, processes_, files_, clock_, calendar_, dialects_, view_},
+                    "Ripwarden"};
+};
+
+}  // namespace ripwarden::testing
