@@ -9,8 +9,9 @@ namespace ripwarden {
 
 namespace {
 
-std::string Padded(int value, std::size_t width) {
-  std::string digits = std::to_string(std::abs(value));
+// Takes a wider type: the smallest int has no positive counterpart of its own.
+std::string Padded(long long value, std::size_t width) {
+  std::string digits = std::to_string(value < 0 ? -value : value);
   if (digits.size() < width) digits.insert(0, width - digits.size(), '0');
   return value < 0 ? "-" + digits : digits;
 }
@@ -20,7 +21,7 @@ std::string Padded(int value, std::size_t width) {
 std::string FormatDate(std::string_view mask, const LocalDateTime& date) {
   const std::array<std::pair<std::string_view, std::string>, 7> tokens = {{
       {"%yyyy", Padded(date.year, 4)},
-      {"%yy", Padded(std::abs(date.year) % 100, 2)},
+      {"%yy", Padded(std::llabs(date.year) % 100, 2)},
       {"%mm", Padded(date.month, 2)},
       {"%dd", Padded(date.day, 2)},
       {"%hh", Padded(date.hour, 2)},

@@ -10,6 +10,33 @@ namespace ripwarden {
 namespace {
 
 constexpr std::string_view kForbidden = "<>/\\*?:\"|";
+// The longest name, in bytes, that Linux file systems take.
+constexpr std::size_t kMostNameBytes = 255;
+// The longest UTF-8 character has three bytes after its first.
+constexpr std::size_t kMostContinuationBytes = 3;
+
+// The longest start of text within bytes that does not end inside a UTF-8
+// character (a label may be any length, a file name may not).
+std::string_view FitName(std::string_view text, std::size_t bytes) {
+  if (text.size() <= bytes) return text;
+  std::size_t end = bytes;
+  const auto continues = [&](std::size_t at) {
+    return (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80;
+  };
+  while (end > 0 && bytes - end < kMostContinuationBytes && continues(end)) --end;
+  // Bytes that are not UTF-8 are cut where they stand.
+  return continues(end) ? text.substr(0, bytes) : text.substr(0, end);
+}
+
+// The label, the start time and the container made into one name that fits.
+std::string OutputFileName(const RipRequest& request) {
+  const std::string stamp = FormatDate("_(%yyyy-%mm-%dd_%hh-%ii-%ss)", request.start);
+  const std::string container = CleanFileName(request.container);
+  const std::string_view extension = FitName(container, kMostNameBytes - stamp.size() - 1);
+  const std::string clean_label = CleanFileName(request.label);
+  const std::string_view label = FitName(clean_label, kMostNameBytes - stamp.size() - 1 - extension.size());
+  return std::string(label) + stamp + "." + std::string(extension);
+}
 
 // Builds the argument list and the line shown to the user side by side.
 class CommandLine {
@@ -40,13 +67,16 @@ std::string CleanFileName(std::string_view name) {
       clean += c;
     }
   }
+  // A leading dot would hide the file, and "." or ".." would name a folder.
+  clean.erase(0, clean.find_first_not_of('.'));
   return clean;
 }
 
 EncoderCommand BuildEncoderCommand(const RipRequest& request, const EncoderDialect& dialect) {
-  const std::string file_name =
-      CleanFileName(request.label + FormatDate("_(%yyyy-%mm-%dd_%hh-%ii-%ss)", request.start));
-  const std::string output_file = request.destination + file_name + "." + request.container;
+  std::string output_file = request.destination;
+  // A folder typed into the settings file without its slash still holds the rip.
+  if (!output_file.empty() && !output_file.ends_with('/')) output_file += '/';
+  output_file += OutputFileName(request);
 
   CommandLine command;
   command.Add("-i ", {"-i"});

@@ -32,9 +32,12 @@ struct EncoderCommand {
 };
 
 // The output file's name for a label: spaces become "_"; characters that
-// cannot or should not stand in a file name, and control characters, go.
+// cannot or should not stand in a file name, control characters and leading
+// dots go.
 std::string CleanFileName(std::string_view name);
 
+// The output file is the label, the start time and the container, cut to the
+// 255 bytes a file name may have, inside the destination folder.
 EncoderCommand BuildEncoderCommand(const RipRequest& request, const EncoderDialect& dialect);
 
 }  // namespace ripwarden

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -57,7 +58,9 @@ void RipEngine::ReadEncoderOutput() {
   if (!CarriesPercentage(line, percent_text)) return;
   const std::uint32_t now = services_.clock.TickCount();
   if (IsDue(now, state_.ProgressTick, state_.ProgressInterval)) {
-    services_.view.SetRipProgressBar(ProgressBarValue(state_.ProgressPercent));
+    // A garbled update may claim any percentage; the bar shows only what exists.
+    services_.view.SetRipProgressBar(
+        std::clamp(ProgressBarValue(state_.ProgressPercent), 0, kProgressBarFull));
     services_.view.SetStatusText(percent_text + "%");
     state_.ProgressTick = now;
   }
@@ -81,7 +84,7 @@ void RipEngine::FinishAtEncoderEnd(const std::string* disc_label) {
     // Another disc put in while the file was finished is the next rip, not this one's to eject.
     const bool ripped_disc_in = disc_label != nullptr && *disc_label == state_.RipDiscLabel;
     services_.view.EnableCancelButton(false);
-    EndRip(kCompleteText, 10000);
+    EndRip(kCompleteText, kProgressBarFull);
     Balloon("Rip Complete!", "The DVD has been ripped to your computer.", BalloonIcon::kInformation);
     if (ripped_disc_in && services_.settings.ReadSetting("Other", "EjectOnFinish") == "1") {
       EjectDrive(services_.settings.ReadSetting("Ripping", "SourceDrive"));

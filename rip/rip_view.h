@@ -9,6 +9,8 @@ namespace ripwarden {
 
 // Command id of the tray menu's "Load Media" entry.
 inline constexpr int kLoadMediaItem = 44;
+// The progress bar's full value: hundredths of a percent.
+inline constexpr std::int32_t kProgressBarFull = 10000;
 
 // What the rip engine changes in the windows and the tray, and the one
 // question it asks. Each is a small operation on one control.
@@ -17,7 +19,7 @@ class RipView {
   virtual ~RipView() = default;
 
   virtual void SetDiscLabelText(const std::string& text) = 0;
-  // 0 to 10000, hundredths of a percent.
+  // 0 to kProgressBarFull.
   virtual void SetRipProgressBar(std::int32_t value) = 0;
   virtual void SetStatusText(const std::string& text) = 0;
   virtual void EnableStartButton(bool enabled) = 0;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace ripwarden {
 namespace {
 
@@ -25,6 +27,8 @@ TEST(FormatDate, PadsSmallValues) {
   EXPECT_EQ(FormatDate("%yyyy/%yy", {987, 1, 2, 3, 4, 5}), "0987/87");
   EXPECT_EQ(FormatDate("%mm%dd%hh%ii%ss", {2000, 1, 2, 3, 4, 5}), "0102030405");
   EXPECT_EQ(FormatDate("%yyyy", {12345, 1, 1, 0, 0, 0}), "12345");
+  constexpr int kLeast = std::numeric_limits<int>::min();
+  EXPECT_EQ(FormatDate("%yyyy %yy %mm %ss", {kLeast, -1, 1, 0, 0, kLeast}), "-2147483648 48 -01 -2147483648");
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 // Recorded output of the real encoder, replayed through a real child process
-// and the real runner into the engine.
+// and the real runner into the engine; and what such a process is handed.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <regex>
 #include <thread>
 
@@ -123,6 +124,35 @@ TEST_F(RecordedOutputTest, CancelStopsTheEncoderAndRemovesItsFile) {
   EXPECT_FALSE(FileExists(OutputFile()));
   EXPECT_TRUE(ChildProcesses().empty()) << "the encoder outlived the cancel";
   EXPECT_TRUE(ZombieChildren().empty());
+}
+
+TEST_F(RecordedOutputTest, LabelAndFoldersReachTheEncoderVerbatimAndNoShell) {
+  const std::string hostile = "$(touch by-dollar) `touch by-backquote`; touch by-semicolon 'q' \"qq\"";
+  const std::string destination = home_.Path(hostile + "/");
+  const std::string image = home_.Path(hostile + ".iso");
+  home_.Write(hostile + "/.keep", "");
+  settings_.WriteSetting("Ripping", "Destination", destination);
+  settings_.WriteSetting("Ripping", "SourceDrive", image);
+  drives_.InsertDisc(image, {"udf", hostile});
+  const std::string record = home_.Path("argv");
+  script_ = std::make_unique<FakeEncoderScript>(home_, "record " + record + "\nexit 0\n");
+
+  engine_.StartRip();
+  const auto seen = AwaitEncoderRecord(record, 10000);
+  ASSERT_TRUE(seen);
+  RunUntilTheRipEnds();
+  EXPECT_EQ(seen->argv,
+            (std::vector<std::string>{
+                FakeEncoderPath(), "-i", image, "-o",
+                destination + "$(touch_by-dollar)_`touch_by-backquote`;_touch_by-semicolon_'q'_qq_"
+                              "(2009-03-14_15-09-26).MP4",
+                "-L"}));
+  EXPECT_EQ(seen->working_folder, std::filesystem::canonical(destination).string());
+  for (const std::string& folder : {home_.path(), destination, std::filesystem::current_path().string()}) {
+    for (const char* made : {"by-dollar", "by-backquote", "by-semicolon"}) {
+      EXPECT_FALSE(FileExists(folder + "/" + made)) << "a shell ran: " << folder << "/" << made;
+    }
+  }
 }
 
 }  // namespace

@@ -76,6 +76,17 @@ TEST_F(RipProgressTest, LogLinesBetweenUpdatesLeaveTheDisplayAlone) {
   EXPECT_EQ(state.ProgressPercent, 0.0f);
 }
 
+TEST_F(RipProgressTest, AGarbledPercentageKeepsTheBarWithinItsRange) {
+  const std::vector<std::pair<std::string, std::int32_t>> updates = {
+      {"Encoding: task 1 of 2, 150.00 %", 10000}, {"Encoding: task 1 of 2, -3.5 %", 0}, {"x, 1e99 %", 10000}};
+  for (const auto& [update, bar] : updates) {
+    clock.Advance(1000);
+    processes.Output(Encoder(), update + "\r");
+    ReadAll();
+    EXPECT_EQ(view.progress_bar, bar) << update;
+  }
+}
+
 TEST_F(RipProgressTest, NeverWaitsForTheRestOfAHalfWrittenLine) {
   processes.Output(Encoder(), "Encoding: task 1 of 2, 50.0");
   for (int i = 0; i < 5; ++i) engine.ReadEncoderOutput();  // the fake fails the test if a read would wait

@@ -1,5 +1,9 @@
+#include <filesystem>
+#include <fstream>
+
 #include "engine_fixture.h"
 #include "rip/encoder_command.h"
+#include "temp_folder.h"
 
 namespace ripwarden::testing {
 namespace {
@@ -131,6 +135,37 @@ TEST(CleanFileName, KeepsOnlyWhatAFileNameCanHold) {
             "tabherenewdel");
   EXPECT_EQ(CleanFileName("Caf\xC3\xA9 ..."), "Caf\xC3\xA9_...");
   EXPECT_EQ(CleanFileName(""), "");
+  EXPECT_EQ(CleanFileName(".."), "");
+  EXPECT_EQ(CleanFileName(".hack//SIGN"), "hackSIGN") << "a leading dot hides the rip";
+}
+
+TEST(BuildEncoderCommand, EveryLabelGivesOneNameThatTheDestinationCanHold) {
+  TempFolder destination;
+  std::string long_label;  // 201 characters of two, three and four bytes
+  for (int i = 0; i < 67; ++i) long_label += "\xC3\xA9\xE6\xBC\xA2\xF0\x9F\x8E\xAC";
+  const std::vector<std::pair<std::string, std::string>> labels = {
+      {"<>:\"/\\|?*", ""},
+      {"\x01\t\n\x1B\x7F", ""},
+      {"..", ""},
+      {"../../etc/passwd", "etcpasswd"},
+      // 229 bytes are left beside the time and the container: up to the last whole character.
+      {long_label, long_label.substr(0, 227)}};
+  RipRequest request;
+  request.input_path = "/dev/sr0";
+  request.container = "MP4";
+  request.start = {2009, 3, 14, 15, 9, 26};
+  for (const auto& [label, kept] : labels) {
+    // The settings file may name the folder without its slash.
+    for (const std::string& folder : {destination.path() + "/", destination.path()}) {
+      request.label = label;
+      request.destination = folder;
+      const std::string output = BuildEncoderCommand(request, {}).output_file;
+      EXPECT_EQ(output, destination.path() + "/" + kept + "_(2009-03-14_15-09-26).MP4");
+      std::ofstream(output) << "rip";
+      EXPECT_TRUE(FileExists(output)) << "the file system refused " << output;
+      std::filesystem::remove(output);
+    }
+  }
 }
 
 TEST(BuildEncoderCommand, NamesAnUnlabelledDiscByItsTimeAlone) {
