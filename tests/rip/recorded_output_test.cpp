@@ -7,48 +7,22 @@
 #include <regex>
 #include <thread>
 
-#include "config/presets.h"
-#include "config/settings_store.h"
-#include "engine_fixture.h"
-#include "helpers/fake_encoder_control.h"
 #include "helpers/process_census.h"
-#include "platform/linux/linux_files.h"
-#include "platform/linux/posix_process_runner.h"
-#include "temp_folder.h"
+#include "real_runner_fixture.h"
 
 namespace ripwarden::testing {
 namespace {
 
-class RecordedOutputTest : public ::testing::Test {
+class RecordedOutputTest : public RealRunnerTest {
  protected:
-  RecordedOutputTest() {
-    home_.Write(
-        "Data/Config/Settings.cfg",
-        "[Ripping]\nSourceDrive = sr0\nDestination = " + home_.Path("rips/") +
-            "\nFileContainer = MP4\nEncoding = \n[Other]\nEjectOnFinish = 1\n[HandBrake]\nLocation = " +
-            FakeEncoderPath() + "\n");
-    home_.Write("rips/.keep", "");
-    drives_.InsertDisc("sr0", {"udf", "MY MOVIE"});
-  }
+  RecordedOutputTest() { settings_.WriteSetting("Other", "EjectOnFinish", "1"); }
 
   void Replay(const std::string& recording, double speed) {
     script_ = std::make_unique<FakeEncoderScript>(
         home_, ReplayScript(AssetsFolder() + "/handbrake-1.6.1/" + recording, speed));
   }
   std::string OutputFile() const { return home_.Path("rips/MY_MOVIE_(2009-03-14_15-09-26).MP4"); }
-
-  // The main loop: one output line per turn, a drive poll every few turns.
-  void RunUntilTheRipEnds() {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    for (int turn = 0; state_.RipInProgress == 1 && std::chrono::steady_clock::now() < deadline; ++turn) {
-      engine_.ReadEncoderOutput();
-      if (turn % 20 == 0) {
-        clock_.Advance(2500);
-        engine_.PollDrive();
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-  }
+  void RunUntilTheRipEnds() { RealRunnerTest::RunUntilTheRipEnds(false); }
 
   std::vector<std::string> Statuses() const {
     std::vector<std::string> statuses;
@@ -58,20 +32,6 @@ class RecordedOutputTest : public ::testing::Test {
     return statuses;
   }
 
-  TempFolder home_;
-  linux_platform::LinuxFiles files_;
-  SettingsStore settings_{files_, Charset::kUtf8, home_.Path("Data/Config/Settings.cfg")};
-  Presets presets_{files_, home_.Path("Data/Config/Presets.cfg")};
-  FakeDrives drives_;
-  linux_platform::PosixProcessRunner processes_;
-  FakeClock clock_;
-  FakeCalendar calendar_;
-  FixedDialect dialects_;
-  FakeRipView view_;
-  RipState state_;
-  RipEngine engine_{state_,
-                    {settings_, presets_, drives_, processes_, files_, clock_, calendar_, dialects_, view_},
-                    "Ripwarden"};
   std::unique_ptr<FakeEncoderScript> script_;
 };
 
