@@ -39,9 +39,11 @@ void RipEngine::StartRip() {
   state_.MuxingSeen = 0;
   if (state_.EncoderProgram == kNoProcess) {
     // Nothing will ever end this rip by itself: end it now and say why.
+    // An empty destination (settings made again from the shipped file) is
+    // no folder either, not a wrong encoder location.
     const auto folder =
         request.destination.empty() ? std::nullopt : services_.files.Stamp(request.destination);
-    const bool no_folder = !request.destination.empty() && (!folder || !folder->is_folder);
+    const bool no_folder = !folder || !folder->is_folder;
     FailWithError(no_folder ? kNoDestinationText : kLaunchFailedText);
   }
 }

@@ -121,10 +121,12 @@ TEST_F(RipStartTest, AFailedLaunchEndsTheRipAtOnceAndSaysWhy) {
       "details. | Ripwarden | error");
   EXPECT_NE(view.output.front().find(" -o "), std::string::npos) << "the command line is shown all the same";
 
-  Set("Ripping", "Destination", "/srv/gone/");
-  processes.FailNextStart();
-  engine.StartRip();
-  EXPECT_EQ(view.status, kNoDestinationText);
+  for (const char* destination : {"/srv/gone/", ""}) {
+    Set("Ripping", "Destination", destination);
+    processes.FailNextStart();
+    engine.StartRip();
+    EXPECT_EQ(view.status, kNoDestinationText) << "destination '" << destination << "'";
+  }
 }
 
 TEST(CleanFileName, KeepsOnlyWhatAFileNameCanHold) {
