@@ -135,11 +135,17 @@ bool Application::ConfirmQuit() {
           : "If you quit " + app +
                 ", any DVDs you insert will not be automatically ripped.\r\rAre you sure you want to quit?";
   if (!services_.boxes.AskYesNo("Quit - " + app, question)) return false;
-  if (ripping) services_.engine.CancelRip(true);
+  Quit();
+  return true;
+}
+
+void Application::Quit() {
+  // As things stand now: a rip may have started or ended while the user
+  // was being asked.
+  if (services_.rip_state.RipInProgress == 1) services_.engine.CancelRip(true);
   services_.tray.RemoveTrayIcon();
   services_.lock.Release();
   quit_confirmed_ = true;
-  return true;
 }
 
 void Application::ReleaseResources() { services_.settings.Close(); }

@@ -53,6 +53,10 @@ class Application {
   void OnMenuCommand(int item_id);
   // The Exit command; true once the user confirmed and everything was let go.
   bool ConfirmQuit();
+  // The way out without asking (Exit confirmed, or the system asking the
+  // program to stop): cancels a running rip and lets go of the tray and the
+  // single-instance lock.
+  void Quit();
   bool quit_confirmed() const { return quit_confirmed_; }
   // Writes back and closes what is still open.
   void ReleaseResources();

@@ -31,7 +31,17 @@ bool SettingsStore::StartAfresh() {
 }
 
 void SettingsStore::WriteSetting(std::string_view group, std::string_view key, std::string_view value) {
-  if (!config_.OpenConfig(path_) && !(StartAfresh() && config_.OpenConfig(path_))) return;
+  if (!config_.OpenConfig(path_)) {
+    if (!(StartAfresh() && config_.OpenConfig(path_))) return;
+    // What the user sees stays in force: a file lost under a running
+    // program must not bring back the shipped destination and flags.
+    if (shown_ != nullptr) {
+      for (const SettingValue& shown : shown_->ShownValues()) {
+        config_.SelectGroup(shown.group);
+        config_.WriteText(shown.key, shown.value);
+      }
+    }
+  }
   config_.SelectGroup(group);
   config_.WriteText(key, value);
   config_.CloseConfig();

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "config/config_file.h"
 
@@ -9,6 +10,20 @@ namespace ripwarden {
 
 // Path of the settings file, relative to the working directory set at start-up.
 inline constexpr const char* kSettingsPath = "Data/Config/Settings.cfg";
+
+struct SettingValue {
+  std::string group;
+  std::string key;
+  std::string value;
+};
+
+// The settings as the user sees them (the settings window). A settings file
+// that has to be made again must hold these, not the shipped values.
+class ShownSettings {
+ public:
+  virtual ~ShownSettings() = default;
+  virtual std::vector<SettingValue> ShownValues() = 0;
+};
 
 // The user's settings, read from the file at the moment of use and written the
 // moment they change. Nothing is cached between calls.
@@ -24,12 +39,14 @@ class SettingsStore {
   // file open.
   std::string ReadSetting(std::string_view group, std::string_view key);
   // Stores one value and rewrites the file. A file that is missing (with its
-  // folders) or holds no text is first made again from the shipped settings;
-  // the value is dropped when that cannot be done or the file cannot be
-  // written.
+  // folders) or holds no text is first made again from the shipped settings
+  // and the values shown to the user; the value is dropped when that cannot
+  // be done or the file cannot be written.
   void WriteSetting(std::string_view group, std::string_view key, std::string_view value);
   // Closes the file left open by the last read (at shutdown).
   void Close();
+  // Where the shown values come from; null for none.
+  void SetShownSettings(ShownSettings* shown) { shown_ = shown; }
 
  private:
   bool StartAfresh();
@@ -38,6 +55,7 @@ class SettingsStore {
   ConfigFile config_;
   std::string path_;
   std::string defaults_path_;
+  ShownSettings* shown_ = nullptr;
 };
 
 }  // namespace ripwarden

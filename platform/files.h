@@ -48,9 +48,12 @@ class Files {
   virtual std::unique_ptr<OpenFile> OpenForReading(const std::string& path) = 0;
 
   // The entry of a file or folder, following links; nothing when it does not
-  // exist. A bare program name (no "/") is looked up in the program search
-  // path first, as a program would be found when started.
+  // exist. A name without a folder is one in the working folder.
   virtual std::optional<FileStamp> Stamp(const std::string& path) = 0;
+
+  // The entry of the program that starting `program` would run: a bare name
+  // is looked up in the program search path, as the system would.
+  virtual std::optional<FileStamp> ProgramStamp(const std::string& program) { return Stamp(program); }
 
   // Creates an empty file unless one exists; false when there is none afterwards.
   virtual bool CreateEmptyFile(const std::string& path) = 0;

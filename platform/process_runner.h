@@ -49,9 +49,13 @@ class ProcessRunner {
   // been taken.
   virtual bool IsProcessRunning(ChildProcess process) = 0;
 
-  // Once the process has ended: its exit code, or 128 plus the number of the
-  // signal that ended it. Nothing while it runs.
+  // Once the process has ended by itself: its exit code (-1 when the system
+  // could not say). Nothing while it runs, or when a signal ended it.
   virtual std::optional<int> ExitCode(ChildProcess process) = 0;
+
+  // Once a signal has ended the process: the signal's number. Nothing while it
+  // runs, when it exited by itself, or where the system has no signals.
+  virtual std::optional<int> EndingSignal(ChildProcess) { return std::nullopt; }
 
   // Waits at most timeout_ms for the process to end; true when it has. Output
   // that arrives meanwhile is kept for ReadOutputLine up to the most held, and

@@ -35,7 +35,7 @@ EncoderDialects::EncoderDialects(ProcessRunner& processes, Files& files, Clock& 
     : processes_(processes), files_(files), clock_(clock), timeout_ms_(timeout_ms) {}
 
 EncoderDialect EncoderDialects::For(const std::string& program) {
-  const std::optional<FileStamp> stamp = files_.Stamp(program);
+  const std::optional<FileStamp> stamp = files_.ProgramStamp(program);
   const auto found = known_.find(program);
   if (found != known_.end() && found->second.stamp == stamp) return found->second.dialect;
   const auto help = ReadHelp(program);

@@ -47,6 +47,8 @@ void RipEngine::CancelRip(bool without_asking) {
       !services_.view.AskYesNo("Cancel Rip - " + app_name_, "Are you sure you want to cancel this rip?")) {
     return;
   }
+  // A rip that ended while the question was open is not undone.
+  if (state_.RipInProgress == 0) return;
   services_.view.EnableCancelButton(false);
   // Stopped first: a file still being written would come back after removal.
   StopEncoder();

@@ -31,6 +31,8 @@ struct RipServices {
 // Status texts of a rip that ended.
 inline constexpr const char* kCompleteText = "COMPLETE!";
 inline constexpr const char* kDiscLostText = "FAILED: DVD was either ejected or could no longer be accessed.";
+inline constexpr const char* kDiscLostBalloonText =
+    "The DVD was either ejected mid-rip or could no longer be accessed.";
 inline constexpr const char* kCancelledText = "USER CANCELLED";
 inline constexpr const char* kLaunchFailedText =
     "FAILED: HandBrake could not be started. Check its location in the settings file.";
@@ -76,7 +78,8 @@ class RipEngine {
   void CheckRipEnd(const std::string* disc_label);
   void FinishAtEncoderEnd(const std::string* disc_label);
   void FailDiscLost();
-  void FailWithError(const std::string& status);
+  // Ends the rip; the balloon gives the status's reason, then `more`.
+  void FailWithError(const std::string& status, const std::string& more = {});
   void EndRip(const std::string& status, std::int32_t bar_value);
   // Interrupts the encoder, kills it if it does not stop, and waits for it.
   void StopEncoder();

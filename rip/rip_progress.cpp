@@ -68,12 +68,14 @@ void RipEngine::ReadEncoderOutput() {
 
 void RipEngine::CheckRipEnd(const std::string* disc_label) {
   if (state_.RipInProgress == 0) return;
-  const ChildProcess encoder = services_.processes.IsProcessKnown(state_.EncoderProgram);
-  if (encoder != kNoProcess && !services_.processes.IsProcessRunning(encoder)) {
-    FinishAtEncoderEnd(disc_label);
-  } else if (disc_label == nullptr && state_.MuxingSeen == 0) {
+  // Without its disc an encoder fails or stops short whatever it says; only
+  // one that had read the disc to the end (muxing) may finish without it.
+  if (disc_label == nullptr && state_.MuxingSeen == 0) {
     FailDiscLost();
+    return;
   }
+  const ChildProcess encoder = services_.processes.IsProcessKnown(state_.EncoderProgram);
+  if (encoder != kNoProcess && !services_.processes.IsProcessRunning(encoder)) FinishAtEncoderEnd(disc_label);
 }
 
 void RipEngine::FinishAtEncoderEnd(const std::string* disc_label) {
@@ -91,28 +93,27 @@ void RipEngine::FinishAtEncoderEnd(const std::string* disc_label) {
     }
     return;
   }
-  const int code = exit_code.value_or(-1);
-  // The runner reports a death by signal as 128 plus its number.
-  const bool signalled = code > 128 && code < 128 + 65;
-  FailWithError(
-      "FAILED: HandBrake stopped before finishing the rip (" +
-      (signalled ? "killed by signal " + std::to_string(code - 128) : "exit code " + std::to_string(code)) +
-      ").");
+  const auto signal = services_.processes.EndingSignal(state_.EncoderProgram);
+  FailWithError("FAILED: HandBrake stopped before finishing the rip (" +
+                    (signal ? "killed by signal " + std::to_string(*signal)
+                            : "exit code " + std::to_string(exit_code.value_or(-1))) +
+                    ").",
+                " See the HandBrake output window for details.");
 }
 
-void RipEngine::FailWithError(const std::string& status) {
+void RipEngine::FailWithError(const std::string& status, const std::string& more) {
   EndRip(status, 0);
-  Balloon("DVD Rip Failed",
-          "HandBrake could not finish the rip. See the HandBrake output window for details.",
-          BalloonIcon::kError);
+  // The balloon is all that a user at another window sees: the same reason.
+  const std::string prefix = "FAILED: ";
+  const std::string reason = status.starts_with(prefix) ? status.substr(prefix.size()) : status;
+  Balloon("DVD Rip Failed", reason + more, BalloonIcon::kError);
 }
 
 void RipEngine::FailDiscLost() {
   // An encoder left reading a vanished disc would run on (or hang) unseen.
   StopEncoder();
   EndRip(kDiscLostText, 0);
-  Balloon("DVD Rip Failed", "The DVD was either ejected mid-rip or could no longer be accessed.",
-          BalloonIcon::kError);
+  Balloon("DVD Rip Failed", kDiscLostBalloonText, BalloonIcon::kError);
 }
 
 }  // namespace ripwarden

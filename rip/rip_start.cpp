@@ -11,13 +11,21 @@ void RipEngine::StartRip() {
   view.EnableCancelButton(true);
   if (settings.ReadSetting("Other", "ClearHandBrakeOutput") == "1") view.ClearOutputList();
   view.SetRipProgressBar(0);
-  Balloon("DVD Rip Started", "A DVD has been inserted and is now being ripped.", BalloonIcon::kInformation);
-  view.SetStatusText("Reading Disc...");
 
   RipRequest request;
   const std::string source = settings.ReadSetting("Ripping", "SourceDrive");
   request.input_path = services_.drives.EncoderInputPath(source);
   request.destination = settings.ReadSetting("Ripping", "Destination");
+  // The encoder runs in the destination and writes its file there: without
+  // one it would write wherever the program happens to be.
+  const auto folder = request.destination.empty() ? std::nullopt : services_.files.Stamp(request.destination);
+  if (!folder || !folder->is_folder) {
+    FailWithError(kNoDestinationText);
+    return;
+  }
+  Balloon("DVD Rip Started", "A DVD has been inserted and is now being ripped.", BalloonIcon::kInformation);
+  view.SetStatusText("Reading Disc...");
+
   request.label = GetVolumeLabel(source);
   request.start = services_.calendar.CurrentDate();
   request.container = settings.ReadSetting("Ripping", "FileContainer");
@@ -37,15 +45,8 @@ void RipEngine::StartRip() {
   state_.RipInProgress = 1;
   state_.ProgressPercent = 0.0f;
   state_.MuxingSeen = 0;
-  if (state_.EncoderProgram == kNoProcess) {
-    // Nothing will ever end this rip by itself: end it now and say why.
-    // An empty destination (settings made again from the shipped file) is
-    // no folder either, not a wrong encoder location.
-    const auto folder =
-        request.destination.empty() ? std::nullopt : services_.files.Stamp(request.destination);
-    const bool no_folder = !folder || !folder->is_folder;
-    FailWithError(no_folder ? kNoDestinationText : kLaunchFailedText);
-  }
+  // Nothing will ever end this rip by itself: end it now and say why.
+  if (state_.EncoderProgram == kNoProcess) FailWithError(kLaunchFailedText);
 }
 
 }  // namespace ripwarden

@@ -11,6 +11,28 @@ namespace ripwarden {
 AppWindows::AppWindows(UiServices services, std::string app_name, std::string presets_path)
     : services_(services), app_name_(std::move(app_name)), presets_path_(std::move(presets_path)) {}
 
+AppWindows::~AppWindows() { services_.settings.SetShownSettings(nullptr); }
+
+std::vector<SettingValue> AppWindows::ShownValues() {
+  WindowSystem& windows = services_.windows;
+  std::vector<SettingValue> shown;
+  for (const ControlSpec& spec : AllControls()) {
+    if (spec.setting_key != nullptr) {
+      shown.push_back({spec.setting_group, spec.setting_key, windows.IsChecked(spec.id) ? "1" : "0"});
+    }
+  }
+  shown.push_back({"Ripping", "SourceDrive", SelectedSource()});
+  shown.push_back({"Ripping", "Destination", windows.GetText(control::kDestinationField)});
+  const int format = windows.SelectedItem(control::kFileFormatList);
+  if (format >= 0)
+    shown.push_back({"Ripping", "FileContainer", windows.ItemText(control::kFileFormatList, format)});
+  // The blank entry stands for "no change", as when it is chosen.
+  const std::string preset =
+      windows.ItemText(control::kQualityPresetList, windows.SelectedItem(control::kQualityPresetList));
+  if (!preset.empty()) shown.push_back({"Ripping", "Encoding", preset});
+  return shown;
+}
+
 void AppWindows::CreateControls(int window_id, int first_id, int last_id) {
   WindowSystem& windows = services_.windows;
   for (const ControlSpec& spec : AllControls()) {
@@ -57,6 +79,7 @@ void AppWindows::BuildSettingsWindow() {
   FillDriveList();
   FillPresetList();
   FillFileFormatList();
+  services_.settings.SetShownSettings(this);
 }
 
 void AppWindows::BuildOutputWindow() {

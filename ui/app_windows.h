@@ -24,9 +24,12 @@ struct UiServices {
 };
 
 // The program's three windows: how they are built, and what their controls do.
-class AppWindows {
+class AppWindows final : public ShownSettings {
  public:
   AppWindows(UiServices services, std::string app_name, std::string presets_path = kPresetsPath);
+  ~AppWindows() override;
+  AppWindows(const AppWindows&) = delete;
+  AppWindows& operator=(const AppWindows&) = delete;
 
   void BuildProgressWindow();
   void BuildSettingsWindow();
@@ -44,10 +47,13 @@ class AppWindows {
   void BrowseDestination();
   // The chosen folder ending in "/", or the empty text when cancelled.
   std::string ChooseFolder(const std::string& title, const std::string& initial_folder);
+  // What the settings window shows, as the settings its controls write.
+  std::vector<SettingValue> ShownValues() override;
 
  private:
   void CreateControls(int window_id, int first_id, int last_id);
   void OnDriveListEvent();
+  std::string SelectedSource();
   void OnCheckBoxEvent(int control_id);
 
   UiServices services_;

@@ -35,14 +35,17 @@ void AppWindows::FillDriveList() {
   }
 }
 
-void AppWindows::OnDriveListEvent() {
+std::string AppWindows::SelectedSource() {
   WindowSystem& windows = services_.windows;
   const int selected = windows.SelectedItem(control::kSourceDriveList);
   // A path may hold ":" itself, so its entry is not cut at the first one.
-  const std::string source = selected == path_source_item_ && selected >= 0
-                                 ? path_source_
-                                 : TextField(windows.ItemText(control::kSourceDriveList, selected), 1, ':');
-  services_.settings.WriteSetting("Ripping", "SourceDrive", source);
+  return selected == path_source_item_ && selected >= 0
+             ? path_source_
+             : TextField(windows.ItemText(control::kSourceDriveList, selected), 1, ':');
+}
+
+void AppWindows::OnDriveListEvent() {
+  services_.settings.WriteSetting("Ripping", "SourceDrive", SelectedSource());
 }
 
 void AppWindows::FillFileFormatList() {

@@ -92,15 +92,15 @@ std::unique_ptr<OpenFile> LinuxFiles::OpenForReading(const std::string& path) {
   return std::make_unique<LinuxOpenFile>(path, fd, false);
 }
 
+std::optional<FileStamp> LinuxFiles::ProgramStamp(const std::string& program) {
+  if (program.empty() || program.find('/') != std::string::npos) return Stamp(program);
+  const auto found = FindProgram(program, std::getenv("PATH"), CurrentFolder());
+  return found ? Stamp(*found) : std::nullopt;
+}
+
 std::optional<FileStamp> LinuxFiles::Stamp(const std::string& path) {
-  std::string resolved = path;
-  if (!path.empty() && path.find('/') == std::string::npos) {
-    const auto found = FindProgram(path, std::getenv("PATH"), CurrentFolder());
-    if (!found) return std::nullopt;
-    resolved = *found;
-  }
   struct stat info {};
-  if (resolved.empty() || ::stat(resolved.c_str(), &info) != 0) return std::nullopt;
+  if (path.empty() || ::stat(path.c_str(), &info) != 0) return std::nullopt;
   FileStamp stamp;
   stamp.is_folder = S_ISDIR(info.st_mode);
   stamp.size = static_cast<std::uint64_t>(info.st_size);

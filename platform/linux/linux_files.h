@@ -12,6 +12,7 @@ class LinuxFiles final : public Files {
   std::unique_ptr<OpenFile> Open(const std::string& path) override;
   std::unique_ptr<OpenFile> OpenForReading(const std::string& path) override;
   std::optional<FileStamp> Stamp(const std::string& path) override;
+  std::optional<FileStamp> ProgramStamp(const std::string& program) override;
   bool CreateEmptyFile(const std::string& path) override;
   bool CreateFile(const std::string& path, std::string_view content) override;
   bool RemoveFile(const std::string& path) override;

@@ -23,6 +23,8 @@ namespace {
 // The status of a process that someone else collected (for instance because
 // SIGCHLD is ignored): it has ended, how is not known.
 constexpr int kStatusUnknown = -1;
+// Held above every exit code, so that exit(130) and SIGINT stay apart.
+constexpr int kSignalled = 1 << 16;
 // A process that floods its output must not hold one call forever.
 constexpr std::size_t kMostDrainedPerCall = 1 << 20;
 
@@ -35,7 +37,7 @@ std::optional<int> TryCollect(pid_t pid) {
   if (got == 0) return std::nullopt;
   if (got < 0) return kStatusUnknown;
   if (WIFEXITED(status)) return WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  if (WIFSIGNALED(status)) return kSignalled + WTERMSIG(status);
   return kStatusUnknown;
 }
 
@@ -252,7 +254,14 @@ bool PosixProcessRunner::IsProcessRunning(ChildProcess process) {
 
 std::optional<int> PosixProcessRunner::ExitCode(ChildProcess process) {
   Record* record = Find(process);
-  return record != nullptr ? record->status : std::nullopt;
+  if (record == nullptr || !record->status || *record->status >= kSignalled) return std::nullopt;
+  return record->status;
+}
+
+std::optional<int> PosixProcessRunner::EndingSignal(ChildProcess process) {
+  Record* record = Find(process);
+  if (record == nullptr || !record->status || *record->status < kSignalled) return std::nullopt;
+  return *record->status - kSignalled;
 }
 
 bool PosixProcessRunner::WaitForExit(ChildProcess process, std::uint32_t timeout_ms) {

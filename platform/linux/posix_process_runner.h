@@ -41,6 +41,7 @@ class PosixProcessRunner final : public ProcessRunner {
   std::string ReadOutputLine(ChildProcess process) override;
   bool IsProcessRunning(ChildProcess process) override;
   std::optional<int> ExitCode(ChildProcess process) override;
+  std::optional<int> EndingSignal(ChildProcess process) override;
   bool WaitForExit(ChildProcess process, std::uint32_t timeout_ms) override;
   void InterruptProcess(ChildProcess process) override;
   void KillProcess(ChildProcess process) override;

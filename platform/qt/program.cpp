@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <chrono>
@@ -92,8 +93,11 @@ struct Program::Parts {
   Application app{{lock, working_directory, windows, tray, boxes, settings, state, engine, ui}};
 
   QTimer turn;
-  bool stopping = false;
+  bool stop_requested = false;
+  // A turn waiting on a question box runs the box's own event loop: no other
+  // turn may run inside it, or the engine would go on behind the question.
   bool in_turn = false;
+  bool woken_in_turn = false;
   std::function<void(int)> turn_observer;
   // During a rip the loop sleeps until the encoder writes, rather than
   // looking at its output every few milliseconds.
@@ -101,6 +105,8 @@ struct Program::Parts {
   ChildProcess watched = kNoProcess;
 
   void RunTurns();
+  void Wake();
+  void RequestStop();
   void WatchEncoderOutput();
   void Schedule(int sleep_ms) {
     turn.start(sleep_ms);
@@ -109,22 +115,47 @@ struct Program::Parts {
 };
 
 void Program::Parts::RunTurns() {
+  if (in_turn) {
+    woken_in_turn = true;
+    return;
+  }
   // Take what is waiting, but give the windows back within a few
   // milliseconds however fast the encoder writes.
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(8);
   in_turn = true;
+  woken_in_turn = false;
   do {
-    app.RunOnce();
-    if (app.quit_confirmed() || stopping) {
+    if (!stop_requested) app.RunOnce();
+    if (stop_requested && !app.quit_confirmed()) app.Quit();
+    if (app.quit_confirmed()) {
       in_turn = false;
-      QApplication::quit();
+      WatchEncoderOutput();
+      // Not quit(): that first asks every window to close, and ours only hide.
+      QApplication::exit(0);
       return;
     }
   } while (engine.IsOutputWaiting() && std::chrono::steady_clock::now() < until);
   in_turn = false;
   WatchEncoderOutput();
-  const bool busy = engine.IsOutputWaiting();
+  // Events that came while a question was open are taken one a turn.
+  const bool busy = engine.IsOutputWaiting() || woken_in_turn || windows.HasEvents() || tray.HasEvents();
   Schedule(busy ? 0 : static_cast<int>(std::min<std::uint32_t>(engine.MillisecondsToNextPoll(), 2500)));
+}
+
+void Program::Parts::Wake() {
+  if (in_turn) {
+    woken_in_turn = true;
+  } else {
+    turn.start(0);
+  }
+}
+
+void Program::Parts::RequestStop() {
+  stop_requested = true;
+  // A question left open would hold the way out: it is answered No, and the
+  // turn that asked ends before the program stops.
+  if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) box->reject();
+  Wake();
 }
 
 void Program::Parts::WatchEncoderOutput() {
@@ -143,7 +174,7 @@ void Program::Parts::WatchEncoderOutput() {
     // readable until then. A turn waiting on a question box (a nested loop)
     // takes it when the question is answered.
     output_notifier->setEnabled(false);
-    if (!in_turn) turn.start(0);
+    Wake();
   });
 }
 
@@ -159,6 +190,8 @@ Program::Program() : parts_(std::make_unique<Parts>()) {
 Program::~Program() = default;
 
 QtWindowSystem& Program::windows() { return parts_->windows; }
+QtTray& Program::tray() { return parts_->tray; }
+QtMessageBoxes& Program::boxes() { return parts_->boxes; }
 
 void Program::SetTurnObserver(std::function<void(int)> observer) {
   parts_->turn_observer = std::move(observer);
@@ -200,8 +233,8 @@ bool Program::Start() {
 int Program::Run() {
   Parts& p = *parts_;
   QObject::connect(&p.turn, &QTimer::timeout, [&p] { p.RunTurns(); });
-  p.windows.SetEventQueuedHandler([&p] { p.turn.start(0); });
-  p.tray.SetEventQueuedHandler([&p] { p.turn.start(0); });
+  p.windows.SetEventQueuedHandler([&p] { p.Wake(); });
+  p.tray.SetEventQueuedHandler([&p] { p.Wake(); });
 
   // A stop signal that came during start-up waits in the pipe until now.
   std::optional<QSocketNotifier> stop_notifier;
@@ -211,12 +244,7 @@ int Program::Run() {
       char drained[16];
       while (::read(signal_pipe[0], drained, sizeof drained) > 0) {
       }
-      if (p.state.RipInProgress == 1) p.engine.CancelRip(true);
-      p.WatchEncoderOutput();
-      p.tray.RemoveTrayIcon();
-      p.lock.Release();
-      p.stopping = true;
-      p.turn.start(0);
+      p.RequestStop();
     });
   }
 

@@ -5,6 +5,8 @@
 
 namespace ripwarden::qt_platform {
 
+class QtMessageBoxes;
+class QtTray;
 class QtWindowSystem;
 
 // Catches SIGTERM, SIGINT and SIGHUP from this moment on: the program then
@@ -36,6 +38,9 @@ class Program {
   // of each turn with how long the loop will then sleep (milliseconds, 0 when
   // it goes on at once).
   QtWindowSystem& windows();
+  // For tests of the loop: the tray and the question boxes it serves.
+  QtTray& tray();
+  QtMessageBoxes& boxes();
   void SetTurnObserver(std::function<void(int sleep_ms)> observer);
 
  private:

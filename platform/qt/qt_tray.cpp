@@ -13,8 +13,6 @@ QString ToQt(const std::string& text) { return QString::fromStdString(text); }
 // Message texts separate paragraphs with two carriage returns.
 QString MessageText(const std::string& text) { return ToQt(text).replace('\r', '\n'); }
 
-bool NobodyCanAnswer() { return QGuiApplication::platformName() == "offscreen"; }
-
 }  // namespace
 
 QtTray::QtTray(QIcon icon) : icon_image_(std::move(icon)) { open_menus_.push_back(&menu_); }
@@ -94,6 +92,10 @@ std::optional<UiEvent> QtTray::TakeEvent() {
 }
 
 QtMessageBoxes::QtMessageBoxes(std::function<QWidget*()> owner) : owner_(std::move(owner)) {}
+
+bool QtMessageBoxes::NobodyCanAnswer() const {
+  return !ask_offscreen_ && QGuiApplication::platformName() == "offscreen";
+}
 
 void QtMessageBoxes::ShowMessage(const std::string& title, const std::string& text) {
   if (NobodyCanAnswer()) {

@@ -36,6 +36,7 @@ class QtTray : public Tray {
   QMenu* Menu() { return &menu_; }
   // Called whenever an event is queued, so that the loop can wake for it.
   void SetEventQueuedHandler(std::function<void()> handler) { on_queued_ = std::move(handler); }
+  bool HasEvents() const { return !events_.empty(); }
 
  private:
   void Queue(UiEvent event);
@@ -56,9 +57,15 @@ class QtMessageBoxes final : public MessageBoxes {
   explicit QtMessageBoxes(std::function<QWidget*()> owner);
   void ShowMessage(const std::string& title, const std::string& text) override;
   bool AskYesNo(const std::string& title, const std::string& text) override;
+  // Offscreen nobody could answer, so a question gets No at once; a test
+  // that answers the boxes itself has them shown and waited on.
+  void AskEvenOffscreen() { ask_offscreen_ = true; }
 
  private:
+  bool NobodyCanAnswer() const;
+
   std::function<QWidget*()> owner_;
+  bool ask_offscreen_ = false;
 };
 
 }  // namespace ripwarden::qt_platform

@@ -73,6 +73,7 @@ class QtWindowSystem final : public WindowSystem {
   bool SaveScreenshot(int window_id, const std::string& png_path) const;
   // Called whenever an event is queued, so that the loop can wake for it.
   void SetEventQueuedHandler(std::function<void()> handler) { on_queued_ = std::move(handler); }
+  bool HasEvents() const { return !events_.empty(); }
 
  private:
   struct Window {

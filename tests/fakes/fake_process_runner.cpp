@@ -107,7 +107,13 @@ bool FakeProcessRunner::IsProcessRunning(ChildProcess id) {
 
 std::optional<int> FakeProcessRunner::ExitCode(ChildProcess id) {
   const Process* known = Known(id);
-  return known != nullptr ? known->exit_code : std::nullopt;
+  return known != nullptr && known->ending_signal == 0 ? known->exit_code : std::nullopt;
+}
+
+std::optional<int> FakeProcessRunner::EndingSignal(ChildProcess id) {
+  const Process* known = Known(id);
+  if (known == nullptr || !known->exit_code || known->ending_signal == 0) return std::nullopt;
+  return known->ending_signal;
 }
 
 bool FakeProcessRunner::WaitForExit(ChildProcess id, std::uint32_t) {
@@ -126,7 +132,8 @@ void FakeProcessRunner::KillProcess(ChildProcess id) {
   Process* known = Known(id);
   if (known == nullptr || known->exit_code) return;
   known->killed = true;
-  Exit(id, 128 + 9);
+  known->ending_signal = 9;
+  Exit(id, -1);
 }
 
 void FakeProcessRunner::CloseProcess(ChildProcess id) {

@@ -27,6 +27,7 @@ class FakeProcessRunner final : public ProcessRunner {
     OutputLines lines;
     bool output_ended = false;
     std::optional<int> exit_code;
+    int ending_signal = 0;           // set when a signal ended it
     bool exits_on_interrupt = true;  // with code 1, as the encoder does
     int interrupts = 0;
     bool killed = false;
@@ -55,6 +56,7 @@ class FakeProcessRunner final : public ProcessRunner {
   std::string ReadOutputLine(ChildProcess process) override;
   bool IsProcessRunning(ChildProcess process) override;
   std::optional<int> ExitCode(ChildProcess process) override;
+  std::optional<int> EndingSignal(ChildProcess process) override;
   bool WaitForExit(ChildProcess process, std::uint32_t timeout_ms) override;
   void InterruptProcess(ChildProcess process) override;
   void KillProcess(ChildProcess process) override;

@@ -98,6 +98,26 @@ TEST_F(DiscFaultTest, ADiscTakenOutMidRipFailsTheRipAndStopsTheEncoder) {
   EXPECT_EQ(OpenDescriptorCount(), descriptors);
 }
 
+// The encoder notices a read error within a second and exits (5), before
+// the next poll; saying so, or calling the rip complete, would be wrong.
+TEST_F(DiscFaultTest, AnEncoderEndingAfterItsDiscLeftIsALostDisc) {
+  for (const char* code : {"5", "0"}) {
+    SCOPED_TRACE(std::string("exit ") + code);
+    Insert(Image("MY MOVIE"));
+    FakeEncoderScript script(home_,
+                             std::string("write ready\\n\nsleep 200\noutput part\nexit ") + code + "\n");
+    Poll();
+    ASSERT_TRUE(RunUntilShown("ready"));
+    fs::remove(drive_);
+    ASSERT_TRUE(processes_.WaitForExit(state_.EncoderProgram, 10000));
+    engine_.ReadEncoderOutput();
+    Poll();
+    EXPECT_EQ(view_.status, kDiscLostText);
+    EXPECT_EQ(view_.balloons.back(), "DVD Rip Failed");
+    EXPECT_EQ(state_.RipInProgress, 0);
+  }
+}
+
 TEST_F(DiscFaultTest, ADiscSwappedBetweenPollsIsANewDisc) {
   Insert(Image("FIRST DISC"));
   {

@@ -42,6 +42,14 @@ TEST_P(EncoderFaultTest, EndsClearlyAndLeavesNothingBehind) {
   ASSERT_EQ(state_.RipInProgress, 0) << "the rip never ended";
   EXPECT_EQ(view_.status, fault.status);
   EXPECT_EQ(view_.balloons.back(), fault.balloon);
+  // The balloon gives the same reason as the status.
+  const std::string failed = "FAILED: ";
+  if (fault.status.starts_with(failed)) {
+    const auto balloon = std::find_if(view_.calls.rbegin(), view_.calls.rend(),
+                                      [](const std::string& call) { return call.starts_with("balloon: "); });
+    ASSERT_NE(balloon, view_.calls.rend());
+    EXPECT_NE(balloon->find(fault.status.substr(failed.size())), std::string::npos) << *balloon;
+  }
   EXPECT_FALSE(view_.cancel_enabled);
   EXPECT_EQ(FileExists(file), fault.file_kept);
   ASSERT_GE(view_.output.size(), fault.shows.size() + 1);
@@ -73,6 +81,13 @@ INSTANTIATE_TEST_SUITE_P(
                             "exit 2\n",
                             false,
                             std::string(kStopped) + "(exit code 2).",
+                            "DVD Rip Failed",
+                            false,
+                            {}},
+                      Fault{"exit_130_is_no_signal",
+                            "exit 130\n",
+                            false,
+                            std::string(kStopped) + "(exit code 130).",
                             "DVD Rip Failed",
                             false,
                             {}},

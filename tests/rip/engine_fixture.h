@@ -32,6 +32,8 @@ class EngineTest : public ::testing::Test {
  protected:
   static constexpr const char* kSettings = "Data/Config/Settings.cfg";
   static constexpr const char* kPresets = "Data/Config/Presets.cfg";
+  // Absent unless a test ships it: a lost settings file is made again from it.
+  static constexpr const char* kShippedSettings = "shipped/Settings.cfg";
 
   EngineTest() {
     files.Put(kSettings,
@@ -63,7 +65,7 @@ class EngineTest : public ::testing::Test {
   void WriteOutputFile() { files.Put(state.OutputFile, "ftyp...."); }
 
   FakeFiles files;
-  SettingsStore settings{files, Charset::kUtf8, kSettings};
+  SettingsStore settings{files, Charset::kUtf8, kSettings, kShippedSettings};
   Presets presets{files, kPresets};
   FakeDrives drives;
   FakeProcessRunner processes;

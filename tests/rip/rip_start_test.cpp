@@ -115,17 +115,25 @@ TEST_F(RipStartTest, AFailedLaunchEndsTheRipAtOnceAndSaysWhy) {
   EXPECT_EQ(view.status, kLaunchFailedText);
   EXPECT_FALSE(view.cancel_enabled);
   EXPECT_EQ(view.balloons, (Arguments{"DVD Rip Started", "DVD Rip Failed"}));
-  EXPECT_EQ(
-      view.calls.back(),
-      "balloon: DVD Rip Failed | HandBrake could not finish the rip. See the HandBrake output window for "
-      "details. | Ripwarden | error");
+  EXPECT_EQ(view.calls.back(),
+            "balloon: DVD Rip Failed | HandBrake could not be started. Check its location in the settings "
+            "file. | Ripwarden | error");
   EXPECT_NE(view.output.front().find(" -o "), std::string::npos) << "the command line is shown all the same";
 
+  // Without a destination folder the encoder is never started: it would
+  // write into whatever folder the program runs in.
   for (const char* destination : {"/srv/gone/", ""}) {
     Set("Ripping", "Destination", destination);
-    processes.FailNextStart();
+    view.TakeCalls();
+    const int attempts = processes.start_attempts();
     engine.StartRip();
-    EXPECT_EQ(view.status, kNoDestinationText) << "destination '" << destination << "'";
+    EXPECT_EQ(processes.start_attempts(), attempts) << "destination '" << destination << "'";
+    EXPECT_EQ(state.RipInProgress, 0);
+    EXPECT_EQ(view.status, kNoDestinationText);
+    EXPECT_EQ(view.calls.back(),
+              "balloon: DVD Rip Failed | The destination folder does not exist. Choose it again in the "
+              "settings window. | Ripwarden | error");
+    EXPECT_EQ(view.balloons.back(), "DVD Rip Failed");
   }
 }
 

@@ -111,6 +111,39 @@ TEST_F(PresetListTest, CreatesAMissingFileAndListsAReadOnlyOne) {
   EXPECT_EQ(Control(kQualityPresetList).items, (Items{"", "Normal"}));
 }
 
+// Deleted under the running program, the file comes back holding what the
+// window shows (and the change just made), not the shipped values.
+TEST_F(UiTest, ALostSettingsFileIsMadeAgainAsTheWindowShowsIt) {
+  files.Put(kShippedSettings,
+            "[Ripping]\nSourceDrive = \nDestination = \nFileContainer = MP4\nEncoding = \nTwoPass = 0\n"
+            "[Other]\nAutoRip = 0\nEjectOnFinish = 1\n[HandBrake]\nLocation = /usr/bin/HandBrakeCLI\n");
+  Set("Ripping", "FileContainer", "MKV");
+  Set("Other", "AutoRip", "1");
+  Insert();
+  ui.BuildSettingsWindow();
+  for (const bool noise : {false, true}) {
+    SCOPED_TRACE(noise ? "noise" : "deleted");
+    if (noise) {
+      files.Put(kSettings, std::string("\0\0\0", 3));
+    } else {
+      files.RemoveFile(kSettings);
+    }
+    windows.SetChecked(kAudioBoosterCheck, noise);
+    ui.HandleControlEvent(kAudioBoosterCheck);
+    const std::vector<std::tuple<const char*, const char*, std::string>> expected = {
+        {"Ripping", "SourceDrive", "sr0"},
+        {"Ripping", "Destination", "/srv/rips/"},
+        {"Ripping", "FileContainer", "MKV"},
+        {"Ripping", "Encoding", "Normal"},
+        {"Ripping", "TwoPass", "1"},
+        {"Ripping", "AudioBooster", noise ? "1" : "0"},
+        {"Other", "AutoRip", "1"},
+        {"Other", "EjectOnFinish", "0"},
+        {"HandBrake", "Location", "/usr/bin/HandBrakeCLI"}};
+    for (const auto& [group, key, value] : expected) EXPECT_EQ(Setting(group, key), value) << key;
+  }
+}
+
 TEST_F(UiTest, EachCheckBoxStoresExactlyItsOwnKey) {
   const std::vector<std::tuple<int, const char*, const char*>> boxes = {
       {kTwoPassCheck, "Ripping", "TwoPass"},

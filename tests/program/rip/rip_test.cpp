@@ -114,6 +114,35 @@ TEST(ProgramRip, RipsAnInsertedDiscOnceAndGoesBackToIdle) {
   EXPECT_EQ(program.WaitForExit(kStopTimeout), 0) << program.Printed();
 }
 
+// The shipped settings leave the destination empty: the encoder must not
+// be started to write into the program's own folder.
+TEST(ProgramRip, AnEmptyDestinationFailsAtOnceAndWritesNothing) {
+  const std::string image = SampleDvdImage(12, "MY MOVIE");
+  const ProgramSandbox sandbox;
+  sandbox.WriteConfig(Settings(image, ""), kPresets);
+
+  RunningProgram program(sandbox.Environment("offscreen"), sandbox.Log("run"));
+  bool encoder_seen = false;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        for (const pid_t child : ChildrenOf(program.pid())) encoder_seen |= IsEncoder(child);
+        return program.ErrorOutput().find("DVD Rip Failed") != std::string::npos || program.HasEnded();
+      },
+      kStartTimeout))
+      << program.Printed();
+  EXPECT_NE(program.ErrorOutput().find("DVD Rip Failed: The destination folder does not exist."),
+            std::string::npos)
+      << program.Printed();
+  EXPECT_FALSE(encoder_seen);
+  std::this_thread::sleep_for(3s);
+  for (const std::string& path : FolderTree(sandbox.sandbox())) {
+    EXPECT_FALSE(path.ends_with(".MP4")) << path << " was written";
+  }
+  EXPECT_EQ(ChildrenOf(program.pid()), std::vector<pid_t>{});
+  program.Signal(SIGTERM);
+  EXPECT_EQ(program.WaitForExit(kStopTimeout), 0) << program.Printed();
+}
+
 TEST(ProgramRip, StopSignalMidRipStopsTheEncoderAndRemovesThePartialFile) {
   const std::string image = SampleDvdImage(45, "LONG DISC");
   const ProgramSandbox sandbox;
