@@ -4,6 +4,7 @@
 #   scripts/install-deps.sh demo   that, plus what making the demo disc needs
 #   scripts/install-deps.sh test   that, plus what the test suite needs
 #   scripts/install-deps.sh bench  the same as demo: the benchmarks rip a sample DVD too
+#   scripts/install-deps.sh package  what building and checking the Debian package needs
 set -euo pipefail
 
 what=${1:-run}
@@ -11,14 +12,18 @@ what=${1:-run}
 build=(cmake g++ make pkg-config libblkid-dev qt6-base-dev handbrake-cli)
 demo=(ffmpeg dvdauthor genisoimage)
 tests=(libgtest-dev desktop-file-utils fonts-dejavu-core clang clang-format libclang-rt-14-dev xorriso udftools
-  xvfb xauth dbus trayer xdotool x11-utils)
+  xvfb xauth dbus trayer xdotool x11-utils appstream)
+# dpkg-shlibdeps (dpkg-dev) works out the package's library dependencies
+# for CPack, which looks at the program with file.
+package=(dpkg-dev file lintian appstream)
 
 packages=("${build[@]}")
 case "$what" in
   run) ;;
   demo | bench) packages+=("${demo[@]}") ;;
   test) packages+=("${demo[@]}" "${tests[@]}") ;;
-  *) echo "usage: $0 run|demo|bench|test" >&2; exit 2 ;;
+  package) packages+=("${package[@]}") ;;
+  *) echo "usage: $0 run|demo|bench|test|package" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -15,7 +15,18 @@ QString MessageText(const std::string& text) { return ToQt(text).replace('\r', '
 
 }  // namespace
 
-QtTray::QtTray(QIcon icon) : icon_image_(std::move(icon)) { open_menus_.push_back(&menu_); }
+QtTray::QtTray(QIcon icon, QDBusConnection bus)
+    : icon_image_(std::move(icon)),
+      notifications_(
+          std::move(bus),
+          [this] {
+            Queue({UiEvent::Kind::kBalloonClicked, 0});
+          },
+          [this](const QString& title, const QString& text, BalloonIcon kind) {
+            ShowWithoutServer(title, text, kind);
+          }) {
+  open_menus_.push_back(&menu_);
+}
 
 QtTray::~QtTray() = default;
 
@@ -37,7 +48,7 @@ bool QtTray::AddTrayIcon(const std::string& tip) {
                      }
                    });
   QObject::connect(icon_.get(), &QSystemTrayIcon::messageClicked, [this] {
-    Queue({UiEvent::Kind::kBalloonClicked, 0});
+    if (qt_balloon_shown_) Queue({UiEvent::Kind::kBalloonClicked, 0});
   });
   icon_->show();
   return true;
@@ -71,15 +82,26 @@ void QtTray::SetItemGreyed(int item_id, bool greyed) {
 
 void QtTray::ShowBalloon(const std::string& title, const std::string& text, const std::string&,
                          BalloonIcon icon) {
+  // Longer titles and texts are cut, not refused.
+  const QString cut_title = ToQt(title).left(63);
+  const QString cut_text = ToQt(text).left(255);
+  if (notifications_.Show(cut_title, cut_text, icon)) {
+    qt_balloon_shown_ = false;
+    return;
+  }
+  ShowWithoutServer(cut_title, cut_text, icon);
+}
+
+void QtTray::ShowWithoutServer(const QString& title, const QString& text, BalloonIcon icon) {
   if (!icon_) {
     // Without a notification area the news goes where a terminal or a
     // session log can see it, so that a headless station still says what
     // happened to each disc.
-    std::cerr << title << ": " << text << std::endl;
+    std::cerr << title.toStdString() << ": " << text.toStdString() << std::endl;
     return;
   }
-  // Longer titles and texts are cut, not refused.
-  icon_->showMessage(ToQt(title).left(63), ToQt(text).left(255),
+  qt_balloon_shown_ = true;
+  icon_->showMessage(title, text,
                      icon == BalloonIcon::kError ? QSystemTrayIcon::Critical : QSystemTrayIcon::Information,
                      10000);
 }

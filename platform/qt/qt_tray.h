@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDBusConnection>
 #include <QIcon>
 #include <QMenu>
 #include <QSystemTrayIcon>
@@ -9,16 +10,18 @@
 #include <memory>
 #include <vector>
 
+#include "platform/qt/desktop_notifications.h"
 #include "platform/tray.h"
 
 namespace ripwarden::qt_platform {
 
 // The tray icon through Qt: a StatusNotifierItem where the desktop has a
-// host for it, else an XEmbed icon; balloons through the desktop's
-// notification service where one runs.
+// host for it, else an XEmbed icon. Balloons go to the desktop's
+// notification server on `bus` where one runs, tray or not; else to Qt's
+// balloon beside the icon, or with no icon to standard error.
 class QtTray : public Tray {
  public:
-  explicit QtTray(QIcon icon);
+  explicit QtTray(QIcon icon, QDBusConnection bus = QDBusConnection::sessionBus());
   ~QtTray() override;
 
   bool AddTrayIcon(const std::string& tip) override;
@@ -40,6 +43,7 @@ class QtTray : public Tray {
 
  private:
   void Queue(UiEvent event);
+  void ShowWithoutServer(const QString& title, const QString& text, BalloonIcon icon);
 
   QIcon icon_image_;
   QMenu menu_;
@@ -48,6 +52,9 @@ class QtTray : public Tray {
   std::unique_ptr<QSystemTrayIcon> icon_;
   std::deque<UiEvent> events_;
   std::function<void()> on_queued_;
+  DesktopNotifications notifications_;
+  // Qt's click signal counts only for a balloon that Qt showed.
+  bool qt_balloon_shown_ = false;
 };
 
 // Modal message boxes; where no one can answer (the offscreen platform) a

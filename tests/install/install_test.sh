@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and checks what a user gets:
-# the installed tree, a valid desktop entry, theme icons of the sizes they
-# claim, and a first start of the installed program with an empty
+# the installed tree, a valid desktop entry and software-centre entry, theme
+# icons of the sizes they claim, and a first start of the installed program with an empty
 # configuration folder making the user's copy of the defaults.
 #   install_test.sh BUILD_DIR PROJECT_VERSION
 set -euo pipefail
@@ -33,6 +33,14 @@ shipped_version=$(tr -d '\r' <"$prefix/share/ripwarden/Data/Config/Settings.cfg"
 desktop-file-validate "$prefix/share/applications/ripwarden.desktop" || fail "the desktop entry is not valid"
 grep -qx 'Categories=AudioVideo;Video;' "$prefix/share/applications/ripwarden.desktop" ||
   fail "the desktop entry's categories"
+
+metainfo="$prefix/share/metainfo/org.ripwarden.Ripwarden.metainfo.xml"
+[ -s "$metainfo" ] || fail "the AppStream metainfo is not installed"
+appstreamcli validate --no-net "$metainfo" || fail "the AppStream metainfo is not valid"
+launched=$(sed -n 's|.*<launchable type="desktop-id">\(.*\)</launchable>.*|\1|p' "$metainfo")
+[ -s "$prefix/share/applications/$launched" ] || fail "the metainfo launches '$launched', which is not installed"
+released=$(sed -n 's|.*<release version="\([^"]*\)".*|\1|p' "$metainfo" | head -n1)
+[ "$released" = "$version" ] || fail "the metainfo's newest release is '$released', the project $version"
 
 # A PNG's header holds its width and height at bytes 16 to 23.
 for size in 16 22 24 32 48 64 128 256; do

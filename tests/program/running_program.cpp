@@ -69,25 +69,33 @@ std::vector<std::string> ProgramSandbox::Environment(const std::string& qt_platf
       {"TMPDIR", scratch()},
       {"QT_QPA_PLATFORM", qt_platform},
   };
+  const char* bus = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+  const std::string session_bus =
+      qt_platform == "offscreen" || bus == nullptr ? "unix:path=" + runtime() + "/no-bus" : std::string(bus);
   std::vector<std::string> environment;
   for (char** entry = environ; *entry != nullptr; ++entry) {
     const std::string variable = *entry;
     const std::string name = variable.substr(0, variable.find('='));
     bool replaced = false;
     for (const auto& [our_name, value] : ours) replaced = replaced || name == our_name;
-    if (!replaced) environment.push_back(variable);
+    if (!replaced && name != "DBUS_SESSION_BUS_ADDRESS") environment.push_back(variable);
   }
   for (const auto& [name, value] : ours) environment.push_back(name + "=" + value);
+  environment.push_back("DBUS_SESSION_BUS_ADDRESS=" + session_bus);
   return environment;
 }
 
-RunningProgram::RunningProgram(const std::vector<std::string>& environment, std::string log_path)
+RunningProgram::RunningProgram(const std::vector<std::string>& environment, std::string log_path,
+                               std::vector<std::string> command)
     : log_path_(std::move(log_path)) {
   std::vector<char*> variables;
   for (const std::string& variable : environment) variables.push_back(const_cast<char*>(variable.c_str()));
   variables.push_back(nullptr);
-  std::string program = RIPWARDEN_PROGRAM;
-  char* argv[] = {program.data(), nullptr};
+  if (command.empty()) command = {RIPWARDEN_PROGRAM};
+  const std::string& program = command.front();
+  std::vector<char*> argv;
+  for (std::string& argument : command) argv.push_back(argument.data());
+  argv.push_back(nullptr);
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -96,7 +104,7 @@ RunningProgram::RunningProgram(const std::vector<std::string>& environment, std:
   const std::string err = log_path_ + ".stderr";
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-  const int error = ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv, variables.data());
+  const int error = ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), variables.data());
   posix_spawn_file_actions_destroy(&actions);
   if (error != 0) throw std::runtime_error("cannot start " + program + ": " + std::strerror(error));
 }

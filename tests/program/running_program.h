@@ -40,7 +40,9 @@ class ProgramSandbox {
   void WriteConfig(std::string_view settings, std::string_view presets) const;
 
   // The test's own environment with the folders above, for the Qt platform
-  // named (offscreen, or xcb on the display the test runs under).
+  // named (offscreen, or xcb on the display and session bus the test runs
+  // under). Offscreen, the program sees no session bus, so that a
+  // developer's desktop does not get the tests' balloons.
   std::vector<std::string> Environment(const std::string& qt_platform) const;
 
  private:
@@ -49,10 +51,12 @@ class ProgramSandbox {
 
 // The program started as a desktop session starts it: no arguments, no
 // shell, standard input empty, what it prints going to log files. Killed and
-// collected when the object goes, if it is still running.
+// collected when the object goes, if it is still running. Another program
+// (a stand-in service) may be named, with its arguments.
 class RunningProgram {
  public:
-  RunningProgram(const std::vector<std::string>& environment, std::string log_path);
+  RunningProgram(const std::vector<std::string>& environment, std::string log_path,
+                 std::vector<std::string> command = {});
   ~RunningProgram();
   RunningProgram(const RunningProgram&) = delete;
   RunningProgram& operator=(const RunningProgram&) = delete;

@@ -34,10 +34,11 @@ class NoAutostart final : public Autostart {
 };
 
 // The real tray menu, drawn offscreen, in a session that has a notification
-// area: offscreen has none, and the program would then behave otherwise.
+// area: offscreen has none, and the program would then behave otherwise. Its
+// balloons reach no bus, and so no developer's desktop.
 class OffscreenTray final : public qt_platform::QtTray {
  public:
-  OffscreenTray() : QtTray(QIcon()) {}
+  OffscreenTray() : QtTray(QIcon(), QDBusConnection(QStringLiteral("no bus"))) {}
   bool AddTrayIcon(const std::string&) override { return true; }
 };
 

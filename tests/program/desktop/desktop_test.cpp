@@ -1,16 +1,22 @@
 // The program on a real X display with an XEmbed tray host (see
 // tests/program/with-desktop.sh), used as a user would: clicks on the tray
-// icon, the menu walked with the keyboard, a balloon clicked. What it shows
-// is read back with xwininfo; the menu's texts cannot be read from outside,
-// so each entry is known by the window it opens.
+// icon, the menu walked with the keyboard, a balloon clicked, and with a
+// stand-in notification server a rip from the balloon to its end. What it
+// shows is read back with xwininfo; the menu's texts cannot be read from
+// outside, so each entry is known by the window it opens.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <iostream>
 #include <regex>
 #include <sstream>
 #include <thread>
 
+#include "helpers/disc_images.h"
+#include "helpers/fake_encoder_control.h"
 #include "helpers/media_probe.h"
+#include "helpers/notify_record.h"
 #include "helpers/sample_dvd.h"
 #include "program/running_program.h"
 
@@ -20,11 +26,12 @@ namespace {
 constexpr auto kWindowTimeout = 20s;
 
 // Hidden in the tray at start, announcing a disc rather than ripping it.
-std::string Settings(const std::string& source) {
-  return "[Ripping]\nSourceDrive = " + source +
-         "\nDestination = /nonexistent/\nFileContainer = MP4\nEncoding = Test Standard\nTwoPass = 0\n"
+std::string Settings(const std::string& source, const std::string& destination, const std::string& encoder) {
+  return "[Ripping]\nSourceDrive = " + source + "\nDestination = " + destination +
+         "\nFileContainer = MP4\nEncoding = Test Standard\nTwoPass = 0\n"
          "AudioBooster = 0\n[Other]\nStartUp = 0\nStartMinimised = 1\nAutoRip = 0\nEjectOnFinish = 0\n"
-         "ClearHandBrakeOutput = 0\n[HandBrake]\nLocation = HandBrakeCLI\n[Application]\nVersion = 0.1.0\n";
+         "ClearHandBrakeOutput = 0\n[HandBrake]\nLocation = " +
+         encoder + "\n[Application]\nVersion = 0.1.0\n";
 }
 
 struct XWindow {
@@ -122,8 +129,9 @@ class TrayDesktop : public ::testing::Test {
   }
 
   // Starts the program hidden in the tray, with its icon embedded.
-  void Start(const std::string& source) {
-    sandbox_.WriteConfig(Settings(source), "Test Standard=x264/1500/aac/160\n");
+  void Start(const std::string& source, const std::string& destination = "/nonexistent/",
+             const std::string& encoder = "HandBrakeCLI") {
+    sandbox_.WriteConfig(Settings(source, destination, encoder), "Test Standard=x264/1500/aac/160\n");
     program_.emplace(sandbox_.Environment("xcb"), sandbox_.Log("run"));
     ASSERT_TRUE(WaitUntil(
         [&] {
@@ -222,6 +230,72 @@ TEST_F(TrayDesktop, ClickingTheDiscInsertedBalloonShowsTheProgressWindow) {
            std::to_string(balloon.height / 2), "click", "1"});
   EXPECT_TRUE(ComesUp("Progress - Ripwarden"));
   EXPECT_TRUE(PopupsBecome(0)) << "the balloon stayed";
+}
+
+// A user's click (or another program's) as the server reports it.
+void ClickNotification(unsigned id) {
+  RunTool({"dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.Notifications",
+           "/org/freedesktop/Notifications", "org.freedesktop.Notifications.InvokeAction",
+           "uint32:" + std::to_string(id), "string:default"});
+}
+
+TEST_F(TrayDesktop, WithANotificationServerAManualRipIsAnnouncedThere) {
+  const TempFolder work;
+  const std::string log = work.Path("notifications.log");
+  RunningProgram server(sandbox_.Environment("xcb"), sandbox_.Log("server"), {FAKE_NOTIFICATION_SERVER, log});
+  ASSERT_TRUE(WaitUntil([&] { return ReadFileBytes(log).starts_with("ready") || server.HasEnded(); }, 20s));
+  ASSERT_FALSE(server.HasEnded()) << server.Printed();
+  const auto calls = [&] { return ReadNotifyLog(log); };
+  const auto await_calls = [&](std::size_t count) {
+    return WaitUntil([&] { return calls().size() >= count; }, kWindowTimeout);
+  };
+
+  // Quick, as the soak's encoder: progress, muxing, a file.
+  const FakeEncoderScript script(
+      work,
+      "write Encoding: task 1 of 1, 50.00 %\\r\nwrite \\rMuxing: this may take awhile...\\n\n"
+      "output film\nexit 0\n");
+  const std::string destination = sandbox_.user_home() + "/Rips/";
+  std::filesystem::create_directories(destination);
+  const std::string disc = MakeIsoImage(work.path(), "MY MOVIE");
+  ASSERT_FALSE(disc.empty());
+  ASSERT_NO_FATAL_FAILURE(Start(disc, destination, FakeEncoderPath()));
+
+  ASSERT_TRUE(await_calls(1)) << program_->Printed();
+  const NotifyCall inserted = calls()[0];
+  EXPECT_EQ(inserted.app_name, "Ripwarden");
+  EXPECT_EQ(inserted.summary, "DVD Inserted");
+  EXPECT_EQ(inserted.body, "A DVD has been inserted. To begin ripping click this message.");
+  EXPECT_EQ(inserted.urgency, 1);
+  EXPECT_EQ(inserted.app_icon, "dialog-information");
+  EXPECT_EQ(inserted.desktop_entry, "ripwarden");
+  ASSERT_FALSE(inserted.actions.empty());
+  EXPECT_EQ(inserted.actions[0], "default");
+  EXPECT_EQ(Popups().size(), 0u) << "Qt's balloon too:\n" << Describe(ShownWindows());
+
+  ClickNotification(inserted.id + 100);
+  std::this_thread::sleep_for(1500ms);
+  EXPECT_FALSE(IsShown("Progress - Ripwarden")) << "another program's notification opened it";
+  ClickNotification(inserted.id);
+  ASSERT_TRUE(ComesUp("Progress - Ripwarden"));
+
+  // Start, at the left under the disc's label.
+  for (const XWindow& w : ShownWindows()) {
+    if (w.name == "Progress - Ripwarden")
+      RunTool({"xdotool", "mousemove", "--window", w.id, "45", "95", "click", "1"});
+  }
+  ASSERT_TRUE(await_calls(3)) << program_->Printed();
+  const auto rip = calls();
+  EXPECT_EQ(rip[1].summary, "DVD Rip Started");
+  EXPECT_EQ(rip[1].body, "A DVD has been inserted and is now being ripped.");
+  EXPECT_EQ(rip[2].summary, "Rip Complete!");
+  EXPECT_EQ(rip[2].body, "The DVD has been ripped to your computer.");
+  for (std::size_t i = 1; i < rip.size(); ++i) {
+    EXPECT_EQ(rip[i].replaces_id, rip[i - 1].id)
+        << rip[i].summary << " did not replace " << rip[i - 1].summary;
+    EXPECT_EQ(rip[i].urgency, 1);
+  }
+  for (const NotifyCall& call : rip) std::cout << "[ notify ] " << FormatNotifyCall(call) << "\n";
 }
 
 }  // namespace
