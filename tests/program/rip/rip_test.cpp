@@ -138,7 +138,9 @@ TEST(ProgramRip, AnEmptyDestinationFailsAtOnceAndWritesNothing) {
   for (const std::string& path : FolderTree(sandbox.sandbox())) {
     EXPECT_FALSE(path.ends_with(".MP4")) << path << " was written";
   }
-  EXPECT_EQ(ChildrenOf(program.pid()), std::vector<pid_t>{});
+  for (const pid_t child : ChildrenOf(program.pid())) {
+    ADD_FAILURE() << "a child runs: " << ::testing::PrintToString(CommandLine(child));
+  }
   program.Signal(SIGTERM);
   EXPECT_EQ(program.WaitForExit(kStopTimeout), 0) << program.Printed();
 }
