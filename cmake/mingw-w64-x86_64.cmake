@@ -1,0 +1,7 @@
+# Cross-compiles for 64-bit Windows with Debian's mingw-w64 (the -posix
+# flavour, which has std::thread and std::mutex).
+#   cmake -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake ...
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(RIPWARDEN_MINGW_TRIPLE x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)

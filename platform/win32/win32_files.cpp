@@ -1,0 +1,230 @@
+#include "platform/win32/win32_files.h"
+
+#include <windows.h>
+
+#include <atomic>
+
+// windows.h renames it to CreateFileW, which is not the interface's name.
+#undef CreateFile
+
+#include "platform/win32/win32_text.h"
+
+namespace ripwarden::win32_platform {
+
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+// FILETIME counts 100 ns steps from 1601; FileStamp counts from 1970.
+constexpr std::int64_t kFileTimeAt1970 = 116444736000000000LL;
+
+class Handle {
+ public:
+  explicit Handle(HANDLE handle = INVALID_HANDLE_VALUE) : handle_(handle) {}
+  ~Handle() { Reset(); }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  HANDLE get() const { return handle_; }
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+  void Reset(HANDLE handle = INVALID_HANDLE_VALUE) {
+    if (valid()) ::CloseHandle(handle_);
+    handle_ = handle;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+HANDLE OpenExisting(const std::wstring& path, DWORD access) {
+  return ::CreateFileW(path.c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+}
+
+bool IsDiskFile(HANDLE handle) { return ::GetFileType(handle) == FILE_TYPE_DISK; }
+
+bool WriteAll(HANDLE handle, std::string_view content) {
+  while (!content.empty()) {
+    const DWORD chunk = content.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(content.size());
+    DWORD written = 0;
+    if (!::WriteFile(handle, content.data(), chunk, &written, nullptr) || written == 0) return false;
+    content.remove_prefix(written);
+  }
+  return true;
+}
+
+std::optional<std::string> ReadWhole(HANDLE handle) {
+  std::string content;
+  char buffer[8192];
+  OVERLAPPED at{};
+  while (true) {
+    DWORD got = 0;
+    at.Offset = static_cast<DWORD>(content.size() & 0xFFFFFFFFu);
+    at.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(content.size()) >> 32);
+    if (!::ReadFile(handle, buffer, sizeof buffer, &got, &at)) {
+      if (::GetLastError() == ERROR_HANDLE_EOF) return content;
+      return std::nullopt;
+    }
+    if (got == 0) return content;
+    content.append(buffer, got);
+  }
+}
+
+std::string Folder(const std::string& path) {
+  const auto slash = path.find_last_of("/\\");
+  if (slash == std::string::npos) return {};
+  return path.substr(0, slash);
+}
+
+std::wstring TemporaryBeside(const std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  const auto slash = path.find_last_of("/\\");
+  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  return WidePath(folder + "." + base + ".new-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                  std::to_string(counter++));
+}
+
+class Win32OpenFile final : public OpenFile {
+ public:
+  Win32OpenFile(std::string path, HANDLE handle, bool writable)
+      : path_(std::move(path)), handle_(handle), writable_(writable) {}
+
+  bool Writable() const override { return writable_; }
+
+  std::optional<std::string> ReadAll() override {
+    std::optional<std::string> content = ReadWhole(handle_.get());
+    if (!content) return content;
+    ansi_ = !content->starts_with(kByteOrderMark) && !IsUtf8(*content);
+    if (ansi_) return AnsiToUtf8(*content);
+    return content;
+  }
+
+  bool ReplaceContent(std::string_view content) override {
+    if (!writable_) return false;
+    std::string stored(content);
+    if (ansi_) {
+      // A character the code page lacks makes the whole file UTF-8, which
+      // the next read takes as such.
+      if (std::optional<std::string> ansi = Utf8ToAnsi(content)) stored = std::move(*ansi);
+    }
+    // The replacement needs the file free of this handle, which refuses deletion.
+    handle_.Reset();
+    const bool stored_safely = StoreFileSafely(path_, stored, true);
+    handle_.Reset(OpenExisting(WidePath(path_), GENERIC_READ | GENERIC_WRITE));
+    if (!handle_.valid()) {
+      handle_.Reset(OpenExisting(WidePath(path_), GENERIC_READ));
+      writable_ = false;
+    }
+    return stored_safely;
+  }
+
+ private:
+  std::string path_;
+  Handle handle_;
+  bool writable_;
+  bool ansi_ = false;
+};
+
+}  // namespace
+
+bool StoreFileSafely(const std::string& path, std::string_view content, bool replace) {
+  const std::wstring target = WidePath(path);
+  const std::wstring temporary = TemporaryBeside(path);
+  {
+    Handle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                              nullptr));
+    if (!file.valid()) return false;
+    if (!WriteAll(file.get(), content) || !::FlushFileBuffers(file.get())) {
+      file.Reset();
+      ::DeleteFileW(temporary.c_str());
+      return false;
+    }
+  }
+  bool placed = false;
+  if (replace) {
+    placed = ::ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                            nullptr, nullptr) != 0;
+    if (!placed) {
+      placed = ::MoveFileExW(temporary.c_str(), target.c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    }
+  } else {
+    placed = ::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+  }
+  if (!placed) ::DeleteFileW(temporary.c_str());
+  return placed;
+}
+
+bool MakeFolders(const std::string& path) {
+  const std::wstring wide = WidePath(path);
+  for (std::size_t at = wide.find(L'\\', 1);; at = wide.find(L'\\', at + 1)) {
+    const std::wstring part = wide.substr(0, at);
+    // "C:" and the server part of "\\server\share" are no folders to create.
+    if (!part.empty() && part.back() != L':' && !part.starts_with(L"\\\\"))
+      ::CreateDirectoryW(part.c_str(), nullptr);
+    if (at == std::wstring::npos) break;
+  }
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::unique_ptr<OpenFile> Win32Files::Open(const std::string& path) {
+  HANDLE handle = OpenExisting(WidePath(path), GENERIC_READ | GENERIC_WRITE);
+  if (handle != INVALID_HANDLE_VALUE && IsDiskFile(handle)) {
+    return std::make_unique<Win32OpenFile>(path, handle, true);
+  }
+  if (handle != INVALID_HANDLE_VALUE) ::CloseHandle(handle);
+  return OpenForReading(path);
+}
+
+std::unique_ptr<OpenFile> Win32Files::OpenForReading(const std::string& path) {
+  HANDLE handle = OpenExisting(WidePath(path), GENERIC_READ);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  // A named pipe or device in a file's place would hold the program on its first read.
+  if (!IsDiskFile(handle)) {
+    ::CloseHandle(handle);
+    return nullptr;
+  }
+  return std::make_unique<Win32OpenFile>(path, handle, false);
+}
+
+std::optional<FileStamp> Win32Files::Stamp(const std::string& path) {
+  std::wstring resolved = WidePath(path);
+  if (!path.empty() && path.find_first_of("/\\:") == std::string::npos) {
+    wchar_t found[32768];
+    const DWORD length = ::SearchPathW(nullptr, resolved.c_str(), L".exe", 32768, found, nullptr);
+    if (length == 0 || length >= 32768) return std::nullopt;
+    resolved.assign(found, length);
+  }
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (resolved.empty() || !::GetFileAttributesExW(resolved.c_str(), GetFileExInfoStandard, &data)) {
+    return std::nullopt;
+  }
+  FileStamp stamp;
+  stamp.is_folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  stamp.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  const auto written =
+      static_cast<std::int64_t>((static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                data.ftLastWriteTime.dwLowDateTime);
+  stamp.modified_ns = (written - kFileTimeAt1970) * 100;
+  return stamp;
+}
+
+bool Win32Files::CreateEmptyFile(const std::string& path) {
+  HANDLE handle = ::CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) {
+    ::CloseHandle(handle);
+    return true;
+  }
+  return ::GetLastError() == ERROR_FILE_EXISTS;
+}
+
+bool Win32Files::CreateFile(const std::string& path, std::string_view content) {
+  const std::string folder = Folder(path);
+  if (!folder.empty() && !MakeFolders(folder)) return false;
+  return StoreFileSafely(path, content, false);
+}
+
+bool Win32Files::RemoveFile(const std::string& path) { return ::DeleteFileW(WidePath(path).c_str()) != 0; }
+
+}  // namespace ripwarden::win32_platform

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/files.h"
+
+namespace ripwarden::win32_platform {
+
+// Files through the wide Win32 calls; "/" and "\" both separate folders. A
+// file is held open for reading and writing with others allowed to read only.
+//
+// Text files written by earlier programs are in the ANSI code page, not
+// UTF-8: content that is not well-formed UTF-8 (and has no byte-order mark)
+// is read in that code page and handed out as UTF-8, and written back in it
+// while every character has a form there, so that the file keeps its meaning
+// for both the program and whoever wrote it.
+class Win32Files final : public Files {
+ public:
+  std::unique_ptr<OpenFile> Open(const std::string& path) override;
+  std::unique_ptr<OpenFile> OpenForReading(const std::string& path) override;
+  std::optional<FileStamp> Stamp(const std::string& path) override;
+  bool CreateEmptyFile(const std::string& path) override;
+  bool CreateFile(const std::string& path, std::string_view content) override;
+  bool RemoveFile(const std::string& path) override;
+};
+
+// Writes content to a new file beside path, flushes it to the disk, then puts
+// it in path's place in one step (ReplaceFileW, which keeps the old file's
+// attributes and security, else MoveFileExW with write-through), so that a
+// crash at any moment leaves the old or the new file. Without replace, false
+// when something is at path already. False, with path untouched, on failure.
+bool StoreFileSafely(const std::string& path, std::string_view content, bool replace);
+
+// Creates a folder and its parents; true when it exists afterwards.
+bool MakeFolders(const std::string& path);
+
+}  // namespace ripwarden::win32_platform

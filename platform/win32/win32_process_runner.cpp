@@ -1,0 +1,291 @@
+#include "platform/win32/win32_process_runner.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+
+#include "platform/win32/win32_command_line.h"
+#include "platform/win32/win32_text.h"
+
+namespace ripwarden::win32_platform {
+
+namespace {
+
+// What HandBrakeCLI reads from its standard input to stop cleanly.
+constexpr char kStopRequest[] = "q\n";
+
+bool IsFolder(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+std::optional<int> ExitStatus(HANDLE process) {
+  if (::WaitForSingleObject(process, 0) != WAIT_OBJECT_0) return std::nullopt;
+  DWORD code = 0;
+  if (!::GetExitCodeProcess(process, &code)) return -1;
+  return static_cast<int>(code);
+}
+
+HANDLE Inheritable(HANDLE handle) {
+  HANDLE copy = nullptr;
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE ||
+      !::DuplicateHandle(::GetCurrentProcess(), handle, ::GetCurrentProcess(), &copy, 0, TRUE,
+                         DUPLICATE_SAME_ACCESS)) {
+    // No standard error of our own (a windowed program): the child writes to nothing.
+    SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    copy = ::CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited, OPEN_EXISTING,
+                         0, nullptr);
+  }
+  return copy == INVALID_HANDLE_VALUE ? nullptr : copy;
+}
+
+// The child inherits exactly its three standard handles, nothing else this
+// process holds inheritable at that moment.
+class HandleList {
+ public:
+  explicit HandleList(std::vector<HANDLE> handles) : handles_(std::move(handles)) {
+    SIZE_T size = 0;
+    ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    storage_.resize(size);
+    list_ = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
+    if (size == 0 || !::InitializeProcThreadAttributeList(list_, 1, 0, &size)) {
+      list_ = nullptr;
+      return;
+    }
+    if (!::UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles_.data(),
+                                     handles_.size() * sizeof(HANDLE), nullptr, nullptr)) {
+      ::DeleteProcThreadAttributeList(list_);
+      list_ = nullptr;
+    }
+  }
+  ~HandleList() {
+    if (list_ != nullptr) ::DeleteProcThreadAttributeList(list_);
+  }
+  HandleList(const HandleList&) = delete;
+  HandleList& operator=(const HandleList&) = delete;
+  LPPROC_THREAD_ATTRIBUTE_LIST get() const { return list_; }
+
+ private:
+  std::vector<HANDLE> handles_;
+  std::vector<char> storage_;
+  LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+};
+
+}  // namespace
+
+std::optional<std::wstring> ResolveProgram(const std::string& program) {
+  if (program.empty()) return std::nullopt;
+  std::wstring found(32768, L'\0');
+  const DWORD length = ::SearchPathW(nullptr, WidePath(program).c_str(), L".exe",
+                                     static_cast<DWORD>(found.size()), found.data(), nullptr);
+  if (length == 0 || length >= found.size()) return std::nullopt;
+  found.resize(length);
+  if (IsFolder(found)) return std::nullopt;
+  return found;
+}
+
+Win32ProcessRunner::Win32ProcessRunner() {
+  job_ = ::CreateJobObjectW(nullptr, nullptr);
+  if (job_ == nullptr) return;
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  ::SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+}
+
+Win32ProcessRunner::~Win32ProcessRunner() {
+  for (auto& [id, record] : records_) Forget(record);
+  for (Record& record : released_) Forget(record);
+  // Ends whatever still runs in the job.
+  if (job_ != nullptr) ::CloseHandle(job_);
+}
+
+void Win32ProcessRunner::Forget(Record& record) {
+  if (record.input != nullptr) ::CloseHandle(record.input);
+  if (record.process != nullptr) ::CloseHandle(record.process);
+  record.input = record.process = nullptr;
+  record.output.reset();
+}
+
+ChildProcess Win32ProcessRunner::StartProcess(const std::string& program,
+                                              const std::vector<std::string>& arguments,
+                                              const std::string& working_folder) {
+  CollectReleased();
+  const std::optional<std::wstring> file = ResolveProgram(program);
+  if (!file) return kNoProcess;
+  const std::wstring folder = WidePath(working_folder);
+  if (!folder.empty() && !IsFolder(folder)) return kNoProcess;
+
+  auto output = std::make_unique<PipeReader>();
+  if (!output->valid()) return kNoProcess;
+  HANDLE child_output = output->TakeChildEnd();
+  SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  HANDLE child_input = nullptr;
+  HANDLE input = nullptr;
+  if (!::CreatePipe(&child_input, &input, &inherited, 0)) {
+    ::CloseHandle(child_output);
+    return kNoProcess;
+  }
+  ::SetHandleInformation(input, HANDLE_FLAG_INHERIT, 0);
+  HANDLE child_error = Inheritable(::GetStdHandle(STD_ERROR_HANDLE));
+
+  std::vector<std::wstring> wide_arguments;
+  wide_arguments.reserve(arguments.size());
+  for (const std::string& argument : arguments) wide_arguments.push_back(Wide(argument));
+  std::wstring command_line = BuildCommandLine(WidePath(program), wide_arguments);
+
+  std::vector<HANDLE> handles{child_input, child_output};
+  if (child_error != nullptr) handles.push_back(child_error);
+  const HandleList inherit(handles);
+  STARTUPINFOEXW startup{};
+  startup.StartupInfo.cb = sizeof startup;
+  startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+  startup.StartupInfo.hStdInput = child_input;
+  startup.StartupInfo.hStdOutput = child_output;
+  startup.StartupInfo.hStdError = child_error;
+  startup.lpAttributeList = inherit.get();
+  DWORD flags = CREATE_NO_WINDOW | CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT;
+  if (inherit.get() != nullptr) flags |= EXTENDED_STARTUPINFO_PRESENT;
+
+  PROCESS_INFORMATION started{};
+  const bool ok =
+      ::CreateProcessW(file->c_str(), command_line.data(), nullptr, nullptr, TRUE, flags, nullptr,
+                       folder.empty() ? nullptr : folder.c_str(), &startup.StartupInfo, &started) != 0;
+  ::CloseHandle(child_input);
+  ::CloseHandle(child_output);
+  if (child_error != nullptr) ::CloseHandle(child_error);
+  if (!ok) {
+    ::CloseHandle(input);
+    return kNoProcess;
+  }
+  // In the job before it runs a single instruction, so that nothing it
+  // starts escapes either.
+  if (job_ != nullptr) ::AssignProcessToJobObject(job_, started.hProcess);
+  ::ResumeThread(started.hThread);
+  ::CloseHandle(started.hThread);
+
+  const std::uint64_t id = next_id_++;
+  Record& record = records_[id];
+  record.process = started.hProcess;
+  record.pid = started.dwProcessId;
+  record.input = input;
+  record.output = std::move(output);
+  record.output->Collect();
+  return static_cast<ChildProcess>(id);
+}
+
+Win32ProcessRunner::Record* Win32ProcessRunner::Find(ChildProcess process) {
+  CollectReleased();
+  const auto found = records_.find(static_cast<std::uint64_t>(process));
+  if (found == records_.end()) return nullptr;
+  Record& record = found->second;
+  if (!record.status) record.status = ExitStatus(record.process);
+  return &record;
+}
+
+ChildProcess Win32ProcessRunner::IsProcessKnown(ChildProcess process) {
+  return Find(process) != nullptr ? process : kNoProcess;
+}
+
+std::int32_t Win32ProcessRunner::AvailableOutput(ChildProcess process) {
+  Record* record = Find(process);
+  if (record == nullptr) return 0;
+  return static_cast<std::int32_t>(std::min<std::size_t>(record->output->Available(), INT32_MAX));
+}
+
+bool Win32ProcessRunner::IsLineWaiting(ChildProcess process) {
+  Record* record = Find(process);
+  if (record == nullptr) return false;
+  PipeReader& output = *record->output;
+  output.Collect();
+  return output.lines().HoldsLineEnd() || (output.Ended() && output.lines().HeldSize() > 0);
+}
+
+std::string Win32ProcessRunner::ReadOutputLine(ChildProcess process) {
+  Record* record = Find(process);
+  if (record == nullptr) return {};
+  return record->output->NextLine();
+}
+
+void* Win32ProcessRunner::OutputEvent(ChildProcess process) {
+  Record* record = Find(process);
+  if (record == nullptr) return nullptr;
+  record->output->Collect();
+  return record->output->Event();
+}
+
+std::uint32_t Win32ProcessRunner::ProcessId(ChildProcess process) {
+  Record* record = Find(process);
+  return record != nullptr ? record->pid : 0;
+}
+
+bool Win32ProcessRunner::IsProcessRunning(ChildProcess process) {
+  Record* record = Find(process);
+  if (record == nullptr) return false;
+  if (!record->status) return true;
+  return record->output->Available() > 0;
+}
+
+std::optional<int> Win32ProcessRunner::ExitCode(ChildProcess process) {
+  Record* record = Find(process);
+  return record != nullptr ? record->status : std::nullopt;
+}
+
+bool Win32ProcessRunner::WaitForExit(ChildProcess process, std::uint32_t timeout_ms) {
+  Record* record = Find(process);
+  if (record == nullptr) return false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (true) {
+    record->output->Collect(true);
+    if (!record->status) record->status = ExitStatus(record->process);
+    if (record->status) return true;
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    HANDLE wanted[2] = {record->process, record->output->Event()};
+    const DWORD count = wanted[1] != nullptr ? 2 : 1;
+    ::WaitForMultipleObjects(count, wanted, FALSE,
+                             static_cast<DWORD>(std::min<std::int64_t>(left.count(), 50)));
+  }
+}
+
+void Win32ProcessRunner::InterruptProcess(ChildProcess process) {
+  Record* record = Find(process);
+  if (record == nullptr || record->status || record->input == nullptr) return;
+  DWORD written = 0;
+  ::WriteFile(record->input, kStopRequest, sizeof kStopRequest - 1, &written, nullptr);
+}
+
+void Win32ProcessRunner::KillProcess(ChildProcess process) {
+  Record* record = Find(process);
+  if (record == nullptr || record->status) return;
+  ::TerminateProcess(record->process, kKilledExitCode);
+}
+
+void Win32ProcessRunner::CloseProcess(ChildProcess process) {
+  const auto found = records_.find(static_cast<std::uint64_t>(process));
+  if (found == records_.end()) return;
+  Record& record = found->second;
+  if (!record.status) record.status = ExitStatus(record.process);
+  if (record.status) {
+    Forget(record);
+  } else {
+    released_.push_back(std::move(record));
+  }
+  records_.erase(found);
+  CollectReleased();
+}
+
+void Win32ProcessRunner::CollectReleased() {
+  std::erase_if(released_, [](Record& released) {
+    // Drained and dropped, so that the process neither blocks nor fails on its next write.
+    released.output->Collect(true);
+    while (released.output->lines().HoldsLineEnd()) released.output->NextLine();
+    if (!ExitStatus(released.process)) return false;
+    Forget(released);
+    return true;
+  });
+}
+
+}  // namespace ripwarden::win32_platform
