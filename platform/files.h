@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ripwarden {
 
@@ -65,6 +66,22 @@ class Files {
 
   // Deletes a file; false when it could not be deleted.
   virtual bool RemoveFile(const std::string& path) = 0;
+
+  // Gives a file or folder a new path in the same file system. Never replaces
+  // what is already at `to`: false then, and when the rename fails.
+  virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
+
+  // Makes a folder and the folders above it that are missing; true when the
+  // folder exists afterwards.
+  virtual bool MakeFolders(const std::string& path) = 0;
+
+  // Deletes a folder with everything in it, never following a link out of
+  // it; true when nothing is left at the path (also when nothing was there).
+  virtual bool RemoveTree(const std::string& path) = 0;
+
+  // The names of the entries in a folder (not "." and ".."), in no particular
+  // order; empty when the folder is missing or cannot be read.
+  virtual std::vector<std::string> ListFolder(const std::string& path) = 0;
 };
 
 }  // namespace ripwarden

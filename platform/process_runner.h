@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,6 +12,19 @@ namespace ripwarden {
 // so one kept after CloseProcess is simply unknown from then on.
 enum class ChildProcess : std::uint64_t {};
 inline constexpr ChildProcess kNoProcess{0};
+
+// How a child is started beyond its program, arguments and working folder.
+struct ProcessOptions {
+  // The folder the child keeps its temporary files in (TMPDIR, or TEMP and
+  // TMP on Windows); empty leaves it the caller's.
+  std::string temp_folder;
+  // A file made anew that receives the child's standard error, at most
+  // kMostErrorLogBytes of it; empty leaves standard error the caller's. It is
+  // read on a thread of the runner's, so a chatty child never waits on it,
+  // and it is whole once the runner reports the process ended.
+  std::string error_log;
+};
+inline constexpr std::size_t kMostErrorLogBytes = std::size_t{8} << 20;
 
 // Starts a program with its standard output captured and hands that output
 // out line by line to one polling thread. Every operation accepts any
@@ -25,6 +39,14 @@ class ProcessRunner {
   // the program or the working folder is missing or the start fails.
   virtual ChildProcess StartProcess(const std::string& program, const std::vector<std::string>& arguments,
                                     const std::string& working_folder) = 0;
+
+  // StartProcess with options. Runners that cannot honour them start the
+  // process as StartProcess does.
+  virtual ChildProcess StartProcessWithOptions(const std::string& program,
+                                               const std::vector<std::string>& arguments,
+                                               const std::string& working_folder, const ProcessOptions&) {
+    return StartProcess(program, arguments, working_folder);
+  }
 
   // The reference itself while the runner knows it, otherwise kNoProcess.
   virtual ChildProcess IsProcessKnown(ChildProcess process) = 0;

@@ -1,10 +1,14 @@
 #include "platform/linux/linux_files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <ftw.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/linux/atomic_file.h"
@@ -124,5 +128,46 @@ bool LinuxFiles::CreateFile(const std::string& path, std::string_view content) {
 }
 
 bool LinuxFiles::RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool LinuxFiles::RenameFile(const std::string& from, const std::string& to) {
+  if (from.empty() || to.empty()) return false;
+  // RENAME_NOREPLACE makes "never over an existing file" one step. File
+  // systems without it (some network ones) fall back to link and unlink,
+  // which refuses an existing target too.
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  if (::link(from.c_str(), to.c_str()) != 0) return false;
+  ::unlink(from.c_str());
+  return true;
+}
+
+bool LinuxFiles::MakeFolders(const std::string& path) { return linux_platform::MakeFolders(path); }
+
+bool LinuxFiles::RemoveTree(const std::string& path) {
+  struct stat info {};
+  if (path.empty() || ::lstat(path.c_str(), &info) != 0) return errno == ENOENT;
+  if (!S_ISDIR(info.st_mode)) return ::unlink(path.c_str()) == 0;
+  // Depth first, not following links, not leaving the file system.
+  ::nftw(
+      path.c_str(),
+      [](const char* entry, const struct stat*, int kind, FTW*) {
+        (kind == FTW_DP ? ::rmdir(entry) : ::unlink(entry));
+        return 0;
+      },
+      16, FTW_DEPTH | FTW_PHYS | FTW_MOUNT);
+  return ::lstat(path.c_str(), &info) != 0 && errno == ENOENT;
+}
+
+std::vector<std::string> LinuxFiles::ListFolder(const std::string& path) {
+  std::vector<std::string> names;
+  DIR* folder = ::opendir(path.c_str());
+  if (folder == nullptr) return names;
+  while (const dirent* entry = ::readdir(folder)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  ::closedir(folder);
+  return names;
+}
 
 }  // namespace ripwarden::linux_platform

@@ -12,7 +12,12 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <condition_variable>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 #include "platform/linux/program_search.h"
 
@@ -97,6 +102,87 @@ std::size_t ReadWaiting(int fd, bool& output_ended, char* buffer, std::size_t si
   return 0;
 }
 
+}  // namespace
+
+// Copies a child's standard error into its log file on a thread of its own,
+// so that the child never waits on us, keeping at most kMostErrorLogBytes.
+class PosixProcessRunner::ErrorLog {
+ public:
+  // Takes both descriptors.
+  static std::shared_ptr<ErrorLog> Start(int pipe_read_end, int file) {
+    auto log = std::make_shared<ErrorLog>();
+    std::thread([log, pipe_read_end, file] { log->Copy(pipe_read_end, file); }).detach();
+    return log;
+  }
+
+  // Waits at most timeout_ms for the child's standard error to end.
+  void WaitUntilWhole(std::uint32_t timeout_ms) {
+    std::unique_lock lock(mutex_);
+    ended_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [this] { return whole_; });
+  }
+
+ private:
+  void Copy(int from, int file) {
+    char chunk[16384];
+    std::size_t kept = 0;
+    std::uint64_t dropped = 0;
+    while (true) {
+      const ssize_t got = ::read(from, chunk, sizeof chunk);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) break;
+      const std::size_t size = static_cast<std::size_t>(got);
+      const std::size_t take = std::min(size, kMostErrorLogBytes - kept);
+      if (take > 0 && WriteAll(file, chunk, take)) kept += take;
+      dropped += size - take;
+    }
+    if (dropped > 0) {
+      const std::string note = "\n[" + std::to_string(dropped) + " more bytes were not kept]\n";
+      WriteAll(file, note.data(), note.size());
+    }
+    ::close(from);
+    ::close(file);
+    std::lock_guard lock(mutex_);
+    whole_ = true;
+    ended_.notify_all();
+  }
+
+  static bool WriteAll(int fd, const char* bytes, std::size_t size) {
+    while (size > 0) {
+      const ssize_t put = ::write(fd, bytes, size);
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) return false;
+      bytes += put;
+      size -= static_cast<std::size_t>(put);
+    }
+    return true;
+  }
+
+  std::mutex mutex_;
+  std::condition_variable ended_;
+  bool whole_ = false;
+};
+
+namespace {
+
+// This process's environment with TMPDIR (and nothing else) changed.
+class ChildEnvironment {
+ public:
+  explicit ChildEnvironment(const std::string& temp_folder) {
+    if (temp_folder.empty()) return;
+    own_.push_back("TMPDIR=" + temp_folder);
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+      if (std::strncmp(*entry, "TMPDIR=", 7) != 0) pointers_.push_back(*entry);
+    }
+    pointers_.push_back(own_.back().data());
+    pointers_.push_back(nullptr);
+  }
+  char** get() { return pointers_.empty() ? environ : pointers_.data(); }
+
+ private:
+  std::vector<std::string> own_;
+  std::vector<char*> pointers_;
+};
+
 class SpawnSettings {
  public:
   SpawnSettings() {
@@ -110,9 +196,10 @@ class SpawnSettings {
   SpawnSettings(const SpawnSettings&) = delete;
   SpawnSettings& operator=(const SpawnSettings&) = delete;
 
-  bool Prepare(int output, const std::string& working_folder) {
+  bool Prepare(int output, int error, const std::string& working_folder) {
     // dup2 onto fd 1 also clears close-on-exec when the pipe already is fd 1.
     if (::posix_spawn_file_actions_adddup2(&actions_, output, STDOUT_FILENO) != 0) return false;
+    if (error >= 0 && ::posix_spawn_file_actions_adddup2(&actions_, error, STDERR_FILENO) != 0) return false;
     if (::posix_spawn_file_actions_addopen(&actions_, STDIN_FILENO, "/dev/null", O_RDONLY, 0) != 0)
       return false;
     if (!working_folder.empty() &&
@@ -169,6 +256,13 @@ PosixProcessRunner::~PosixProcessRunner() {
 ChildProcess PosixProcessRunner::StartProcess(const std::string& program,
                                               const std::vector<std::string>& arguments,
                                               const std::string& working_folder) {
+  return StartProcessWithOptions(program, arguments, working_folder, {});
+}
+
+ChildProcess PosixProcessRunner::StartProcessWithOptions(const std::string& program,
+                                                         const std::vector<std::string>& arguments,
+                                                         const std::string& working_folder,
+                                                         const ProcessOptions& options) {
   CollectReleased();
   const std::optional<std::string> file = FindProgram(program, std::getenv("PATH"), CurrentFolder());
   if (!file) return kNoProcess;
@@ -176,6 +270,15 @@ ChildProcess PosixProcessRunner::StartProcess(const std::string& program,
   if (::pipe2(pipe_ends, O_CLOEXEC) != 0) return kNoProcess;
   const int read_end = pipe_ends[0];
   const int write_end = pipe_ends[1];
+  int error_ends[2] = {-1, -1};
+  int log_file = -1;
+  if (!options.error_log.empty()) {
+    log_file = ::open(options.error_log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0644);
+    if (log_file < 0 || ::pipe2(error_ends, O_CLOEXEC) != 0) {
+      if (log_file >= 0) ::close(log_file);
+      log_file = -1;
+    }
+  }
 
   std::vector<char*> argv;
   argv.reserve(arguments.size() + 2);
@@ -187,12 +290,18 @@ ChildProcess PosixProcessRunner::StartProcess(const std::string& program,
   // missing program, folder or permission is reported here.
   pid_t pid = 0;
   SpawnSettings settings;
-  const bool started = settings.Prepare(write_end, working_folder) &&
+  ChildEnvironment environment(options.temp_folder);
+  const bool started = settings.Prepare(write_end, error_ends[1], working_folder) &&
                        ::posix_spawn(&pid, file->c_str(), settings.actions(), settings.attributes(),
-                                     argv.data(), environ) == 0;
+                                     argv.data(), environment.get()) == 0;
   ::close(write_end);
+  if (error_ends[1] >= 0) ::close(error_ends[1]);
   if (!started) {
     ::close(read_end);
+    if (log_file >= 0) {
+      ::close(log_file);
+      ::close(error_ends[0]);
+    }
     return kNoProcess;
   }
   ::fcntl(read_end, F_SETFL, ::fcntl(read_end, F_GETFL) | O_NONBLOCK);
@@ -200,6 +309,7 @@ ChildProcess PosixProcessRunner::StartProcess(const std::string& program,
   Record& record = records_[id];
   record.pid = pid;
   record.output = read_end;
+  if (log_file >= 0) record.error_log = ErrorLog::Start(error_ends[0], log_file);
   return static_cast<ChildProcess>(id);
 }
 
@@ -249,7 +359,15 @@ bool PosixProcessRunner::IsProcessRunning(ChildProcess process) {
   if (record == nullptr) return false;
   if (!record->status) return true;
   Drain(record->output, record->output_ended, record->lines);
-  return record->lines.HeldSize() > 0 || (!record->output_ended && PipeBytes(record->output) > 0);
+  const bool running =
+      record->lines.HeldSize() > 0 || (!record->output_ended && PipeBytes(record->output) > 0);
+  // A child that handed its standard error to a process of its own would
+  // hold the log open: it is read as it stands after a moment.
+  if (!running && record->error_log) {
+    record->error_log->WaitUntilWhole(2000);
+    record->error_log.reset();
+  }
+  return running;
 }
 
 std::optional<int> PosixProcessRunner::ExitCode(ChildProcess process) {

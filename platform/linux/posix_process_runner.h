@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,8 +16,8 @@ namespace ripwarden::linux_platform {
 
 // Child processes started with posix_spawn. The child's standard output is a
 // pipe, its standard input /dev/null; standard error and the environment are
-// this process's. It starts with default signal handling and no descriptor of
-// ours beyond those three.
+// this process's unless the start's options say otherwise. It starts with default signal handling and no
+// descriptor of ours beyond those three.
 //
 // Every process is collected with waitpid on its own pid: no SIGCHLD handler
 // is installed. A process released by CloseProcess while it still runs keeps
@@ -35,6 +36,9 @@ class PosixProcessRunner final : public ProcessRunner {
 
   ChildProcess StartProcess(const std::string& program, const std::vector<std::string>& arguments,
                             const std::string& working_folder) override;
+  ChildProcess StartProcessWithOptions(const std::string& program, const std::vector<std::string>& arguments,
+                                       const std::string& working_folder,
+                                       const ProcessOptions& options) override;
   ChildProcess IsProcessKnown(ChildProcess process) override;
   std::int32_t AvailableOutput(ChildProcess process) override;
   bool IsLineWaiting(ChildProcess process) override;
@@ -57,6 +61,7 @@ class PosixProcessRunner final : public ProcessRunner {
   std::size_t ReleasedCount() const { return released_.size(); }
 
  private:
+  class ErrorLog;
   struct Record {
     pid_t pid = 0;
     int output = -1;  // read end of the pipe, non-blocking
@@ -64,6 +69,7 @@ class PosixProcessRunner final : public ProcessRunner {
     bool killed = false;
     std::optional<int> status;  // set once collected
     OutputLines lines;
+    std::shared_ptr<ErrorLog> error_log;
   };
   struct Released {
     pid_t pid = 0;

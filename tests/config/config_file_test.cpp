@@ -239,6 +239,10 @@ class UnreadableFiles final : public Files {
   bool CreateEmptyFile(const std::string&) override { return false; }
   bool CreateFile(const std::string&, std::string_view) override { return false; }
   bool RemoveFile(const std::string&) override { return false; }
+  bool RenameFile(const std::string&, const std::string&) override { return false; }
+  bool MakeFolders(const std::string&) override { return false; }
+  bool RemoveTree(const std::string&) override { return false; }
+  std::vector<std::string> ListFolder(const std::string&) override { return {}; }
   bool replaced = false;
 };
 

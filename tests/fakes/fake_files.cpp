@@ -66,4 +66,50 @@ bool FakeFiles::RemoveFile(const std::string& path) {
   return true;
 }
 
+bool FakeFiles::RenameFile(const std::string& from, const std::string& to) {
+  if (refuse_rename.count(from) != 0 || Exists(to) || IsFolder(to)) return false;
+  const auto found = files_.find(from);
+  if (found == files_.end()) return false;
+  files_[to] = found->second;
+  files_.erase(found);
+  return true;
+}
+
+bool FakeFiles::MakeFolders(const std::string& path) {
+  if (Exists(path)) return false;
+  for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
+    folders_.insert(path.substr(0, slash));
+  folders_.insert(path);
+  return true;
+}
+
+namespace {
+bool IsWithin(const std::string& path, const std::string& folder) {
+  return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+         path[folder.size()] == '/';
+}
+}  // namespace
+
+bool FakeFiles::RemoveTree(const std::string& path) {
+  for (auto it = files_.begin(); it != files_.end();) {
+    it = (it->first == path || IsWithin(it->first, path)) ? files_.erase(it) : std::next(it);
+  }
+  for (auto it = folders_.begin(); it != folders_.end();) {
+    it = (*it == path || IsWithin(*it, path)) ? folders_.erase(it) : std::next(it);
+  }
+  return true;
+}
+
+std::vector<std::string> FakeFiles::ListFolder(const std::string& path) {
+  std::set<std::string> names;
+  auto take = [&](const std::string& entry) {
+    if (!IsWithin(entry, path)) return;
+    const std::string rest = entry.substr(path.size() + 1);
+    names.insert(rest.substr(0, rest.find('/')));
+  };
+  for (const auto& [entry, unused] : files_) take(entry);
+  for (const auto& folder : folders_) take(folder);
+  return {names.begin(), names.end()};
+}
+
 }  // namespace ripwarden::testing

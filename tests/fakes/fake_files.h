@@ -25,11 +25,17 @@ class FakeFiles final : public Files {
   bool CreateEmptyFile(const std::string& path) override;
   bool CreateFile(const std::string& path, std::string_view content) override;
   bool RemoveFile(const std::string& path) override;
+  bool RenameFile(const std::string& from, const std::string& to) override;
+  bool MakeFolders(const std::string& path) override;
+  bool RemoveTree(const std::string& path) override;
+  std::vector<std::string> ListFolder(const std::string& path) override;
+  bool IsFolder(const std::string& path) const { return folders_.count(path) != 0; }
   // A folder that Stamp reports as existing.
   void PutFolder(const std::string& path) { folders_.insert(path); }
 
   std::set<std::string> refuse_removal;  // paths that RemoveFile fails on
   std::vector<std::string> removed;      // paths removed, in order
+  std::set<std::string> refuse_rename;   // source paths that RenameFile fails on
 
  private:
   struct Entry {
