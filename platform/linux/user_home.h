@@ -9,6 +9,11 @@ namespace ripwarden::linux_platform {
 // $XDG_CONFIG_HOME/ripwarden, else ~/.config/ripwarden.
 std::string ResolveHome();
 
+// Where the history of rips and the encoder's logs are kept:
+// $RIPWARDEN_HOME/State when that is set, else $XDG_STATE_HOME/ripwarden,
+// else ~/.local/state/ripwarden.
+std::string ResolveStateFolder();
+
 // Gives a new user the default settings and presets: copies the files of
 // defaults_folder into home/Data/Config unless a settings file is there.
 // True when a fresh copy was made.

@@ -16,6 +16,7 @@
 #include "app/application.h"
 #include "config/presets.h"
 #include "config/settings_store.h"
+#include "platform/linux/av_media_probe.h"
 #include "platform/linux/flock_instance_lock.h"
 #include "platform/linux/linux_drives.h"
 #include "platform/linux/linux_files.h"
@@ -73,6 +74,7 @@ struct Program::Parts {
   linux_platform::MonotonicClock clock;
   linux_platform::LocalCalendar calendar;
   linux_platform::XdgAutostart autostart;
+  linux_platform::AvMediaProbe media_probe;
   QtWindowSystem windows;
   QIcon icon = ProgramIcon();
   QtFolderDialog folders{&windows};
@@ -206,6 +208,9 @@ bool Program::Start() {
     fresh = linux_platform::InstallDefaults(p.home, p.defaults);
   }
   if (!p.app.Start(p.home)) return false;
+  // Only the copy that holds the lock may touch what a rip leaves behind.
+  p.engine.KeepRecords(linux_platform::ResolveStateFolder(), &p.media_probe);
+  p.engine.SettleLeftovers();
   if (fresh && p.settings.ReadSetting("Ripping", "Destination").empty()) {
     const std::string videos = linux_platform::VideosFolder();
     linux_platform::MakeFolders(videos);
