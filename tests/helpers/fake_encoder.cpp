@@ -229,6 +229,8 @@ int main(int argc, char** argv) {
       ::close(::open(rest.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
     } else if (command == "output") {
       AppendToOutputFile(argc, argv, Unescape(rest));
+    } else if (command == "output-copy") {
+      AppendToOutputFile(argc, argv, ReadFile(rest));
     } else if (command == "ignore-interrupt") {
       ::signal(SIGINT, SIG_IGN);
     } else if (command == "crash") {
