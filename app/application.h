@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/tray_menu.h"
 #include "config/settings_store.h"
 #include "platform/instance_lock.h"
 #include "platform/tray.h"
@@ -13,17 +14,6 @@
 namespace ripwarden {
 
 inline constexpr const char* kAppName = "Ripwarden";
-
-// Tray menu entries, by id.
-namespace menu {
-inline constexpr int kRipProgress = 40;
-inline constexpr int kSettings = 41;
-inline constexpr int kAbout = 42;
-inline constexpr int kHandBrakeOutput = 43;
-inline constexpr int kLoadMedia = kLoadMediaItem;  // greyed by the drive poll
-inline constexpr int kEjectMedia = 45;
-inline constexpr int kExit = 46;
-}  // namespace menu
 
 struct AppServices {
   InstanceLock& lock;

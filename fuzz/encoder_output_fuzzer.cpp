@@ -91,7 +91,7 @@ class WatchedView final : public RipView {
   void ClearOutputList() override {}
   void ShowBalloon(const std::string&, const std::string&, const std::string&, BalloonIcon) override {}
   bool AskYesNo(const std::string&, const std::string&) override { return false; }
-  void SetTrayItemGreyed(int, bool) override {}
+  void ShowDiscPresent(bool) override {}
 
   std::string status;
   std::vector<std::string> lines;  // oldest first

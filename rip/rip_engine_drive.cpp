@@ -23,7 +23,7 @@ void RipEngine::PollDrive() {
   if (volume && !Trim(volume->file_system).empty()) {
     const std::string label = Trim(volume->label);
     services_.view.SetDiscLabelText(label);
-    services_.view.SetTrayItemGreyed(kLoadMediaItem, true);
+    services_.view.ShowDiscPresent(true);
     // Another disc in place of the one being ripped: for the rip, its disc
     // is gone (and an encoder still reading would read the newcomer).
     if (state_.RipInProgress == 1 && label != state_.RipDiscLabel) CheckRipEnd(nullptr);
@@ -32,7 +32,7 @@ void RipEngine::PollDrive() {
     AutoRipOrAnnounce(label);
   } else {
     services_.view.SetDiscLabelText("[Empty]");
-    services_.view.SetTrayItemGreyed(kLoadMediaItem, false);
+    services_.view.ShowDiscPresent(false);
     state_.DiscAnnounced = 0;
     state_.AutoRipDone = 0;
     CheckRipEnd(nullptr);

@@ -34,7 +34,7 @@
 #include "rip/rip_engine.h"
 #include "ui/app_windows.h"
 #include "ui/window_ids.h"
-#include "ui/window_rip_view.h"
+#include "app/window_rip_view.h"
 
 namespace ripwarden::qt_platform {
 

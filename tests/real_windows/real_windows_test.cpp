@@ -20,7 +20,7 @@
 #include "temp_folder.h"
 #include "ui/app_windows.h"
 #include "ui/window_ids.h"
-#include "ui/window_rip_view.h"
+#include "app/window_rip_view.h"
 
 namespace ripwarden::testing {
 namespace {
