@@ -1,5 +1,6 @@
 #include "app/application.h"
 
+#include "config/setting_keys.h"
 #include "ui/window_ids.h"
 
 namespace ripwarden {
@@ -77,7 +78,7 @@ void Application::ShowAndRaise(int window_id) {
   services_.windows.BringToFront(window_id);
 }
 
-std::string Application::SourceDrive() { return services_.settings.ReadSetting("Ripping", "SourceDrive"); }
+std::string Application::SourceDrive() { return services_.settings.ReadSetting(setting::kSourceDrive); }
 
 void Application::OnMenuCommand(int item_id) {
   const std::string app = kAppName;
@@ -92,9 +93,9 @@ void Application::OnMenuCommand(int item_id) {
       ShowAndRaise(kOutputWindow);
       break;
     case menu::kAbout:
-      services_.boxes.ShowMessage("About - " + app,
-                                  app + " v" + services_.settings.ReadSetting("Application", "Version") +
-                                      ", for automating HandBrake to rip DVDs.");
+      services_.boxes.ShowMessage("About - " + app, app + " v" +
+                                                        services_.settings.ReadSetting(setting::kVersion) +
+                                                        ", for automating HandBrake to rip DVDs.");
       break;
     case menu::kLoadMedia:
       services_.tray.ShowBalloon(

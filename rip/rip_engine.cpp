@@ -54,7 +54,7 @@ void RipEngine::CancelRip(bool without_asking) {
   StopEncoder();
   if (!state_.OutputFile.empty()) services_.files.RemoveFile(state_.OutputFile);
   EndRip(kCancelledText, 0);
-  EjectDrive(services_.settings.ReadSetting("Ripping", "SourceDrive"));
+  EjectDrive(services_.settings.ReadSetting(setting::kSourceDrive));
 }
 
 void RipEngine::EjectDrive(const std::string& source) { services_.drives.EjectDrive(source); }

@@ -18,7 +18,7 @@ std::uint32_t RipEngine::MillisecondsToNextPoll() {
 void RipEngine::PollDrive() {
   if (!IsDue(services_.clock.TickCount(), state_.DrivePollTick, state_.DrivePollInterval)) return;
 
-  const std::string source = services_.settings.ReadSetting("Ripping", "SourceDrive");
+  const std::string source = services_.settings.ReadSetting(setting::kSourceDrive);
   const auto volume = source.empty() ? std::nullopt : services_.drives.QueryVolume(source);
   if (volume && !Trim(volume->file_system).empty()) {
     const std::string label = Trim(volume->label);
@@ -43,7 +43,7 @@ void RipEngine::PollDrive() {
 
 void RipEngine::AutoRipOrAnnounce(const std::string& label) {
   if (state_.AutoRipDone != 0 && label != state_.AutoRipLabel) state_.AutoRipDone = 0;
-  if (TextToInteger(services_.settings.ReadSetting("Other", "AutoRip")) == 1) {
+  if (TextToInteger(services_.settings.ReadSetting(setting::kAutoRip)) == 1) {
     // Once per insertion: a disc left in the drive after its rip is not
     // ripped again and again. Start still rips it on purpose.
     // A disc that came while another one's file is being finished gets its

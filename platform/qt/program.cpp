@@ -14,7 +14,9 @@
 #include <optional>
 
 #include "app/application.h"
+#include "app/window_rip_view.h"
 #include "config/presets.h"
+#include "config/setting_keys.h"
 #include "config/settings_store.h"
 #include "platform/linux/flock_instance_lock.h"
 #include "platform/linux/linux_drives.h"
@@ -34,7 +36,6 @@
 #include "rip/rip_engine.h"
 #include "ui/app_windows.h"
 #include "ui/window_ids.h"
-#include "app/window_rip_view.h"
 
 namespace ripwarden::qt_platform {
 
@@ -206,17 +207,17 @@ bool Program::Start() {
     fresh = linux_platform::InstallDefaults(p.home, p.defaults);
   }
   if (!p.app.Start(p.home)) return false;
-  if (fresh && p.settings.ReadSetting("Ripping", "Destination").empty()) {
+  if (fresh && p.settings.ReadSetting(setting::kDestination).empty()) {
     const std::string videos = linux_platform::VideosFolder();
     linux_platform::MakeFolders(videos);
-    p.settings.WriteSetting("Ripping", "Destination", videos);
+    p.settings.WriteSetting(setting::kDestination, videos);
     p.windows.SetText(control::kDestinationField, videos);
   }
   // An encoder installed somewhere else than Debian puts it (a local build
   // in /usr/local/bin, say) is found on the search path.
-  if (fresh && ::access(p.settings.ReadSetting("HandBrake", "Location").c_str(), X_OK) != 0) {
+  if (fresh && ::access(p.settings.ReadSetting(setting::kEncoderLocation).c_str(), X_OK) != 0) {
     const auto found = linux_platform::FindProgram("HandBrakeCLI", std::getenv("PATH"), "/");
-    if (found) p.settings.WriteSetting("HandBrake", "Location", *found);
+    if (found) p.settings.WriteSetting(setting::kEncoderLocation, *found);
   }
   if (!p.app.has_tray()) {
     // The progress window is the way in: its context menu is the tray menu.
