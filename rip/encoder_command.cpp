@@ -72,11 +72,9 @@ std::string CleanFileName(std::string_view name) {
   return clean;
 }
 
-EncoderCommand BuildEncoderCommand(const RipRequest& request, const EncoderDialect& dialect) {
-  std::string output_file = request.destination;
-  // A folder typed into the settings file without its slash still holds the rip.
-  if (!output_file.empty() && !output_file.ends_with('/')) output_file += '/';
-  output_file += OutputFileName(request);
+EncoderCommand BuildEncoderCommand(const RipRequest& request, const EncoderDialect& dialect,
+                                   const PathRules& paths) {
+  const std::string output_file = paths.JoinPath(request.destination, OutputFileName(request));
 
   CommandLine command;
   command.Add("-i ", {"-i"});

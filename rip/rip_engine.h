@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/drives.h"
 #include "platform/files.h"
+#include "platform/path_rules.h"
 #include "platform/process_runner.h"
 #include "rip/encoder_dialect.h"
 #include "rip/rip_state.h"
@@ -26,6 +27,7 @@ struct RipServices {
   Calendar& calendar;
   EncoderDialectSource& dialects;
   RipView& view;
+  const PathRules& paths;
 };
 
 // Status texts of a rip that ended.

@@ -36,7 +36,8 @@ void RipEngine::StartRip() {
     request.audio_booster = settings.ReadSetting(setting::kAudioBooster);
   }
   const std::string program = settings.ReadSetting(setting::kEncoderLocation);
-  const EncoderCommand command = BuildEncoderCommand(request, services_.dialects.For(program));
+  const EncoderCommand command =
+      BuildEncoderCommand(request, services_.dialects.For(program), services_.paths);
   state_.OutputFile = command.output_file;
   state_.RipDiscLabel = request.label;
   view.InsertOutputLine(command.display_line);

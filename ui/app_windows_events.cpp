@@ -60,11 +60,9 @@ void AppWindows::BrowseDestination() {
 }
 
 std::string AppWindows::ChooseFolder(const std::string& title, const std::string& initial_folder) {
-  std::string initial = initial_folder;
-  if (initial.size() > 1 && initial.ends_with('/')) initial.pop_back();
-  std::string chosen = services_.folders.PickFolder(title, initial);
-  if (!chosen.empty() && !chosen.ends_with('/')) chosen += '/';
-  return chosen;
+  const std::string chosen =
+      services_.folders.PickFolder(title, services_.paths.ChooserFolder(initial_folder));
+  return services_.paths.StoredFolder(chosen);
 }
 
 }  // namespace ripwarden

@@ -26,7 +26,7 @@ void AppWindows::FillDriveList() {
   }
   // A disc image or a copied disc folder is no drive the system lists; it gets
   // an entry of its own, or merely looking at the list would erase it.
-  if (!found && stored.starts_with('/')) {
+  if (!found && services_.paths.IsPathSource(stored)) {
     const auto volume = services_.drives.QueryVolume(stored);
     windows.AppendItem(control::kSourceDriveList,
                        stored + ": " + (volume ? Trim(volume->label) : std::string()));

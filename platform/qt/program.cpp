@@ -24,6 +24,7 @@
 #include "platform/linux/linux_working_directory.h"
 #include "platform/linux/local_calendar.h"
 #include "platform/linux/monotonic_clock.h"
+#include "platform/linux/posix_path_rules.h"
 #include "platform/linux/posix_process_runner.h"
 #include "platform/linux/program_search.h"
 #include "platform/linux/user_home.h"
@@ -74,6 +75,7 @@ struct Program::Parts {
   linux_platform::MonotonicClock clock;
   linux_platform::LocalCalendar calendar;
   linux_platform::XdgAutostart autostart;
+  linux_platform::PosixPathRules paths;
   QtWindowSystem windows;
   QIcon icon = ProgramIcon();
   QtFolderDialog folders{&windows};
@@ -89,8 +91,8 @@ struct Program::Parts {
   WindowRipView view{windows, tray, boxes};
   RipState state;
   RipEngine engine{
-      state, {settings, presets, drives, processes, files, clock, calendar, dialects, view}, kAppName};
-  AppWindows ui{{windows, folders, settings, presets, files, drives, autostart, engine}, kAppName};
+      state, {settings, presets, drives, processes, files, clock, calendar, dialects, view, paths}, kAppName};
+  AppWindows ui{{windows, folders, settings, presets, files, drives, autostart, engine, paths}, kAppName};
   Application app{{lock, working_directory, windows, tray, boxes, settings, state, engine, ui}};
 
   QTimer turn;

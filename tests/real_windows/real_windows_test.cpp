@@ -10,17 +10,18 @@
 
 #include "../rip/engine_fixture.h"
 #include "app/application.h"
+#include "app/window_rip_view.h"
 #include "fakes/fake_instance_lock.h"
 #include "fakes/fake_tray.h"
 #include "fakes/fake_working_directory.h"
 #include "platform/linux/linux_files.h"
+#include "platform/linux/posix_path_rules.h"
 #include "platform/qt/qt_folder_dialog.h"
 #include "platform/qt/qt_tray.h"
 #include "platform/qt/qt_window_system.h"
 #include "temp_folder.h"
 #include "ui/app_windows.h"
 #include "ui/window_ids.h"
-#include "app/window_rip_view.h"
 
 namespace ripwarden::testing {
 namespace {
@@ -76,17 +77,19 @@ class RealWindowsTest : public ::testing::Test {
   FakeClock clock_;
   FakeCalendar calendar_;
   FixedDialect dialects_;
+  linux_platform::PosixPathRules paths_;
   qt_platform::QtWindowSystem windows_;
   qt_platform::QtFolderDialog folders_{&windows_};
   OffscreenTray tray_;
   FakeMessageBoxes boxes_;
   WindowRipView view_{windows_, tray_, boxes_};
   RipState state_;
-  RipEngine engine_{state_,
-                    {settings_, presets_, drives_, processes_, files_, clock_, calendar_, dialects_, view_},
-                    "Ripwarden"};
+  RipEngine engine_{
+      state_,
+      {settings_, presets_, drives_, processes_, files_, clock_, calendar_, dialects_, view_, paths_},
+      "Ripwarden"};
   NoAutostart autostart_;
-  AppWindows ui_{{windows_, folders_, settings_, presets_, files_, drives_, autostart_, engine_},
+  AppWindows ui_{{windows_, folders_, settings_, presets_, files_, drives_, autostart_, engine_, paths_},
                  "Ripwarden",
                  home_.Path("Data/Config/Presets.cfg")};
   FakeInstanceLock lock_;

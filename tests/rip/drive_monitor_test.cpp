@@ -21,7 +21,8 @@ TEST_F(DriveMonitorTest, PollsEveryIntervalCountedFromTheEndOfThePreviousPoll) {
 
 TEST_F(DriveMonitorTest, KeepsPollingAcrossTheTickCountWrap) {
   clock.Set(std::numeric_limits<std::uint32_t>::max() - 1000);
-  RipEngine wrapped(state, {settings, presets, drives, processes, files, clock, calendar, dialects, view},
+  RipEngine wrapped(state,
+                    {settings, presets, drives, processes, files, clock, calendar, dialects, view, paths},
                     "Ripwarden");
   int polls = 0;
   for (int i = 0; i < 4; ++i) {

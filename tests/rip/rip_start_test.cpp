@@ -2,6 +2,7 @@
 #include <fstream>
 
 #include "engine_fixture.h"
+#include "platform/linux/posix_path_rules.h"
 #include "rip/encoder_command.h"
 #include "temp_folder.h"
 
@@ -169,7 +170,8 @@ TEST(BuildEncoderCommand, EveryLabelGivesOneNameThatTheDestinationCanHold) {
     for (const std::string& folder : {destination.path() + "/", destination.path()}) {
       request.label = label;
       request.destination = folder;
-      const std::string output = BuildEncoderCommand(request, {}).output_file;
+      const std::string output =
+          BuildEncoderCommand(request, {}, linux_platform::PosixPathRules()).output_file;
       EXPECT_EQ(output, destination.path() + "/" + kept + "_(2009-03-14_15-09-26).MP4");
       std::ofstream(output) << "rip";
       EXPECT_TRUE(FileExists(output)) << "the file system refused " << output;
@@ -184,7 +186,8 @@ TEST(BuildEncoderCommand, NamesAnUnlabelledDiscByItsTimeAlone) {
   request.destination = "/r/";
   request.container = "MKV";
   request.start = {2026, 12, 7, 9, 5, 3};
-  EXPECT_EQ(BuildEncoderCommand(request, {}).output_file, "/r/_(2026-12-07_09-05-03).MKV");
+  EXPECT_EQ(BuildEncoderCommand(request, {}, linux_platform::PosixPathRules()).output_file,
+            "/r/_(2026-12-07_09-05-03).MKV");
 }
 
 }  // namespace
