@@ -1,5 +1,6 @@
 #include "app/application.h"
 
+#include "app/first_run.h"
 #include "config/setting_keys.h"
 #include "ui/window_ids.h"
 
@@ -7,7 +8,7 @@ namespace ripwarden {
 
 Application::Application(AppServices services) : services_(services) {}
 
-bool Application::Start(const std::string& home) {
+bool Application::Start() {
   if (!services_.lock.Acquire()) {
     services_.boxes.ShowMessage(
         "Already Running",
@@ -16,7 +17,11 @@ bool Application::Start(const std::string& home) {
         "Task Manager.");
     return false;
   }
+  const std::string home = services_.user.ProgramHome();
+  FirstRun first_run{services_.files, services_.paths, services_.user};
+  const bool fresh = first_run.InstallDefaults(home);
   services_.working_directory.SetWorkingDirectory(home);
+  if (fresh) first_run.CompleteSettings(services_.settings);
   services_.ui.BuildProgressWindow();
   services_.ui.BuildSettingsWindow();
   services_.ui.BuildOutputWindow();

@@ -4,8 +4,11 @@
 
 #include "app/tray_menu.h"
 #include "config/settings_store.h"
+#include "platform/files.h"
 #include "platform/instance_lock.h"
+#include "platform/path_rules.h"
 #include "platform/tray.h"
+#include "platform/user_environment.h"
 #include "platform/window_system.h"
 #include "platform/working_directory.h"
 #include "rip/rip_engine.h"
@@ -25,6 +28,9 @@ struct AppServices {
   RipState& rip_state;
   RipEngine& engine;
   AppWindows& ui;
+  Files& files;
+  const PathRules& paths;
+  UserEnvironment& user;
 };
 
 // The program's spine: start-up, one turn of the main loop, the tray menu's
@@ -33,10 +39,10 @@ class Application {
  public:
   explicit Application(AppServices services);
 
-  // Takes the single-instance lock, enters the home folder, builds the
-  // windows and the tray. False when another copy runs: the user was told,
-  // and nothing was built.
-  bool Start(const std::string& home);
+  // Takes the single-instance lock, gives a new user the shipped settings,
+  // enters the program's home folder, builds the windows and the tray. False
+  // when another copy runs: the user was told, and nothing was built.
+  bool Start();
   // One turn: at most one user event, then the drive poll and one line of
   // encoder output.
   void RunOnce();

@@ -26,9 +26,8 @@
 #include "platform/linux/monotonic_clock.h"
 #include "platform/linux/posix_path_rules.h"
 #include "platform/linux/posix_process_runner.h"
-#include "platform/linux/program_search.h"
-#include "platform/linux/user_home.h"
 #include "platform/linux/xdg_autostart.h"
+#include "platform/linux/xdg_user_environment.h"
 #include "platform/qt/program_icon.h"
 #include "platform/qt/qt_folder_dialog.h"
 #include "platform/qt/qt_tray.h"
@@ -82,10 +81,9 @@ struct Program::Parts {
   QtTray tray{icon};
   QtMessageBoxes boxes{[this] { return windows.ActiveAppWindow(); }};
 
-  std::string home = linux_platform::ResolveHome();
-  std::string defaults =
-      linux_platform::ShippedDefaultsFolder({RIPWARDEN_INSTALLED_DATA, RIPWARDEN_SOURCE_DATA});
-  SettingsStore settings{files, Charset::kUtf8, kSettingsPath, defaults + "/Settings.cfg"};
+  linux_platform::XdgUserEnvironment user{{RIPWARDEN_INSTALLED_DATA, RIPWARDEN_SOURCE_DATA}};
+  SettingsStore settings{files, Charset::kUtf8, kSettingsPath,
+                         paths.JoinPath(user.ShippedDefaultsFolder(), "Settings.cfg")};
   Presets presets{files};
   EncoderDialects dialects{processes, files, clock};
   WindowRipView view{windows, tray, boxes};
@@ -93,7 +91,8 @@ struct Program::Parts {
   RipEngine engine{
       state, {settings, presets, drives, processes, files, clock, calendar, dialects, view, paths}, kAppName};
   AppWindows ui{{windows, folders, settings, presets, files, drives, autostart, engine, paths}, kAppName};
-  Application app{{lock, working_directory, windows, tray, boxes, settings, state, engine, ui}};
+  Application app{
+      {lock, working_directory, windows, tray, boxes, settings, state, engine, ui, files, paths, user}};
 
   QTimer turn;
   bool stop_requested = false;
@@ -202,25 +201,7 @@ void Program::SetTurnObserver(std::function<void(int)> observer) {
 
 bool Program::Start() {
   Parts& p = *parts_;
-  // A new user starts from the shipped settings, ripping into their videos folder.
-  bool fresh = false;
-  if (p.lock.Acquire()) {
-    p.lock.Release();
-    fresh = linux_platform::InstallDefaults(p.home, p.defaults);
-  }
-  if (!p.app.Start(p.home)) return false;
-  if (fresh && p.settings.ReadSetting(setting::kDestination).empty()) {
-    const std::string videos = linux_platform::VideosFolder();
-    linux_platform::MakeFolders(videos);
-    p.settings.WriteSetting(setting::kDestination, videos);
-    p.windows.SetText(control::kDestinationField, videos);
-  }
-  // An encoder installed somewhere else than Debian puts it (a local build
-  // in /usr/local/bin, say) is found on the search path.
-  if (fresh && ::access(p.settings.ReadSetting(setting::kEncoderLocation).c_str(), X_OK) != 0) {
-    const auto found = linux_platform::FindProgram("HandBrakeCLI", std::getenv("PATH"), "/");
-    if (found) p.settings.WriteSetting(setting::kEncoderLocation, *found);
-  }
+  if (!p.app.Start()) return false;
   if (!p.app.has_tray()) {
     // The progress window is the way in: its context menu is the tray menu.
     QWidget* progress = p.windows.WindowWidget(kProgressWindow);

@@ -3,6 +3,7 @@
 #include "../ui/ui_fixture.h"
 #include "fakes/fake_instance_lock.h"
 #include "fakes/fake_tray.h"
+#include "fakes/fake_user_environment.h"
 #include "fakes/fake_working_directory.h"
 
 namespace ripwarden::testing {
@@ -12,8 +13,12 @@ using Texts = std::vector<std::string>;
 
 class ApplicationTest : public UiTest {
  protected:
+  bool Start(const std::string& home) {
+    user.home = home;
+    return app.Start();
+  }
   void StartRunning() {
-    ASSERT_TRUE(app.Start("/home/me/.config/ripwarden"));
+    ASSERT_TRUE(Start("/home/me/.config/ripwarden"));
     Insert();
     engine.StartRip();
     ASSERT_EQ(state.RipInProgress, 1);
@@ -24,11 +29,13 @@ class ApplicationTest : public UiTest {
   FakeWorkingDirectory working_directory;
   FakeTray tray;
   FakeMessageBoxes boxes;
-  Application app{{lock, working_directory, windows, tray, boxes, settings, state, engine, ui}};
+  FakeUserEnvironment user;
+  Application app{
+      {lock, working_directory, windows, tray, boxes, settings, state, engine, ui, files, paths, user}};
 };
 
 TEST_F(ApplicationTest, StartsInTheHomeFolderWithWindowsAndTrayMenu) {
-  ASSERT_TRUE(app.Start("/home/me/.config/ripwarden"));
+  ASSERT_TRUE(Start("/home/me/.config/ripwarden"));
   EXPECT_EQ(working_directory.current, "/home/me/.config/ripwarden");
   EXPECT_TRUE(lock.held);
   EXPECT_EQ(windows.windows.size(), 3u);
@@ -41,7 +48,7 @@ TEST_F(ApplicationTest, StartsInTheHomeFolderWithWindowsAndTrayMenu) {
 
 TEST_F(ApplicationTest, ASecondCopySaysSoAndBuildsNothing) {
   lock.another_copy_runs = true;
-  EXPECT_FALSE(app.Start("/home/me/.config/ripwarden"));
+  EXPECT_FALSE(Start("/home/me/.config/ripwarden"));
   EXPECT_EQ(
       boxes.messages,
       Texts{"Already Running | Ripwarden is already running, you cannot run two instances simultaneously.\r\r"
@@ -51,16 +58,63 @@ TEST_F(ApplicationTest, ASecondCopySaysSoAndBuildsNothing) {
   EXPECT_TRUE(working_directory.requested.empty());
 }
 
+// The fakes' files are relative to the working folder, so the home folder is "".
+TEST_F(ApplicationTest, AFirstStartGetsTheShippedFilesCompletedForThisMachine) {
+  files.RemoveFile(kSettings);
+  files.RemoveFile(kPresets);
+  const std::string shipped_presets = "Shipped=x264/1500/aac/160\n";
+  files.Put(user.defaults + "/Settings.cfg",
+            "[Ripping]\nSourceDrive = sr0\nDestination = \n[HandBrake]\nLocation = /usr/bin/HandBrakeCLI\n");
+  files.Put(user.defaults + "/Presets.cfg", shipped_presets);
+  user.runnable.clear();
+  user.found_encoder = "/usr/local/bin/HandBrakeCLI";
+  ASSERT_TRUE(Start(""));
+  EXPECT_EQ(files.Content(kPresets), shipped_presets);
+  EXPECT_EQ(Setting("Ripping", "SourceDrive"), "sr0");
+  EXPECT_EQ(Setting("Ripping", "Destination"), "/home/me/Videos/");
+  EXPECT_TRUE(files.IsFolder("/home/me/Videos/"));
+  EXPECT_EQ(windows.control(control::kDestinationField).text, "/home/me/Videos/");
+  EXPECT_EQ(Setting("HandBrake", "Location"), "/usr/local/bin/HandBrakeCLI");
+}
+
+TEST_F(ApplicationTest, ALaterStartLeavesTheUsersFilesAsTheyAre) {
+  const std::string settings_before = *files.Content(kSettings);
+  files.Put(user.defaults + "/Settings.cfg", "[Ripping]\nDestination = \n");
+  files.Put(user.defaults + "/Presets.cfg", "Shipped=x264/1500/aac/160\n");
+  user.runnable.clear();
+  user.found_encoder = "/usr/local/bin/HandBrakeCLI";
+  ASSERT_TRUE(Start(""));
+  EXPECT_EQ(files.Content(kSettings), settings_before);
+}
+
+TEST_F(ApplicationTest, LostSettingsComeBackWithoutTouchingTheUsersPresets) {
+  files.RemoveFile(kSettings);
+  const std::string presets_before = *files.Content(kPresets);
+  files.Put(user.defaults + "/Settings.cfg", "[Ripping]\nDestination = \n");
+  files.Put(user.defaults + "/Presets.cfg", "Shipped=x264/1500/aac/160\n");
+  ASSERT_TRUE(Start(""));
+  EXPECT_EQ(files.Content(kPresets), presets_before);
+  EXPECT_EQ(Setting("Ripping", "Destination"), "/home/me/Videos/");
+}
+
+TEST_F(ApplicationTest, ASecondCopyInstallsNothing) {
+  files.RemoveFile(kSettings);
+  files.Put(user.defaults + "/Settings.cfg", "[Ripping]\nDestination = \n");
+  lock.another_copy_runs = true;
+  EXPECT_FALSE(Start(""));
+  EXPECT_FALSE(files.Exists(kSettings));
+}
+
 TEST_F(ApplicationTest, WithoutATrayTheProgressWindowShowsWhateverTheSetting) {
   Set("Other", "StartMinimised", "1");
   tray.available = false;
-  ASSERT_TRUE(app.Start("/home"));
+  ASSERT_TRUE(Start("/home"));
   EXPECT_FALSE(app.has_tray());
   EXPECT_TRUE(windows.IsWindowVisible(kProgressWindow));
 }
 
 TEST_F(ApplicationTest, DispatchesOneEventPerTurnAndPollsEveryTurn) {
-  ASSERT_TRUE(app.Start("/home"));
+  ASSERT_TRUE(Start("/home"));
   windows.ShowAppWindow(kSettingsWindow);
   windows.events = {{UiEvent::Kind::kClose, kSettingsWindow}, {UiEvent::Kind::kClose, 99}};
   tray.events = {{UiEvent::Kind::kBalloonClicked, 0}};
@@ -77,7 +131,7 @@ TEST_F(ApplicationTest, DispatchesOneEventPerTurnAndPollsEveryTurn) {
 }
 
 TEST_F(ApplicationTest, MenuShowsTheWindowsAndTheAboutBox) {
-  ASSERT_TRUE(app.Start("/home"));
+  ASSERT_TRUE(Start("/home"));
   for (auto [item, window] :
        {std::pair{menu::kRipProgress, kProgressWindow}, std::pair{menu::kSettings, kSettingsWindow},
         std::pair{menu::kHandBrakeOutput, kOutputWindow}}) {
@@ -98,7 +152,7 @@ TEST_F(ApplicationTest, MenuShowsTheWindowsAndTheAboutBox) {
 }
 
 TEST_F(ApplicationTest, LoadAndEjectAnnounceThemselvesAndAskDuringARip) {
-  ASSERT_TRUE(app.Start("/home"));
+  ASSERT_TRUE(Start("/home"));
   app.OnMenuCommand(menu::kLoadMedia);
   app.OnMenuCommand(menu::kEjectMedia);
   EXPECT_EQ(drives.loaded, Texts{"sr0"});
@@ -128,7 +182,7 @@ TEST_F(ApplicationTest, LoadAndEjectAnnounceThemselvesAndAskDuringARip) {
 }
 
 TEST_F(ApplicationTest, ExitAsksAndOnlyYesLetsGo) {
-  ASSERT_TRUE(app.Start("/home"));
+  ASSERT_TRUE(Start("/home"));
   boxes.answers = {false};
   app.OnMenuCommand(menu::kExit);
   EXPECT_FALSE(app.quit_confirmed());

@@ -13,6 +13,7 @@
 #include "app/window_rip_view.h"
 #include "fakes/fake_instance_lock.h"
 #include "fakes/fake_tray.h"
+#include "fakes/fake_user_environment.h"
 #include "fakes/fake_working_directory.h"
 #include "platform/linux/linux_files.h"
 #include "platform/linux/posix_path_rules.h"
@@ -56,7 +57,10 @@ class RealWindowsTest : public ::testing::Test {
     drives_.AddDrive("sr1", "BD-ROM");
     drives_.InsertDisc("sr1", {"udf", "MY MOVIE"});
   }
-  void Start() { ASSERT_TRUE(app_.Start(home_.path())); }
+  void Start() {
+    user_.home = home_.path();
+    ASSERT_TRUE(app_.Start());
+  }
   std::string SettingsText() { return home_.Read("Data/Config/Settings.cfg"); }
   std::string Setting(const std::string& group, const std::string& key) {
     return settings_.ReadSetting(group, key);
@@ -94,7 +98,9 @@ class RealWindowsTest : public ::testing::Test {
                  home_.Path("Data/Config/Presets.cfg")};
   FakeInstanceLock lock_;
   FakeWorkingDirectory working_directory_;
-  Application app_{{lock_, working_directory_, windows_, tray_, boxes_, settings_, state_, engine_, ui_}};
+  FakeUserEnvironment user_;
+  Application app_{{lock_, working_directory_, windows_, tray_, boxes_, settings_, state_, engine_, ui_,
+                    files_, paths_, user_}};
 };
 
 TEST_F(RealWindowsTest, ClickingEachCheckBoxRewritesExactlyItsKey) {
