@@ -48,6 +48,10 @@ void Application::BuildTrayMenu() {
 }
 
 void Application::RunOnce() {
+  if (stop_requested_) {
+    if (!quit_confirmed_) Quit();
+    return;
+  }
   if (auto event = services_.windows.TakeEvent()) {
     Dispatch(*event);
   } else if (auto tray_event = services_.tray.TakeEvent()) {

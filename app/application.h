@@ -44,15 +44,17 @@ class Application {
   // when another copy runs: the user was told, and nothing was built.
   bool Start();
   // One turn: at most one user event, then the drive poll and one line of
-  // encoder output.
+  // encoder output. Once a stop was requested, the turn quits instead.
   void RunOnce();
   void OnMenuCommand(int item_id);
   // The Exit command; true once the user confirmed and everything was let go.
   bool ConfirmQuit();
-  // The way out without asking (Exit confirmed, or the system asking the
-  // program to stop): cancels a running rip and lets go of the tray and the
-  // single-instance lock.
+  // The way out without asking (Exit confirmed, or a stop requested):
+  // cancels a running rip and lets go of the tray and the single-instance
+  // lock.
   void Quit();
+  // The system asks the program to stop: the next turn quits without asking.
+  void RequestStop() { stop_requested_ = true; }
   bool quit_confirmed() const { return quit_confirmed_; }
   // Writes back and closes what is still open.
   void ReleaseResources();
@@ -68,6 +70,7 @@ class Application {
   AppServices services_;
   bool has_tray_ = false;
   bool quit_confirmed_ = false;
+  bool stop_requested_ = false;
 };
 
 }  // namespace ripwarden
