@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include "../ui/ui_fixture.h"
+#include "app/app_graph.h"
 #include "fakes/fake_instance_lock.h"
 #include "fakes/fake_tray.h"
 #include "fakes/fake_user_environment.h"
@@ -11,8 +12,25 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-class ApplicationTest : public UiTest {
+// The whole application as the program wires it, over fakes of every
+// platform service, with a settings file that watches sr0 and rips into
+// /srv/rips/.
+class ApplicationTest : public ::testing::Test {
  protected:
+  static constexpr const char* kSettings = "Data/Config/Settings.cfg";
+  static constexpr const char* kPresets = "Data/Config/Presets.cfg";
+
+  ApplicationTest() {
+    files.Put(kSettings,
+              "[Ripping]\nSourceDrive = sr0\nDestination = /srv/rips/\nFileContainer = MP4\n"
+              "Encoding = Normal\nTwoPass = 1\nAudioBooster = 1\n"
+              "[Other]\nAutoRip = 0\nEjectOnFinish = 0\nClearHandBrakeOutput = 0\n"
+              "[HandBrake]\nLocation = /usr/bin/HandBrakeCLI\n");
+    files.Put(kPresets, "Normal=x264/1500/aac/160\n");
+    files.PutFolder("/srv/rips/");
+    drives.AddDrive("sr0");
+  }
+
   bool Start(const std::string& home) {
     user.home = home;
     return app.Start();
@@ -24,14 +42,54 @@ class ApplicationTest : public UiTest {
     ASSERT_EQ(state.RipInProgress, 1);
     WriteOutputFile();
   }
+  void Set(const std::string& group, const std::string& key, const std::string& value) {
+    settings.WriteSetting(group, key, value);
+  }
+  std::string Setting(const std::string& group, const std::string& key) {
+    return settings.ReadSetting(group, key);
+  }
+  void Insert() { drives.InsertDisc("sr0", {"udf", "MY MOVIE"}); }
+  void Poll() {
+    clock.Advance(2500);
+    engine.PollDrive();
+  }
+  void WriteOutputFile() { files.Put(state.OutputFile, "ftyp...."); }
+  std::string Status() { return windows.control(control::kStatusText).text; }
 
+  FakeFiles files;
+  FakeDrives drives;
+  FakeProcessRunner processes;
+  FakeClock clock{1000};
+  FakeCalendar calendar;
+  FakeAutostart autostart;
+  linux_platform::PosixPathRules paths;
+  FakeUserEnvironment user;
   FakeInstanceLock lock;
   FakeWorkingDirectory working_directory;
+  FakeWindowSystem windows;
+  FakeFolderDialog folders;
   FakeTray tray;
   FakeMessageBoxes boxes;
-  FakeUserEnvironment user;
-  Application app{
-      {lock, working_directory, windows, tray, boxes, settings, state, engine, ui, files, paths, user}};
+  FixedDialect dialects;
+  AppGraph graph{{.system = {.lock = lock,
+                             .working_directory = working_directory,
+                             .files = files,
+                             .drives = drives,
+                             .processes = processes,
+                             .clock = clock,
+                             .calendar = calendar,
+                             .autostart = autostart,
+                             .paths = paths,
+                             .user = user},
+                  .windows = windows,
+                  .folders = folders,
+                  .tray = tray,
+                  .boxes = boxes},
+                 {.dialects = &dialects}};
+  SettingsStore& settings = graph.settings;
+  RipState& state = graph.state;
+  RipEngine& engine = graph.engine;
+  Application& app = graph.app;
 };
 
 TEST_F(ApplicationTest, StartsInTheHomeFolderWithWindowsAndTrayMenu) {
@@ -122,7 +180,9 @@ TEST_F(ApplicationTest, DispatchesOneEventPerTurnAndPollsEveryTurn) {
   clock.Advance(2500);
   app.RunOnce();
   EXPECT_FALSE(windows.IsWindowVisible(kSettingsWindow));
-  EXPECT_EQ(view.disc_label, "MY MOVIE") << "the drive poll ran in the same turn";
+  EXPECT_EQ(windows.control(control::kDiscLabelText).text, "MY MOVIE")
+      << "the drive poll ran in the same turn";
+  EXPECT_TRUE(tray.greyed_items[menu::kLoadMedia]) << "nothing to load into a drive that holds a disc";
   app.RunOnce();  // an unknown window's close request does nothing
   EXPECT_EQ(windows.windows.at(kProgressWindow).raised, 0);
   app.RunOnce();
@@ -178,7 +238,7 @@ TEST_F(ApplicationTest, LoadAndEjectAnnounceThemselvesAndAskDuringARip) {
   app.OnMenuCommand(menu::kEjectMedia);
   EXPECT_EQ(drives.ejected.size(), 2u);
   Poll();
-  EXPECT_EQ(view.status, kDiscLostText);
+  EXPECT_EQ(Status(), kDiscLostText);
 }
 
 TEST_F(ApplicationTest, ExitAsksAndOnlyYesLetsGo) {
@@ -206,8 +266,7 @@ TEST_F(ApplicationTest, ExitDuringARipCancelsItWithoutAFurtherQuestion) {
   app.OnMenuCommand(menu::kExit);
   EXPECT_EQ(boxes.questions.size(), 1u);
   EXPECT_NE(boxes.questions[0].find("A DVD rip is currently in progress"), std::string::npos);
-  EXPECT_TRUE(view.questions.empty());
-  EXPECT_EQ(view.status, "USER CANCELLED");
+  EXPECT_EQ(Status(), "USER CANCELLED");
   EXPECT_FALSE(files.Exists(partial));
   EXPECT_EQ(drives.ejected, Texts{"sr0"});
   EXPECT_FALSE(tray.icon_shown);
@@ -216,6 +275,23 @@ TEST_F(ApplicationTest, ExitDuringARipCancelsItWithoutAFurtherQuestion) {
   clock.Advance(5000);
   app.RunOnce();
   EXPECT_EQ(drives.volume_queries, polls) << "nothing runs after the confirmed exit";
+}
+
+// The system asking the program to stop (a logout, a signal) takes Exit's
+// way out, without its question and without handling what waits.
+TEST_F(ApplicationTest, AStopRequestQuitsLikeExitWithoutAsking) {
+  StartRunning();
+  const std::string partial = state.OutputFile;
+  windows.events = {{UiEvent::Kind::kControl, control::kSettingsButton}};
+  app.RequestStop();
+  app.RunOnce();
+  EXPECT_TRUE(boxes.questions.empty());
+  EXPECT_EQ(Status(), "USER CANCELLED");
+  EXPECT_FALSE(files.Exists(partial));
+  EXPECT_FALSE(tray.icon_shown);
+  EXPECT_FALSE(lock.held);
+  EXPECT_TRUE(app.quit_confirmed());
+  EXPECT_FALSE(windows.IsWindowVisible(kSettingsWindow));
 }
 
 }  // namespace
