@@ -43,6 +43,8 @@ AppGraph::AppGraph(PlatformServices platform_services, AppSetup setup)
            .ui = ui,
            .files = platform.system.files,
            .paths = platform.system.paths,
-           .user = platform.system.user}) {}
+           .user = platform.system.user}) {
+  engine.KeepRecords(platform.system.user.StateFolder(), &platform.system.media_probe);
+}
 
 }  // namespace ripwarden

@@ -22,6 +22,8 @@ bool Application::Start() {
   const bool fresh = first_run.InstallDefaults(home);
   services_.working_directory.SetWorkingDirectory(home);
   if (fresh) first_run.CompleteSettings(services_.settings);
+  // Only the copy that holds the lock may touch what a rip leaves behind.
+  services_.engine.SettleLeftovers();
   services_.ui.BuildProgressWindow();
   services_.ui.BuildSettingsWindow();
   services_.ui.BuildOutputWindow();

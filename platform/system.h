@@ -11,6 +11,7 @@
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/instance_lock.h"
+#include "platform/media_probe.h"
 #include "platform/path_rules.h"
 #include "platform/process_runner.h"
 #include "platform/user_environment.h"
@@ -30,6 +31,7 @@ struct SystemServices {
   Autostart& autostart;
   const PathRules& paths;
   UserEnvironment& user;
+  MediaProbe& media_probe;
 };
 
 // What an event loop waits on besides its windows: a descriptor on Linux.

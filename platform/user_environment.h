@@ -15,6 +15,9 @@ class UserEnvironment {
   virtual std::string ProgramHome() = 0;
   // The folder of the shipped Settings.cfg and Presets.cfg.
   virtual std::string ShippedDefaultsFolder() = 0;
+  // Where the history of rips and the encoder's logs are kept; empty for
+  // nowhere.
+  virtual std::string StateFolder() = 0;
   // The user's videos folder, in the form the settings keep.
   virtual std::string VideosFolder() = 0;
   // True when the path names a program this user may run.

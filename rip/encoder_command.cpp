@@ -10,8 +10,12 @@ namespace ripwarden {
 namespace {
 
 constexpr std::string_view kForbidden = "<>/\\*?:\"|";
-// The longest name, in bytes, that Linux file systems take.
-constexpr std::size_t kMostNameBytes = 255;
+// The longest name, in bytes, that Linux file systems take, less room for
+// the longest word a rip's file may gain while it is written or when kept
+// incomplete.
+constexpr std::string_view kIncompleteWord = ".incomplete";
+static_assert(kIncompleteWord.size() >= kEncodingSuffix.size());
+constexpr std::size_t kMostNameBytes = 255 - kIncompleteWord.size();
 // The longest UTF-8 character has three bytes after its first.
 constexpr std::size_t kMostContinuationBytes = 3;
 
@@ -46,8 +50,8 @@ class CommandLine {
     line_ += display;
     for (const auto argument : arguments) arguments_.emplace_back(argument);
   }
-  EncoderCommand Finish(std::string output_file) {
-    return {std::move(output_file), std::move(arguments_), std::move(line_)};
+  EncoderCommand Finish(std::string output_file, std::string encoding_file) {
+    return {std::move(output_file), std::move(encoding_file), std::move(arguments_), std::move(line_)};
   }
 
  private:
@@ -72,15 +76,35 @@ std::string CleanFileName(std::string_view name) {
   return clean;
 }
 
+std::string IncompleteName(const std::string& output_file) {
+  const auto slash = output_file.find_last_of('/');
+  const auto dot = output_file.find_last_of('.');
+  const bool has_extension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+  if (!has_extension) return output_file + std::string(kIncompleteWord);
+  return output_file.substr(0, dot) + std::string(kIncompleteWord) + output_file.substr(dot);
+}
+
+std::string ContainerFormat(std::string_view container) {
+  std::string lower;
+  for (const char c : container) lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  if (lower == "mkv") return "av_mkv";
+  if (lower == "webm") return "av_webm";
+  return "av_mp4";
+}
+
 EncoderCommand BuildEncoderCommand(const RipRequest& request, const EncoderDialect& dialect,
                                    const PathRules& paths) {
   const std::string output_file = paths.JoinPath(request.destination, OutputFileName(request));
+  std::string encoding_file = output_file + std::string(kEncodingSuffix);
+  const std::string format = ContainerFormat(request.container);
 
   CommandLine command;
   command.Add("-i ", {"-i"});
   command.Add(request.input_path, {request.input_path});
   command.Add(" -o ", {"-o"});
-  command.Add(output_file, {output_file});
+  command.Add(encoding_file, {encoding_file});
+  command.Add(" -f ", {"-f"});
+  command.Add(format, {format});
   if (dialect.main_feature) {
     command.Add(" --main-feature", {"--main-feature"});
   } else {
@@ -114,7 +138,7 @@ EncoderCommand BuildEncoderCommand(const RipRequest& request, const EncoderDiale
     command.Add(audio_rate, {audio_rate});
     if (request.audio_booster == "1") command.Add(" -D 1.5", {"-D", "1.5"});
   }
-  return command.Finish(output_file);
+  return command.Finish(std::move(output_file), std::move(encoding_file));
 }
 
 }  // namespace ripwarden

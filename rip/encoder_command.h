@@ -25,6 +25,10 @@ struct RipRequest {
 
 struct EncoderCommand {
   std::string output_file;
+  // What the encoder writes until the rip is known to be whole: the output
+  // file's name with kEncodingSuffix, which no player or media library takes
+  // for a finished film.
+  std::string encoding_file;
   // Each argument as the encoder receives it: never split again, so folders
   // with spaces or parentheses pass untouched.
   std::vector<std::string> arguments;
@@ -36,6 +40,17 @@ struct EncoderCommand {
 // cannot or should not stand in a file name, control characters and leading
 // dots go.
 std::string CleanFileName(std::string_view name);
+
+inline constexpr std::string_view kEncodingSuffix = ".part";
+
+// The name a rip that stopped short is kept under: "X.incomplete.MP4" for
+// "X.MP4".
+std::string IncompleteName(const std::string& output_file);
+
+// The encoder's --format for a container setting. The encoder cannot tell the
+// container from the temporary name; names it has no format for get MP4, as
+// it would give them itself.
+std::string ContainerFormat(std::string_view container);
 
 // The output file is the label, the start time and the container, cut to the
 // 255 bytes a file name may have, inside the destination folder.

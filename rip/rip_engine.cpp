@@ -15,15 +15,20 @@ void RipEngine::Balloon(const std::string& title, const std::string& text, Ballo
   services_.view.ShowBalloon(title, text, app_name_, icon);
 }
 
-void RipEngine::EndRip(const std::string& status, std::int32_t bar_value) {
+void RipEngine::EndRip(const std::string& status, std::int32_t bar_value, const char* result) {
+  if (state_.RipInProgress == 1) FinishRecord(status, result);
   // The record goes with the rip; the runner still collects the process.
   services_.processes.CloseProcess(state_.EncoderProgram);
   state_.RipInProgress = 0;
   state_.EncoderProgram = kNoProcess;
   state_.OutputFile.clear();
+  state_.EncodingFile.clear();
   state_.RipDiscLabel.clear();
   state_.ProgressPercent = 0.0f;
+  state_.LastUpdatePercent = 0.0f;
   state_.MuxingSeen = 0;
+  state_.Record = {};
+  state_.ScratchFolder.clear();
   services_.view.SetRipProgressBar(bar_value);
   services_.view.SetStatusText(status);
   services_.view.EnableCancelButton(false);
@@ -52,8 +57,9 @@ void RipEngine::CancelRip(bool without_asking) {
   services_.view.EnableCancelButton(false);
   // Stopped first: a file still being written would come back after removal.
   StopEncoder();
-  if (!state_.OutputFile.empty()) services_.files.RemoveFile(state_.OutputFile);
-  EndRip(kCancelledText, 0);
+  if (!state_.EncodingFile.empty()) services_.files.RemoveFile(state_.EncodingFile);
+  state_.Record.output.clear();
+  EndRip(kCancelledText, 0, "cancelled");
   EjectDrive(services_.settings.ReadSetting(setting::kSourceDrive));
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "config/presets.h"
@@ -8,9 +9,11 @@
 #include "platform/clock.h"
 #include "platform/drives.h"
 #include "platform/files.h"
+#include "platform/media_probe.h"
 #include "platform/path_rules.h"
 #include "platform/process_runner.h"
 #include "rip/encoder_dialect.h"
+#include "rip/encoder_log.h"
 #include "rip/rip_state.h"
 #include "rip/rip_view.h"
 
@@ -68,6 +71,17 @@ class RipEngine {
   void EjectDrive(const std::string& source);
   void LoadDrive(const std::string& source);
 
+  // Keeps a history of rips, the encoder's logs and its scratch files under
+  // folder; the probe, when there is one, checks that finished files are
+  // whole. Without records a rip is judged by the encoder's output alone.
+  void KeepRecords(const std::string& folder, MediaProbe* probe);
+  // After a start that holds the instance lock: a rip that was running when
+  // the program died gets its file's incomplete name and reads as
+  // interrupted, and the encoder's scratch files go.
+  void SettleLeftovers();
+  // The newest encoder logs kept.
+  static constexpr std::size_t kMostLogs = 50;
+
   // How long the main loop may sleep before the next drive poll is due.
   std::uint32_t MillisecondsToNextPoll();
   // True when a line of the encoder's output is waiting to be read.
@@ -82,7 +96,16 @@ class RipEngine {
   void FailDiscLost();
   // Ends the rip; the balloon gives the status's reason, then `more`.
   void FailWithError(const std::string& status, const std::string& more = {});
-  void EndRip(const std::string& status, std::int32_t bar_value);
+  // result is the history's word for how the rip ended.
+  void EndRip(const std::string& status, std::int32_t bar_value, const char* result);
+  // Why a file the encoder says it finished is not whole; nothing when it is.
+  std::optional<std::string> Shortfall(const EncoderLogFacts& facts);
+  // A partial file is kept under the incomplete name; an empty one goes.
+  void KeepIncomplete();
+  void BeginRecord(const std::string& source);
+  void PrepareRecordFiles(ProcessOptions& options);
+  void FinishRecord(const std::string& status, const char* result);
+  std::string RecordTime();
   // Interrupts the encoder, kills it if it does not stop, and waits for it.
   void StopEncoder();
   void Balloon(const std::string& title, const std::string& text, BalloonIcon icon);
@@ -90,6 +113,8 @@ class RipEngine {
   RipState& state_;
   RipServices services_;
   std::string app_name_;
+  std::string records_folder_;
+  MediaProbe* probe_ = nullptr;
 };
 
 // The progress bar value for a percentage: hundredths, rounded up.

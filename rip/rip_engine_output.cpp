@@ -56,6 +56,7 @@ void RipEngine::ReadEncoderOutput() {
   const std::string percent_text = PercentText(line);
   state_.ProgressPercent = TextToFloat(percent_text);
   if (!CarriesPercentage(line, percent_text)) return;
+  state_.LastUpdatePercent = state_.ProgressPercent;
   const std::uint32_t now = services_.clock.TickCount();
   if (IsDue(now, state_.ProgressTick, state_.ProgressInterval)) {
     // A garbled update may claim any percentage; the bar shows only what exists.
@@ -79,21 +80,50 @@ void RipEngine::CheckRipEnd(const std::string* disc_label) {
 }
 
 void RipEngine::FinishAtEncoderEnd(const std::string* disc_label) {
-  const auto exit_code = services_.processes.ExitCode(state_.EncoderProgram);
-  const auto output = services_.files.Stamp(state_.OutputFile);
-  // The encoder also exits 0 after rejecting its options, having written nothing.
+  ProcessRunner& processes = services_.processes;
+  RipView& view = services_.view;
+  const auto exit_code = processes.ExitCode(state_.EncoderProgram);
+  const auto output = services_.files.Stamp(state_.EncodingFile);
+  // The runner has the log whole once it reports the encoder gone.
+  EncoderLogFacts facts;
+  if (!state_.Record.log.empty()) {
+    const auto log = services_.files.OpenForReading(state_.Record.log);
+    if (const auto text = log ? log->ReadAll() : std::nullopt) facts = ReadEncoderLog(*text);
+  }
+  state_.Record.frames_encoded = facts.frames_got;
+  state_.Record.frames_expected = facts.frames_expected;
+  state_.Record.seconds_expected = facts.title_seconds;
+  // The encoder also exits 0 after rejecting its options, having written
+  // nothing, and after stopping short on a damaged disc.
   if (exit_code == 0 && output && !output->is_folder && output->size > 0) {
+    if (const auto shortfall = Shortfall(facts)) {
+      KeepIncomplete();
+      FailWithError("FAILED: The rip is incomplete: " + *shortfall + ".",
+                    " Clean the disc and rip it again.");
+      return;
+    }
+    if (!services_.files.RenameFile(state_.EncodingFile, state_.OutputFile)) {
+      state_.Record.output = state_.EncodingFile;
+      FailWithError("FAILED: The finished rip could not be given its name: " + state_.OutputFile);
+      return;
+    }
+    state_.Record.output = state_.OutputFile;
     // Another disc put in while the file was finished is the next rip, not this one's to eject.
     const bool ripped_disc_in = disc_label != nullptr && *disc_label == state_.RipDiscLabel;
-    services_.view.EnableCancelButton(false);
-    EndRip(kCompleteText, kProgressBarFull);
+    view.EnableCancelButton(false);
+    EndRip(kCompleteText, kProgressBarFull, "complete");
     Balloon("Rip Complete!", "The DVD has been ripped to your computer.", BalloonIcon::kInformation);
     if (ripped_disc_in && services_.settings.ReadSetting(setting::kEjectOnFinish) == "1") {
       EjectDrive(services_.settings.ReadSetting(setting::kSourceDrive));
     }
     return;
   }
-  const auto signal = services_.processes.EndingSignal(state_.EncoderProgram);
+  // The encoder's own reason is worth more than its exit code.
+  if (!facts.reason.empty()) view.InsertOutputLine("HandBrake: " + facts.reason);
+  if (!state_.Record.log.empty()) view.InsertOutputLine("HandBrake's whole log: " + state_.Record.log);
+  KeepIncomplete();
+  const auto signal = processes.EndingSignal(state_.EncoderProgram);
+  state_.Record.reason = facts.reason;
   FailWithError("FAILED: HandBrake stopped before finishing the rip (" +
                     (signal ? "killed by signal " + std::to_string(*signal)
                             : "exit code " + std::to_string(exit_code.value_or(-1))) +
@@ -102,7 +132,7 @@ void RipEngine::FinishAtEncoderEnd(const std::string* disc_label) {
 }
 
 void RipEngine::FailWithError(const std::string& status, const std::string& more) {
-  EndRip(status, 0);
+  EndRip(status, 0, "failed");
   // The balloon is all that a user at another window sees: the same reason.
   const std::string prefix = "FAILED: ";
   const std::string reason = status.starts_with(prefix) ? status.substr(prefix.size()) : status;
@@ -112,7 +142,8 @@ void RipEngine::FailWithError(const std::string& status, const std::string& more
 void RipEngine::FailDiscLost() {
   // An encoder left reading a vanished disc would run on (or hang) unseen.
   StopEncoder();
-  EndRip(kDiscLostText, 0);
+  KeepIncomplete();
+  EndRip(kDiscLostText, 0, "failed");
   Balloon("DVD Rip Failed", kDiscLostBalloonText, BalloonIcon::kError);
 }
 

@@ -39,12 +39,18 @@ void RipEngine::StartRip() {
   const EncoderCommand command =
       BuildEncoderCommand(request, services_.dialects.For(program), services_.paths);
   state_.OutputFile = command.output_file;
+  state_.EncodingFile = command.encoding_file;
   state_.RipDiscLabel = request.label;
   view.InsertOutputLine(command.display_line);
 
-  state_.EncoderProgram = services_.processes.StartProcess(program, command.arguments, request.destination);
+  BeginRecord(source);
+  ProcessOptions options;
+  PrepareRecordFiles(options);
+  state_.EncoderProgram =
+      services_.processes.StartProcessWithOptions(program, command.arguments, request.destination, options);
   state_.RipInProgress = 1;
   state_.ProgressPercent = 0.0f;
+  state_.LastUpdatePercent = 0.0f;
   state_.MuxingSeen = 0;
   // Nothing will ever end this rip by itself: end it now and say why.
   if (state_.EncoderProgram == kNoProcess) FailWithError(kLaunchFailedText);

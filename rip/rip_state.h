@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/process_runner.h"
+#include "rip/rip_history.h"
 
 namespace ripwarden {
 
@@ -19,11 +20,19 @@ struct RipState {
 
   std::int32_t RipInProgress = 0;
   ChildProcess EncoderProgram = kNoProcess;
+  // The file a whole rip ends as; until then the encoder writes EncodingFile.
   std::string OutputFile;
+  std::string EncodingFile;
   // The label of the disc being ripped, as read when the rip started.
   std::string RipDiscLabel;
   float ProgressPercent = 0.0f;
+  // The percentage of the last progress update; other lines leave it.
+  float LastUpdatePercent = 0.0f;
   std::int32_t MuxingSeen = 0;
+  // This rip's entry in the history, its encoder log and the encoder's own
+  // temporary folder; empty when the engine keeps no records.
+  RipRecord Record;
+  std::string ScratchFolder;
 
   // An automatic rip starts once per insertion: set when one was started for
   // the disc in the drive, cleared when a poll finds the drive empty or a

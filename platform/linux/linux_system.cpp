@@ -1,4 +1,5 @@
 // The Linux services of the program, made in one place.
+#include "platform/linux/av_media_probe.h"
 #include "platform/linux/flock_instance_lock.h"
 #include "platform/linux/linux_drives.h"
 #include "platform/linux/linux_files.h"
@@ -30,7 +31,8 @@ class LinuxSystem final : public System {
             .calendar = calendar_,
             .autostart = autostart_,
             .paths = paths_,
-            .user = user_};
+            .user = user_,
+            .media_probe = media_probe_};
   }
   WaitHandle StopRequestHandle() override { return linux_platform::StopSignalDescriptor(); }
   bool TakeStopRequest() override { return linux_platform::DrainStopSignals(); }
@@ -47,6 +49,7 @@ class LinuxSystem final : public System {
   linux_platform::XdgAutostart autostart_;
   linux_platform::PosixPathRules paths_;
   linux_platform::XdgUserEnvironment user_;
+  linux_platform::AvMediaProbe media_probe_;
 };
 
 }  // namespace

@@ -42,6 +42,13 @@ std::string ResolveHome() {
   return ConfigHome() + "/ripwarden";
 }
 
+std::string ResolveStateFolder() {
+  const std::string chosen = Environment("RIPWARDEN_HOME");
+  if (!chosen.empty()) return chosen + "/State";
+  const std::string state = Environment("XDG_STATE_HOME");
+  return (state.starts_with('/') ? state : HomeFolder() + "/.local/state") + "/ripwarden";
+}
+
 bool MakeFolders(const std::string& path) {
   for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
     const std::string part = path.substr(0, slash);

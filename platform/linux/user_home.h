@@ -9,6 +9,11 @@ namespace ripwarden::linux_platform {
 // $XDG_CONFIG_HOME/ripwarden, else ~/.config/ripwarden.
 std::string ResolveHome();
 
+// Where the history of rips and the encoder's logs are kept:
+// $RIPWARDEN_HOME/State when that is set, else $XDG_STATE_HOME/ripwarden,
+// else ~/.local/state/ripwarden.
+std::string ResolveStateFolder();
+
 // Where the shipped default files are: share/ripwarden/Data/Config beside
 // the running program's bin/ folder, else the first of fallbacks that holds
 // a Settings.cfg, else the last fallback.

@@ -14,6 +14,8 @@ XdgUserEnvironment::XdgUserEnvironment(const std::vector<std::string>& defaults_
 
 std::string XdgUserEnvironment::ProgramHome() { return ResolveHome(); }
 
+std::string XdgUserEnvironment::StateFolder() { return ResolveStateFolder(); }
+
 std::string XdgUserEnvironment::VideosFolder() { return linux_platform::VideosFolder(); }
 
 bool XdgUserEnvironment::IsRunnable(const std::string& path) { return ::access(path.c_str(), X_OK) == 0; }

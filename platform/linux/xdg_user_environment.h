@@ -16,6 +16,7 @@ class XdgUserEnvironment final : public UserEnvironment {
 
   std::string ProgramHome() override;
   std::string ShippedDefaultsFolder() override { return defaults_; }
+  std::string StateFolder() override;
   std::string VideosFolder() override;
   bool IsRunnable(const std::string& path) override;
   std::optional<std::string> FindOnSearchPath(const std::string& name) override;

@@ -3,9 +3,11 @@
 #include "../ui/ui_fixture.h"
 #include "app/app_graph.h"
 #include "fakes/fake_instance_lock.h"
+#include "fakes/fake_media_probe.h"
 #include "fakes/fake_tray.h"
 #include "fakes/fake_user_environment.h"
 #include "fakes/fake_working_directory.h"
+#include "rip/rip_history.h"
 
 namespace ripwarden::testing {
 namespace {
@@ -53,7 +55,12 @@ class ApplicationTest : public ::testing::Test {
     clock.Advance(2500);
     engine.PollDrive();
   }
-  void WriteOutputFile() { files.Put(state.OutputFile, "ftyp...."); }
+  // The running rip's file appears, and the encoder's log says it got every frame.
+  void WriteOutputFile() {
+    files.Put(state.EncodingFile, "ftyp....");
+    if (!state.Record.log.empty())
+      files.Put(state.Record.log, "[10:25:30] sync: got 250 frames, 250 expected\n");
+  }
   std::string Status() { return windows.control(control::kStatusText).text; }
 
   FakeFiles files;
@@ -64,6 +71,7 @@ class ApplicationTest : public ::testing::Test {
   FakeAutostart autostart;
   linux_platform::PosixPathRules paths;
   FakeUserEnvironment user;
+  FakeMediaProbe media_probe;
   FakeInstanceLock lock;
   FakeWorkingDirectory working_directory;
   FakeWindowSystem windows;
@@ -80,7 +88,8 @@ class ApplicationTest : public ::testing::Test {
                              .calendar = calendar,
                              .autostart = autostart,
                              .paths = paths,
-                             .user = user},
+                             .user = user,
+                             .media_probe = media_probe},
                   .windows = windows,
                   .folders = folders,
                   .tray = tray,
@@ -161,6 +170,28 @@ TEST_F(ApplicationTest, ASecondCopyInstallsNothing) {
   lock.another_copy_runs = true;
   EXPECT_FALSE(Start(""));
   EXPECT_FALSE(files.Exists(kSettings));
+}
+
+// What a program that died mid-rip left is settled by the next copy that
+// holds the lock, and by no other.
+TEST_F(ApplicationTest, OnlyTheCopyThatRunsSettlesWhatACrashLeft) {
+  RipHistory history(files, "/state/ripwarden/history.jsonl");
+  RipRecord dead;
+  dead.id = "1";
+  dead.output = "/srv/rips/A.MP4";
+  dead.result = "running";
+  ASSERT_TRUE(history.Write(dead));
+  files.Put("/srv/rips/A.MP4.part", "ftyp....");
+
+  lock.another_copy_runs = true;
+  EXPECT_FALSE(Start("/home"));
+  EXPECT_TRUE(files.Exists("/srv/rips/A.MP4.part"));
+  EXPECT_EQ(history.Records().at(0).result, "running");
+
+  lock.another_copy_runs = false;
+  ASSERT_TRUE(Start("/home"));
+  EXPECT_TRUE(files.Exists("/srv/rips/A.incomplete.MP4"));
+  EXPECT_EQ(history.Records().at(0).result, "interrupted");
 }
 
 TEST_F(ApplicationTest, WithoutATrayTheProgressWindowShowsWhateverTheSetting) {
@@ -261,7 +292,7 @@ TEST_F(ApplicationTest, ExitAsksAndOnlyYesLetsGo) {
 
 TEST_F(ApplicationTest, ExitDuringARipCancelsItWithoutAFurtherQuestion) {
   StartRunning();
-  const std::string partial = state.OutputFile;
+  const std::string partial = state.EncodingFile;
   boxes.answers = {true};
   app.OnMenuCommand(menu::kExit);
   EXPECT_EQ(boxes.questions.size(), 1u);
@@ -281,7 +312,7 @@ TEST_F(ApplicationTest, ExitDuringARipCancelsItWithoutAFurtherQuestion) {
 // way out, without its question and without handling what waits.
 TEST_F(ApplicationTest, AStopRequestQuitsLikeExitWithoutAsking) {
   StartRunning();
-  const std::string partial = state.OutputFile;
+  const std::string partial = state.EncodingFile;
   windows.events = {{UiEvent::Kind::kControl, control::kSettingsButton}};
   app.RequestStop();
   app.RunOnce();

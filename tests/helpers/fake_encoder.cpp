@@ -219,12 +219,18 @@ int main(int argc, char** argv) {
     } else if (command == "replay") {
       const std::size_t gap = rest.find(' ');
       Replay(std::atof(rest.substr(0, gap).c_str()), rest.substr(gap + 1));
+    } else if (command == "log") {
+      WriteAll(STDERR_FILENO, Unescape(rest) + "\n");
+    } else if (command == "log-file") {
+      WriteAll(STDERR_FILENO, ReadFile(rest));
     } else if (command == "close-output") {
       ::close(STDOUT_FILENO);
     } else if (command == "touch") {
       ::close(::open(rest.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
     } else if (command == "output") {
       AppendToOutputFile(argc, argv, Unescape(rest));
+    } else if (command == "output-copy") {
+      AppendToOutputFile(argc, argv, ReadFile(rest));
     } else if (command == "ignore-interrupt") {
       ::signal(SIGINT, SIG_IGN);
     } else if (command == "crash") {

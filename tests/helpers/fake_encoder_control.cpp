@@ -45,8 +45,8 @@ std::string ScriptText(std::string_view bytes) {
 
 std::string ReplayScript(const std::string& recording_folder, double speed) {
   const std::string exit_code = ReadFileBytes(recording_folder + "/exit-code");
-  return "replay " + std::to_string(speed) + " " + recording_folder + "/stdout.chunks\nexit " + exit_code +
-         "\n";
+  return "replay " + std::to_string(speed) + " " + recording_folder + "/stdout.chunks\nlog-file " +
+         recording_folder + "/stderr\nexit " + exit_code + "\n";
 }
 
 std::optional<EncoderRecord> ReadEncoderRecord(const std::string& path) {

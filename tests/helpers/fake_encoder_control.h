@@ -17,6 +17,9 @@ std::string FakeEncoderPath();
 // The test assets folder of the source tree.
 std::string AssetsFolder();
 
+// A script line for the log of an encoder that got every frame of the title.
+inline constexpr const char* kWholeLog = "log sync: got 9 frames, 9 expected\n";
+
 // Makes every fake encoder started while this lives follow script. The script
 // reaches the child through the environment it inherits; its file stays in
 // folder after this goes.

@@ -30,12 +30,13 @@ constexpr int kThreadSlack = 2;
 constexpr long kMemorySlackKb = 32 * 1024;
 
 // Finished as quickly as an encoder can: a progress line, the muxing line
-// that ejects the disc, and a file.
-constexpr const char* kEncoderScript =
-    "write Encoding: task 1 of 1, 50.00 %\\r\n"
-    "write \\rMuxing: this may take awhile...\\n\n"
-    "output soak\n"
-    "exit 0\n";
+// that ejects the disc, and a whole file.
+std::string EncoderScript() {
+  return "write Encoding: task 1 of 1, 50.00 %\\r\n"
+         "write \\rMuxing: this may take awhile...\\n\n"
+         "output-copy " +
+         AssetsFolder() + "/media/ten-seconds.mp4\nexit 0\n";
+}
 
 std::string Label(int rip) {
   char label[16];
@@ -135,7 +136,7 @@ bool RipFileWritten(const std::string& folder, const std::string& label) {
 // A user's station fed by an image file that is replaced disc after disc.
 class Station : public ::testing::Test {
  protected:
-  Station() : script_(work_, kEncoderScript), swapper_(work_.path(), source_) {
+  Station() : script_(work_, EncoderScript()), swapper_(work_.path(), source_) {
     fs::create_directories(destination_);
     settings_ = "[Ripping]\nSourceDrive = " + source_ + "\nDestination = " + destination_ +
                 "\nFileContainer = MP4\nEncoding = Fast\nTwoPass = 0\nAudioBooster = 0\n"

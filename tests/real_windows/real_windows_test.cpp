@@ -11,6 +11,7 @@
 #include "../rip/engine_fixture.h"
 #include "app/app_graph.h"
 #include "fakes/fake_instance_lock.h"
+#include "fakes/fake_media_probe.h"
 #include "fakes/fake_tray.h"
 #include "fakes/fake_user_environment.h"
 #include "fakes/fake_working_directory.h"
@@ -84,8 +85,10 @@ class RealWindowsTest : public ::testing::Test {
     FakeUserEnvironment user;
     user.home = home_.path();
     user.defaults = home_.Path("shipped");
+    user.state = home_.Path("State");
     return user;
   }();
+  FakeMediaProbe media_probe_;
   qt_platform::QtWindowSystem windows_;
   qt_platform::QtFolderDialog folders_{&windows_};
   OffscreenTray tray_;
@@ -99,7 +102,8 @@ class RealWindowsTest : public ::testing::Test {
                               .calendar = calendar_,
                               .autostart = autostart_,
                               .paths = paths_,
-                              .user = user_},
+                              .user = user_,
+                              .media_probe = media_probe_},
                    .windows = windows_,
                    .folders = folders_,
                    .tray = tray_,

@@ -32,6 +32,7 @@ class DiscFaultTest : public ::testing::Test {
                     "\nFileContainer = MP4\nEncoding = \n[Other]\nAutoRip = 1\nEjectOnFinish = 0\n"
                     "[HandBrake]\nLocation = " +
                     FakeEncoderPath() + "\n");
+    engine_.KeepRecords(home_.Path("State"), nullptr);
   }
 
   // Puts a freshly made disc in the drive at once, as a swap between polls.
@@ -129,7 +130,7 @@ TEST_F(DiscFaultTest, ADiscSwappedBetweenPollsIsANewDisc) {
     ASSERT_TRUE(RunUntilShown("ready"));
   }
   // Mid-rip: the disc being ripped is gone, and the newcomer gets its own rip.
-  FakeEncoderScript script(home_, "write ready\\n\noutput done\nexit 0\n");
+  FakeEncoderScript script(home_, "write ready\\n\noutput done\n" + std::string(kWholeLog) + "exit 0\n");
   Insert(Image("SECOND DISC"));
   Poll();
   EXPECT_EQ(view_.disc_label, "SECOND DISC");
@@ -156,7 +157,7 @@ TEST_F(DiscFaultTest, ADiscSwappedBetweenPollsIsANewDisc) {
 
 TEST_F(DiscFaultTest, ADiscWithoutLabelIsRippedUnderTheDateAlone) {
   Insert(Image(""));
-  FakeEncoderScript script(home_, "output done\nexit 0\n");
+  FakeEncoderScript script(home_, "output done\n" + std::string(kWholeLog) + "exit 0\n");
   Poll();
   EXPECT_EQ(view_.disc_label, "");
   EXPECT_EQ(view_.balloons.front(), "DVD Rip Started");

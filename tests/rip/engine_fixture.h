@@ -35,6 +35,8 @@ class EngineTest : public ::testing::Test {
   static constexpr const char* kPresets = "Data/Config/Presets.cfg";
   // Absent unless a test ships it: a lost settings file is made again from it.
   static constexpr const char* kShippedSettings = "shipped/Settings.cfg";
+  // Where the engine keeps its history, the encoder's logs and scratch files.
+  static constexpr const char* kRecords = "/state/ripwarden";
 
   EngineTest() {
     files.Put(kSettings,
@@ -45,6 +47,7 @@ class EngineTest : public ::testing::Test {
     files.Put(kPresets, "Normal=x264/1500/aac/160\nX=X264/900/aac/96\n");
     files.PutFolder("/srv/rips/");
     drives.AddDrive("sr0");
+    engine.KeepRecords(kRecords, nullptr);
   }
 
   void Set(const std::string& group, const std::string& key, const std::string& value) {
@@ -62,8 +65,19 @@ class EngineTest : public ::testing::Test {
       engine.ReadEncoderOutput();
   }
   ChildProcess Encoder() const { return processes.last_started(); }
-  // The output file of the running rip appears with some content.
-  void WriteOutputFile() { files.Put(state.OutputFile, "ftyp...."); }
+  // The running rip's file appears with some content, and the encoder's
+  // log says how many of the title's frames it got.
+  void WriteOutputFile(int frames_got = 250) {
+    files.Put(state.EncodingFile, "ftyp....");
+    WriteLog("[10:25:24] scan: duration is 00:00:10 (10000 ms)\n[10:25:30] sync: got " +
+             std::to_string(frames_got) + " frames, 250 expected\n");
+  }
+  void WriteLog(const std::string& text) {
+    if (!state.Record.log.empty()) files.Put(state.Record.log, text);
+  }
+  std::vector<RipRecord> History() {
+    return RipHistory(files, std::string(kRecords) + "/history.jsonl").Records();
+  }
 
   FakeFiles files;
   SettingsStore settings{files, Charset::kUtf8, kSettings, kShippedSettings};

@@ -29,6 +29,7 @@ class RealRunnerTest : public ::testing::Test {
             FakeEncoderPath() + "\n");
     home_.Write("rips/.keep", "");
     drives_.InsertDisc("sr0", {"udf", "MY MOVIE"});
+    engine_.KeepRecords(home_.Path("State"), nullptr);
   }
 
   // The first poll finds the disc and announces it; the settings file is

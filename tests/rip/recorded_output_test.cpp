@@ -37,7 +37,7 @@ class RecordedOutputTest : public RealRunnerTest {
 
 TEST_F(RecordedOutputTest, ASuccessfulTwoPassRunCompletesAndShowsOnlyRealPercentages) {
   Replay("two-pass-10s-ok", 20);
-  home_.Write("rips/MY_MOVIE_(2009-03-14_15-09-26).MP4", "encoded");
+  home_.Write("rips/MY_MOVIE_(2009-03-14_15-09-26).MP4.part", "encoded");
   engine_.StartRip();
   RunUntilTheRipEnds();
 
@@ -55,6 +55,15 @@ TEST_F(RecordedOutputTest, ASuccessfulTwoPassRunCompletesAndShowsOnlyRealPercent
   EXPECT_TRUE(has("libdvdnav: DVD Title: MY MOVIE"));
   EXPECT_TRUE(has("Encoding: task 2 of 2, 99.60 %"));
   EXPECT_TRUE(has("Encoding: task 1 of 2, 13.20 %"));
+  // Judged whole by the encoder's own count, not by its last percentage.
+  const auto records = RipHistory(files_, home_.Path("State/history.jsonl")).Records();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].result, "complete");
+  EXPECT_EQ(records[0].frames_encoded, 250);
+  EXPECT_EQ(records[0].frames_expected, 250);
+  EXPECT_EQ(records[0].seconds_expected, 10.0);
+  EXPECT_EQ(records[0].output, OutputFile());
+  EXPECT_TRUE(has("Rip complete: " + OutputFile() + ", 0:10, 0.0 MB"));
 }
 
 TEST_F(RecordedOutputTest, AFailedRunIsReportedWithItsExitCode) {
@@ -62,13 +71,16 @@ TEST_F(RecordedOutputTest, AFailedRunIsReportedWithItsExitCode) {
   engine_.StartRip();
   RunUntilTheRipEnds();
   EXPECT_EQ(view_.status, "FAILED: HandBrake stopped before finishing the rip (exit code 3).");
+  EXPECT_TRUE(
+      Shows("HandBrake: ERROR: avio_open2 failed, errno -2: Could not write to indicated output file. "
+            "Please check destination path and file permissions"));
   EXPECT_EQ(view_.balloons.back(), "DVD Rip Failed");
   EXPECT_TRUE(drives_.ejected.empty());
 }
 
 TEST_F(RecordedOutputTest, CancelStopsTheEncoderAndRemovesItsFile) {
   Replay("two-pass-45s-ok", 1);
-  home_.Write("rips/MY_MOVIE_(2009-03-14_15-09-26).MP4", "partial");
+  home_.Write("rips/MY_MOVIE_(2009-03-14_15-09-26).MP4.part", "partial");
   engine_.StartRip();
   // Into the encoding, the first progress shown.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -81,6 +93,7 @@ TEST_F(RecordedOutputTest, CancelStopsTheEncoderAndRemovesItsFile) {
   EXPECT_NE(view_.status, "Reading Disc...") << "no progress was shown before the cancel";
   engine_.CancelRip(true);
   EXPECT_EQ(view_.status, "USER CANCELLED");
+  EXPECT_FALSE(FileExists(OutputFile() + ".part"));
   EXPECT_FALSE(FileExists(OutputFile()));
   EXPECT_TRUE(ChildProcesses().empty()) << "the encoder outlived the cancel";
   EXPECT_TRUE(ZombieChildren().empty());
@@ -105,8 +118,8 @@ TEST_F(RecordedOutputTest, LabelAndFoldersReachTheEncoderVerbatimAndNoShell) {
             (std::vector<std::string>{
                 FakeEncoderPath(), "-i", image, "-o",
                 destination + "$(touch_by-dollar)_`touch_by-backquote`;_touch_by-semicolon_'q'_qq_"
-                              "(2009-03-14_15-09-26).MP4",
-                "-L"}));
+                              "(2009-03-14_15-09-26).MP4.part",
+                "-f", "av_mp4", "-L"}));
   EXPECT_EQ(seen->working_folder, std::filesystem::canonical(destination).string());
   for (const std::string& folder : {home_.path(), destination, std::filesystem::current_path().string()}) {
     for (const char* made : {"by-dollar", "by-backquote", "by-semicolon"}) {

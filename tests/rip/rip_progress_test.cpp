@@ -1,6 +1,7 @@
 #include <limits>
 
 #include "engine_fixture.h"
+#include "rip/encoder_command.h"
 
 namespace ripwarden::testing {
 namespace {
@@ -160,7 +161,7 @@ TEST_F(RipProgressTest, MuxingEjectsAtOnceButCompletionWaitsForTheEncoder) {
 
 TEST_F(RipProgressTest, ALostDiscStopsTheEncoderAndKeepsThePartialFile) {
   WriteOutputFile();
-  const std::string partial = state.OutputFile;
+  const std::string partial = IncompleteName(state.OutputFile);
   drives.RemoveDisc("sr0");
   Poll();
   EXPECT_EQ(view.status, "FAILED: DVD was either ejected or could no longer be accessed.");

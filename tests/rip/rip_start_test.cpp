@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -22,14 +23,19 @@ TEST_F(RipStartTest, BuildsTheWorkedExampleByteForByte) {
           "cancel: on", "bar: 0",
           "balloon: DVD Rip Started | A DVD has been inserted and is now being ripped. | Ripwarden | info",
           "status: Reading Disc...",
-          "output: -i /dev/sr0 -o /srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4 -L -e x264 -b 1500 -2 T "
+          "output: -i /dev/sr0 -o /srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4.part -f av_mp4 -L -e x264 -b "
+          "1500 -2 T "
           "-a 1 -E aac -B 160 -D 1.5"}));
   const auto& encoder = processes.process(Encoder());
   EXPECT_EQ(encoder.program, "/usr/bin/HandBrakeCLI");
   EXPECT_EQ(encoder.working_folder, "/srv/rips/");
   EXPECT_EQ(encoder.arguments,
-            (Arguments{"-i", "/dev/sr0", "-o", "/srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4", "-L", "-e",
-                       "x264", "-b", "1500", "-2", "T", "-a", "1", "-E", "aac", "-B", "160", "-D", "1.5"}));
+            (Arguments{"-i",   "/dev/sr0", "-o",   "/srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4.part",
+                       "-f",   "av_mp4",   "-L",   "-e",
+                       "x264", "-b",       "1500", "-2",
+                       "T",    "-a",       "1",    "-E",
+                       "aac",  "-B",       "160",  "-D",
+                       "1.5"}));
   EXPECT_EQ(state.OutputFile, "/srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4");
   EXPECT_EQ(state.RipInProgress, 1);
   EXPECT_EQ(view.output.back(), "an earlier rip");
@@ -41,19 +47,21 @@ TEST_F(RipStartTest, SpeaksTheDialectOfTodaysEncoder) {
   dialects.dialect = {true, EncoderDialect::TwoPass::kBareFlag};
   engine.StartRip();
   EXPECT_EQ(view.output.front(),
-            "-i /dev/sr0 -o /srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4 --main-feature -e x264 -b 1500 -2 "
+            "-i /dev/sr0 -o /srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4.part -f av_mp4 --main-feature -e "
+            "x264 -b 1500 -2 "
             "-a 1 -E aac "
             "-B 160 -D 1.5");
-  EXPECT_EQ(processes.process(Encoder()).arguments[4], "--main-feature");
-  EXPECT_EQ(processes.process(Encoder()).arguments[9], "-2");
-  EXPECT_EQ(processes.process(Encoder()).arguments[10], "-a");
+  EXPECT_EQ(processes.process(Encoder()).arguments[6], "--main-feature");
+  EXPECT_EQ(processes.process(Encoder()).arguments[11], "-2");
+  EXPECT_EQ(processes.process(Encoder()).arguments[12], "-a");
 }
 
 TEST_F(RipStartTest, LeavesOutCodecOptionsWithoutAPreset) {
   Insert();
   Set("Ripping", "Encoding", "");
   engine.StartRip();
-  EXPECT_EQ(view.output.front(), "-i /dev/sr0 -o /srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4 -L");
+  EXPECT_EQ(view.output.front(),
+            "-i /dev/sr0 -o /srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4.part -f av_mp4 -L");
 }
 
 TEST_F(RipStartTest, GivesTwoPassOnlyToExactlyX264) {
@@ -61,7 +69,8 @@ TEST_F(RipStartTest, GivesTwoPassOnlyToExactlyX264) {
   Set("Ripping", "Encoding", "X");
   engine.StartRip();
   EXPECT_EQ(view.output.front(),
-            "-i /dev/sr0 -o /srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4 -L -e X264 -b 900 -a 1 -E aac -B 96 "
+            "-i /dev/sr0 -o /srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4.part -f av_mp4 -L -e X264 -b 900 -a "
+            "1 -E aac -B 96 "
             "-D 1.5");
 }
 
@@ -70,11 +79,12 @@ TEST_F(RipStartTest, AnUnknownPresetStillGivesTheOptionsWithEmptyValues) {
   Set("Ripping", "Encoding", "Gone");
   Set("Ripping", "AudioBooster", "0");
   engine.StartRip();
-  EXPECT_EQ(view.output.front(),
-            "-i /dev/sr0 -o /srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4 -L -e  -b  -a 1 -E  -B ");
+  EXPECT_EQ(
+      view.output.front(),
+      "-i /dev/sr0 -o /srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4.part -f av_mp4 -L -e  -b  -a 1 -E  -B ");
   EXPECT_EQ(processes.process(Encoder()).arguments,
-            (Arguments{"-i", "/dev/sr0", "-o", "/srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4", "-L", "-e", "",
-                       "-b", "", "-a", "1", "-E", "", "-B", ""}));
+            (Arguments{"-i", "/dev/sr0", "-o", "/srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4.part", "-f",
+                       "av_mp4", "-L", "-e", "", "-b", "", "-a", "1", "-E", "", "-B", ""}));
 }
 
 TEST_F(RipStartTest, PassesAwkwardFoldersAsSingleArguments) {
@@ -85,7 +95,7 @@ TEST_F(RipStartTest, PassesAwkwardFoldersAsSingleArguments) {
   engine.StartRip();
   const auto& arguments = processes.process(Encoder()).arguments;
   EXPECT_EQ(arguments[1], "/home/me/My Discs (old)/film.iso");
-  EXPECT_EQ(arguments[3], "/home/me/Rips; $HOME \"x\"/FILM_(2009-03-14_15-09-26).MP4");
+  EXPECT_EQ(arguments[3], "/home/me/Rips; $HOME \"x\"/FILM_(2009-03-14_15-09-26).MP4.part");
   EXPECT_EQ(processes.process(Encoder()).working_folder, "/home/me/Rips; $HOME \"x\"/");
 }
 
@@ -119,7 +129,9 @@ TEST_F(RipStartTest, AFailedLaunchEndsTheRipAtOnceAndSaysWhy) {
   EXPECT_EQ(view.calls.back(),
             "balloon: DVD Rip Failed | HandBrake could not be started. Check its location in the settings "
             "file. | Ripwarden | error");
-  EXPECT_NE(view.output.front().find(" -o "), std::string::npos) << "the command line is shown all the same";
+  EXPECT_TRUE(std::any_of(view.output.begin(), view.output.end(), [](const std::string& line) {
+    return line.starts_with("-i /dev/sr0 -o ");
+  })) << "the command line is shown all the same";
 
   // Without a destination folder the encoder is never started: it would
   // write into whatever folder the program runs in.
@@ -159,8 +171,9 @@ TEST(BuildEncoderCommand, EveryLabelGivesOneNameThatTheDestinationCanHold) {
       {"\x01\t\n\x1B\x7F", ""},
       {"..", ""},
       {"../../etc/passwd", "etcpasswd"},
-      // 229 bytes are left beside the time and the container: up to the last whole character.
-      {long_label, long_label.substr(0, 227)}};
+      // 218 bytes are left beside the time, the container and room for
+      // ".incomplete": up to the last whole character.
+      {long_label, long_label.substr(0, 218)}};
   RipRequest request;
   request.input_path = "/dev/sr0";
   request.container = "MP4";
@@ -170,12 +183,15 @@ TEST(BuildEncoderCommand, EveryLabelGivesOneNameThatTheDestinationCanHold) {
     for (const std::string& folder : {destination.path() + "/", destination.path()}) {
       request.label = label;
       request.destination = folder;
-      const std::string output =
-          BuildEncoderCommand(request, {}, linux_platform::PosixPathRules()).output_file;
-      EXPECT_EQ(output, destination.path() + "/" + kept + "_(2009-03-14_15-09-26).MP4");
-      std::ofstream(output) << "rip";
-      EXPECT_TRUE(FileExists(output)) << "the file system refused " << output;
-      std::filesystem::remove(output);
+      const EncoderCommand command = BuildEncoderCommand(request, {}, linux_platform::PosixPathRules());
+      EXPECT_EQ(command.output_file, destination.path() + "/" + kept + "_(2009-03-14_15-09-26).MP4");
+      // The name while it is written and the name it is kept under if cut short fit too.
+      for (const std::string& name :
+           {command.output_file, command.encoding_file, IncompleteName(command.output_file)}) {
+        std::ofstream(name) << "rip";
+        EXPECT_TRUE(FileExists(name)) << "the file system refused " << name;
+        std::filesystem::remove(name);
+      }
     }
   }
 }
@@ -188,6 +204,22 @@ TEST(BuildEncoderCommand, NamesAnUnlabelledDiscByItsTimeAlone) {
   request.start = {2026, 12, 7, 9, 5, 3};
   EXPECT_EQ(BuildEncoderCommand(request, {}, linux_platform::PosixPathRules()).output_file,
             "/r/_(2026-12-07_09-05-03).MKV");
+}
+
+TEST(BuildEncoderCommand, TheTemporaryNameStillGetsTheChosenContainer) {
+  RipRequest request;
+  request.destination = "/r.d/";
+  for (const auto& [container, format] : std::vector<std::pair<std::string, std::string>>{
+           {"MKV", "av_mkv"}, {"webm", "av_webm"}, {"MP4", "av_mp4"}, {"AVI", "av_mp4"}, {"", "av_mp4"}}) {
+    request.container = container;
+    const EncoderCommand command = BuildEncoderCommand(request, {}, linux_platform::PosixPathRules());
+    EXPECT_EQ(command.encoding_file, command.output_file + ".part");
+    EXPECT_EQ(command.arguments[3], command.encoding_file);
+    EXPECT_EQ((Arguments{command.arguments[4], command.arguments[5]}), (Arguments{"-f", format}))
+        << container;
+  }
+  EXPECT_EQ(IncompleteName("/r.d/A_(1).MP4"), "/r.d/A_(1).incomplete.MP4");
+  EXPECT_EQ(IncompleteName("/r.d/A"), "/r.d/A.incomplete");
 }
 
 }  // namespace

@@ -1,0 +1,184 @@
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "rip/date_format.h"
+#include "rip/encoder_command.h"
+#include "rip/rip_engine.h"
+
+namespace ripwarden {
+
+namespace {
+
+constexpr const char* kInterruptedReason =
+    "Ripwarden stopped during the rip (a crash, a forced quit or a power cut).";
+// A whole rip may come out this much shorter than its title: encoders round
+// the last frame, and audio and video end a little apart.
+constexpr double kShortestWholeShare = 0.99;
+constexpr double kLeastToleranceSeconds = 1.0;
+// Without the encoder's counts, its last update tells: a short title's last
+// update is (frames - 1) / frames, so that is only a fallback.
+constexpr float kWholePercent = 99.9f;
+
+std::string FileName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
+
+std::string HistoryPath(const std::string& folder) { return folder + "/history.jsonl"; }
+
+std::string Megabytes(std::uint64_t bytes) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
+  return text;
+}
+
+}  // namespace
+
+void RipEngine::KeepRecords(const std::string& folder, MediaProbe* probe) {
+  records_folder_ = folder;
+  probe_ = probe;
+}
+
+std::string RipEngine::RecordTime() {
+  return FormatDate("%yyyy-%mm-%dd %hh:%ii:%ss", services_.calendar.CurrentDate());
+}
+
+void RipEngine::SettleLeftovers() {
+  if (records_folder_.empty()) return;
+  Files& files = services_.files;
+  RipHistory history(files, HistoryPath(records_folder_));
+  for (RipRecord record : history.Records()) {
+    if (record.result != "running") continue;
+    // What the dead encoder wrote is kept for the user to judge, never under
+    // the finished name and never thrown away.
+    const std::string partial = record.output + std::string(kEncodingSuffix);
+    const std::string incomplete = IncompleteName(record.output);
+    if (const auto stamp = files.Stamp(partial); stamp && files.RenameFile(partial, incomplete)) {
+      record.output = incomplete;
+      record.bytes = static_cast<std::int64_t>(stamp->size);
+    } else {
+      record.output.clear();
+    }
+    record.result = "interrupted";
+    record.reason = kInterruptedReason;
+    history.Write(record);
+  }
+  files.RemoveTree(records_folder_ + "/tmp");
+}
+
+void RipEngine::BeginRecord(const std::string& source) {
+  state_.Record = {};
+  state_.ScratchFolder.clear();
+  if (records_folder_.empty()) return;
+  RipRecord& record = state_.Record;
+  record.start = RecordTime();
+  record.id = record.start + " " + state_.OutputFile;
+  record.label = state_.RipDiscLabel;
+  record.source = source;
+  record.output = state_.OutputFile;
+  record.result = "running";
+}
+
+void RipEngine::PrepareRecordFiles(ProcessOptions& options) {
+  if (records_folder_.empty()) return;
+  Files& files = services_.files;
+  const std::string name = FileName(state_.OutputFile);
+  // The newest logs are kept, the one about to be written among them.
+  const std::string logs = records_folder_ + "/logs";
+  files.MakeFolders(logs);
+  std::vector<std::pair<std::int64_t, std::string>> kept;
+  for (const std::string& entry : files.ListFolder(logs)) {
+    const std::string path = logs + "/" + entry;
+    if (const auto stamp = files.Stamp(path); stamp && !stamp->is_folder)
+      kept.emplace_back(stamp->modified_ns, path);
+  }
+  std::sort(kept.begin(), kept.end());
+  for (std::size_t i = 0; i + kMostLogs <= kept.size(); ++i) files.RemoveFile(kept[i].second);
+
+  state_.Record.log = logs + "/" + name + ".log";
+  state_.ScratchFolder = records_folder_ + "/tmp/" + name;
+  if (files.MakeFolders(state_.ScratchFolder)) options.temp_folder = state_.ScratchFolder;
+  options.error_log = state_.Record.log;
+  RipHistory(files, HistoryPath(records_folder_)).Write(state_.Record);
+}
+
+void RipEngine::FinishRecord(const std::string& status, const char* result) {
+  ProcessRunner& processes = services_.processes;
+  Files& files = services_.files;
+  RipRecord& record = state_.Record;
+  if (!state_.ScratchFolder.empty()) files.RemoveTree(state_.ScratchFolder);
+  record.end = RecordTime();
+  record.result = result;
+  // The status's reason, then the encoder's own where it gave one.
+  const std::string prefix = "FAILED: ";
+  std::string reason = status.starts_with(prefix) ? status.substr(prefix.size()) : status;
+  if (!record.reason.empty()) reason += " " + record.reason;
+  record.reason = reason;
+  if (const auto code = processes.ExitCode(state_.EncoderProgram)) record.exit_code = *code;
+  if (const auto signal = processes.EndingSignal(state_.EncoderProgram)) record.signal = *signal;
+  record.bytes.reset();
+  if (!record.output.empty()) {
+    if (const auto stamp = files.Stamp(record.output)) record.bytes = static_cast<std::int64_t>(stamp->size);
+  }
+  if (!record.bytes) record.output.clear();
+
+  // One line that says how the rip ended, whatever scrolled before it.
+  std::string summary = std::string("Rip ") + result + ": " + (record.bytes ? record.output : "no file kept");
+  if (record.seconds_encoded) {
+    summary += ", " + FormatDuration(*record.seconds_encoded);
+    if (record.seconds_expected && std::string(result) != "complete")
+      summary += " of " + FormatDuration(*record.seconds_expected);
+  }
+  if (record.bytes) summary += ", " + Megabytes(static_cast<std::uint64_t>(*record.bytes));
+  services_.view.InsertOutputLine(summary);
+
+  if (!records_folder_.empty() && !record.id.empty()) {
+    RipHistory(files, HistoryPath(records_folder_)).Write(record);
+  }
+}
+
+std::optional<std::string> RipEngine::Shortfall(const EncoderLogFacts& facts) {
+  RipRecord& record = state_.Record;
+  const auto& title = facts.title_seconds;
+  if (facts.frames_got && facts.frames_expected && *facts.frames_expected > 0) {
+    const double share = static_cast<double>(*facts.frames_got) / static_cast<double>(*facts.frames_expected);
+    if (title) record.seconds_encoded = *title * share;
+    if (share < kShortestWholeShare) {
+      if (title) return FormatDuration(*title * share) + " of " + FormatDuration(*title) + " was encoded";
+      return std::to_string(*facts.frames_got) + " of " + std::to_string(*facts.frames_expected) +
+             " frames were encoded";
+    }
+  }
+  if (probe_ != nullptr) {
+    // A cut file often has no index at all, and no duration to read.
+    const auto seconds = probe_->MediaDuration(state_.EncodingFile);
+    if (!seconds) return std::string("HandBrake did not finish the file");
+    record.seconds_encoded = *seconds;
+    if (title && *seconds < *title - std::max(kLeastToleranceSeconds, *title * (1 - kShortestWholeShare))) {
+      return FormatDuration(*seconds) + " of " + FormatDuration(*title) + " was encoded";
+    }
+    if (title || facts.frames_got) return std::nullopt;
+  } else if (facts.frames_got) {
+    return std::nullopt;
+  }
+  if (state_.LastUpdatePercent >= kWholePercent || state_.MuxingSeen == 1) return std::nullopt;
+  char percent[32];
+  std::snprintf(percent, sizeof percent, "%.1f %%", static_cast<double>(state_.LastUpdatePercent));
+  return std::string("HandBrake stopped at ") + percent;
+}
+
+void RipEngine::KeepIncomplete() {
+  Files& files = services_.files;
+  const auto stamp = files.Stamp(state_.EncodingFile);
+  if (!stamp || stamp->is_folder) {
+    state_.Record.output.clear();
+    return;
+  }
+  if (stamp->size == 0) {
+    files.RemoveFile(state_.EncodingFile);
+    state_.Record.output.clear();
+    return;
+  }
+  const std::string incomplete = IncompleteName(state_.OutputFile);
+  state_.Record.output = files.RenameFile(state_.EncodingFile, incomplete) ? incomplete : state_.EncodingFile;
+}
+
+}  // namespace ripwarden

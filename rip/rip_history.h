@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/files.h"
+
+namespace ripwarden {
+
+// One rip as the history keeps it. Written when the rip starts (result
+// "running") and again when it ends.
+struct RipRecord {
+  std::string start;  // local time, "2026-12-08 07:27:17"
+  std::string end;    // empty while running, and for an interrupted rip
+  std::string label;
+  std::string source;
+  std::string output;  // the file as it was left: finished, incomplete, or none
+  std::string result;  // "running", "complete", "failed", "cancelled", "interrupted"
+  std::string reason;
+  std::optional<std::int64_t> exit_code;
+  std::optional<std::int64_t> signal;
+  std::optional<std::int64_t> frames_encoded;
+  std::optional<std::int64_t> frames_expected;
+  std::optional<double> seconds_encoded;
+  std::optional<double> seconds_expected;
+  std::optional<std::int64_t> bytes;
+  std::string log;
+  // Which rip this is, for the write at its end: its start and its file.
+  std::string id;
+  bool operator==(const RipRecord&) const = default;
+};
+
+// One record as one line of JSON, and back. Bytes of a text that are not
+// UTF-8 (a disc label in an old code page) are written as "\u00XX", which
+// other readers take as Latin-1 and ours reads back to the same byte.
+std::string RecordLine(const RipRecord& record);
+std::optional<RipRecord> ParseRecordLine(std::string_view line);
+
+// The history file: one JSON object a line, newest last. Every write
+// replaces the whole file in one step, so a crash at any moment leaves the
+// earlier records whole.
+class RipHistory {
+ public:
+  static constexpr std::size_t kMostRecords = 1000;
+
+  RipHistory(Files& files, std::string path) : files_(files), path_(std::move(path)) {}
+
+  // Adds the record, or replaces the one with its id; the oldest records go
+  // beyond kMostRecords. False when the file could not be written.
+  bool Write(const RipRecord& record);
+
+  // Every record that could be read, oldest first.
+  std::vector<RipRecord> Records();
+
+  const std::string& path() const { return path_; }
+
+ private:
+  std::vector<std::string> Lines();
+
+  Files& files_;
+  std::string path_;
+};
+
+}  // namespace ripwarden
