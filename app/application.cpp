@@ -1,12 +1,14 @@
 #include "app/application.h"
 
+#include "app/first_run.h"
+#include "config/setting_keys.h"
 #include "ui/window_ids.h"
 
 namespace ripwarden {
 
 Application::Application(AppServices services) : services_(services) {}
 
-bool Application::Start(const std::string& home) {
+bool Application::Start() {
   if (!services_.lock.Acquire()) {
     services_.boxes.ShowMessage(
         "Already Running",
@@ -15,7 +17,13 @@ bool Application::Start(const std::string& home) {
         "Task Manager.");
     return false;
   }
+  const std::string home = services_.user.ProgramHome();
+  FirstRun first_run{services_.files, services_.paths, services_.user};
+  const bool fresh = first_run.InstallDefaults(home);
   services_.working_directory.SetWorkingDirectory(home);
+  if (fresh) first_run.CompleteSettings(services_.settings);
+  // Only the copy that holds the lock may touch what a rip leaves behind.
+  services_.engine.SettleLeftovers();
   services_.ui.BuildProgressWindow();
   services_.ui.BuildSettingsWindow();
   services_.ui.BuildOutputWindow();
@@ -42,6 +50,10 @@ void Application::BuildTrayMenu() {
 }
 
 void Application::RunOnce() {
+  if (stop_requested_) {
+    if (!quit_confirmed_) Quit();
+    return;
+  }
   if (auto event = services_.windows.TakeEvent()) {
     Dispatch(*event);
   } else if (auto tray_event = services_.tray.TakeEvent()) {
@@ -77,7 +89,7 @@ void Application::ShowAndRaise(int window_id) {
   services_.windows.BringToFront(window_id);
 }
 
-std::string Application::SourceDrive() { return services_.settings.ReadSetting("Ripping", "SourceDrive"); }
+std::string Application::SourceDrive() { return services_.settings.ReadSetting(setting::kSourceDrive); }
 
 void Application::OnMenuCommand(int item_id) {
   const std::string app = kAppName;
@@ -92,9 +104,9 @@ void Application::OnMenuCommand(int item_id) {
       ShowAndRaise(kOutputWindow);
       break;
     case menu::kAbout:
-      services_.boxes.ShowMessage("About - " + app,
-                                  app + " v" + services_.settings.ReadSetting("Application", "Version") +
-                                      ", for automating HandBrake to rip DVDs.");
+      services_.boxes.ShowMessage("About - " + app, app + " v" +
+                                                        services_.settings.ReadSetting(setting::kVersion) +
+                                                        ", for automating HandBrake to rip DVDs.");
       break;
     case menu::kLoadMedia:
       services_.tray.ShowBalloon(

@@ -2,9 +2,13 @@
 
 #include <string>
 
+#include "app/tray_menu.h"
 #include "config/settings_store.h"
+#include "platform/files.h"
 #include "platform/instance_lock.h"
+#include "platform/path_rules.h"
 #include "platform/tray.h"
+#include "platform/user_environment.h"
 #include "platform/window_system.h"
 #include "platform/working_directory.h"
 #include "rip/rip_engine.h"
@@ -13,17 +17,6 @@
 namespace ripwarden {
 
 inline constexpr const char* kAppName = "Ripwarden";
-
-// Tray menu entries, by id.
-namespace menu {
-inline constexpr int kRipProgress = 40;
-inline constexpr int kSettings = 41;
-inline constexpr int kAbout = 42;
-inline constexpr int kHandBrakeOutput = 43;
-inline constexpr int kLoadMedia = kLoadMediaItem;  // greyed by the drive poll
-inline constexpr int kEjectMedia = 45;
-inline constexpr int kExit = 46;
-}  // namespace menu
 
 struct AppServices {
   InstanceLock& lock;
@@ -35,6 +28,9 @@ struct AppServices {
   RipState& rip_state;
   RipEngine& engine;
   AppWindows& ui;
+  Files& files;
+  const PathRules& paths;
+  UserEnvironment& user;
 };
 
 // The program's spine: start-up, one turn of the main loop, the tray menu's
@@ -43,20 +39,22 @@ class Application {
  public:
   explicit Application(AppServices services);
 
-  // Takes the single-instance lock, enters the home folder, builds the
-  // windows and the tray. False when another copy runs: the user was told,
-  // and nothing was built.
-  bool Start(const std::string& home);
+  // Takes the single-instance lock, gives a new user the shipped settings,
+  // enters the program's home folder, builds the windows and the tray. False
+  // when another copy runs: the user was told, and nothing was built.
+  bool Start();
   // One turn: at most one user event, then the drive poll and one line of
-  // encoder output.
+  // encoder output. Once a stop was requested, the turn quits instead.
   void RunOnce();
   void OnMenuCommand(int item_id);
   // The Exit command; true once the user confirmed and everything was let go.
   bool ConfirmQuit();
-  // The way out without asking (Exit confirmed, or the system asking the
-  // program to stop): cancels a running rip and lets go of the tray and the
-  // single-instance lock.
+  // The way out without asking (Exit confirmed, or a stop requested):
+  // cancels a running rip and lets go of the tray and the single-instance
+  // lock.
   void Quit();
+  // The system asks the program to stop: the next turn quits without asking.
+  void RequestStop() { stop_requested_ = true; }
   bool quit_confirmed() const { return quit_confirmed_; }
   // Writes back and closes what is still open.
   void ReleaseResources();
@@ -72,6 +70,7 @@ class Application {
   AppServices services_;
   bool has_tray_ = false;
   bool quit_confirmed_ = false;
+  bool stop_requested_ = false;
 };
 
 }  // namespace ripwarden

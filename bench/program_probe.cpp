@@ -23,6 +23,7 @@
 #include "bench_common.h"
 #include "platform/qt/program.h"
 #include "platform/qt/qt_window_system.h"
+#include "platform/system.h"
 #include "ui/window_ids.h"
 
 namespace {
@@ -67,7 +68,7 @@ int Responsiveness(int argc, char** argv) {
   sandbox.WriteSettings(sandbox.MakeFolderDisc("disc"), encoder);
   sandbox.Enter({"RIPWARDEN_FAKE_ENCODER_SCRIPT=" + sandbox.Path("encoder.script").string()});
 
-  qt_platform::CatchStopSignals();
+  CatchStopRequests();
   QApplication qt(argc, argv);
   qt_platform::Program program;
   if (!program.Start()) return 1;
@@ -161,7 +162,7 @@ int Throughput(int argc, char** argv) {
   sandbox.WriteSettings(sandbox.MakeFolderDisc("disc"), encoder);
   sandbox.Enter({"RIPWARDEN_FAKE_ENCODER_SCRIPT=" + sandbox.Path("encoder.script").string()});
 
-  qt_platform::CatchStopSignals();
+  CatchStopRequests();
   QApplication qt(argc, argv);
   qt_platform::Program program;
   if (!program.Start()) return 1;
@@ -193,7 +194,7 @@ int Throughput(int argc, char** argv) {
 }
 
 int Startup(int argc, char** argv) {
-  qt_platform::CatchStopSignals();
+  CatchStopRequests();
   QApplication qt(argc, argv);
   qt_platform::Program program;
   if (!program.Start()) return 1;

@@ -37,8 +37,8 @@ void SettingsStore::WriteSetting(std::string_view group, std::string_view key, s
     // program must not bring back the shipped destination and flags.
     if (shown_ != nullptr) {
       for (const SettingValue& shown : shown_->ShownValues()) {
-        config_.SelectGroup(shown.group);
-        config_.WriteText(shown.key, shown.value);
+        config_.SelectGroup(shown.setting.group);
+        config_.WriteText(shown.setting.key, shown.value);
       }
     }
   }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "config/config_file.h"
+#include "config/setting_keys.h"
 
 namespace ripwarden {
 
@@ -12,8 +13,7 @@ namespace ripwarden {
 inline constexpr const char* kSettingsPath = "Data/Config/Settings.cfg";
 
 struct SettingValue {
-  std::string group;
-  std::string key;
+  SettingKey setting;
   std::string value;
 };
 
@@ -38,11 +38,15 @@ class SettingsStore {
   // text when the file is missing, unreadable or no text at all. Leaves the
   // file open.
   std::string ReadSetting(std::string_view group, std::string_view key);
+  std::string ReadSetting(const SettingKey& setting) { return ReadSetting(setting.group, setting.key); }
   // Stores one value and rewrites the file. A file that is missing (with its
   // folders) or holds no text is first made again from the shipped settings
   // and the values shown to the user; the value is dropped when that cannot
   // be done or the file cannot be written.
   void WriteSetting(std::string_view group, std::string_view key, std::string_view value);
+  void WriteSetting(const SettingKey& setting, std::string_view value) {
+    WriteSetting(setting.group, setting.key, value);
+  }
   // Closes the file left open by the last read (at shutdown).
   void Close();
   // Where the shown values come from; null for none.

@@ -20,6 +20,7 @@
 #include "fakes/fake_clock.h"
 #include "fakes/fake_drives.h"
 #include "fakes/fake_files.h"
+#include "platform/linux/posix_path_rules.h"
 #include "platform/output_lines.h"
 #include "rip/rip_engine.h"
 
@@ -91,7 +92,7 @@ class WatchedView final : public RipView {
   void ClearOutputList() override {}
   void ShowBalloon(const std::string&, const std::string&, const std::string&, BalloonIcon) override {}
   bool AskYesNo(const std::string&, const std::string&) override { return false; }
-  void SetTrayItemGreyed(int, bool) override {}
+  void ShowDiscPresent(bool) override {}
 
   std::string status;
   std::vector<std::string> lines;  // oldest first
@@ -169,9 +170,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   testing::FakeClock clock;
   testing::FakeCalendar calendar;
   AnyDialect dialects;
+  linux_platform::PosixPathRules paths;
   WatchedView view;
   RipState state;
-  RipEngine engine(state, {settings, presets, drives, runner, files, clock, calendar, dialects, view},
+  RipEngine engine(state, {settings, presets, drives, runner, files, clock, calendar, dialects, view, paths},
                    "Ripwarden");
   // Where a started rip leaves the engine, without the start's own cost.
   state.EncoderProgram = runner.StartProcess("HandBrakeCLI", {}, "/r/");

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "fuzz/fuzz_input.h"
+#include "platform/linux/posix_path_rules.h"
 #include "rip/date_format.h"
 #include "rip/encoder_command.h"
 
@@ -63,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   RequireSafeName(CleanFileName(request.label));
 
-  const std::string output = BuildEncoderCommand(request, {}).output_file;
+  const std::string output = BuildEncoderCommand(request, {}, linux_platform::PosixPathRules()).output_file;
   Require(output.starts_with("/srv/rips/"));
   const std::string name = output.substr(std::string_view("/srv/rips/").size());
   RequireSafeName(name);

@@ -77,7 +77,9 @@ std::string CleanFileName(std::string_view name) {
 }
 
 std::string IncompleteName(const std::string& output_file) {
-  const auto slash = output_file.find_last_of('/');
+  // Our file names never hold either separator, so the last one of either
+  // kind ends the folder on every system.
+  const auto slash = output_file.find_last_of("/\\");
   const auto dot = output_file.find_last_of('.');
   const bool has_extension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
   if (!has_extension) return output_file + std::string(kIncompleteWord);
@@ -92,11 +94,9 @@ std::string ContainerFormat(std::string_view container) {
   return "av_mp4";
 }
 
-EncoderCommand BuildEncoderCommand(const RipRequest& request, const EncoderDialect& dialect) {
-  std::string output_file = request.destination;
-  // A folder typed into the settings file without its slash still holds the rip.
-  if (!output_file.empty() && !output_file.ends_with('/')) output_file += '/';
-  output_file += OutputFileName(request);
+EncoderCommand BuildEncoderCommand(const RipRequest& request, const EncoderDialect& dialect,
+                                   const PathRules& paths) {
+  const std::string output_file = paths.JoinPath(request.destination, OutputFileName(request));
   std::string encoding_file = output_file + std::string(kEncodingSuffix);
   const std::string format = ContainerFormat(request.container);
 

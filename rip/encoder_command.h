@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/calendar.h"
+#include "platform/path_rules.h"
 #include "rip/encoder_dialect.h"
 
 namespace ripwarden {
@@ -12,7 +13,7 @@ namespace ripwarden {
 // Everything a rip's command line is made from, as read when the rip starts.
 struct RipRequest {
   std::string input_path;   // what the encoder reads: a device, image or folder
-  std::string destination;  // folder of the output file, ending in "/"
+  std::string destination;  // folder of the output file, as stored
   std::string label;        // the disc's volume label, trimmed
   LocalDateTime start;
   std::string container;  // "MP4", "MKV", ...
@@ -53,6 +54,7 @@ std::string ContainerFormat(std::string_view container);
 
 // The output file is the label, the start time and the container, cut to the
 // 255 bytes a file name may have, inside the destination folder.
-EncoderCommand BuildEncoderCommand(const RipRequest& request, const EncoderDialect& dialect);
+EncoderCommand BuildEncoderCommand(const RipRequest& request, const EncoderDialect& dialect,
+                                   const PathRules& paths);
 
 }  // namespace ripwarden

@@ -60,7 +60,7 @@ void RipEngine::CancelRip(bool without_asking) {
   if (!state_.EncodingFile.empty()) services_.files.RemoveFile(state_.EncodingFile);
   state_.Record.output.clear();
   EndRip(kCancelledText, 0, "cancelled");
-  EjectDrive(services_.settings.ReadSetting("Ripping", "SourceDrive"));
+  EjectDrive(services_.settings.ReadSetting(setting::kSourceDrive));
 }
 
 void RipEngine::EjectDrive(const std::string& source) { services_.drives.EjectDrive(source); }

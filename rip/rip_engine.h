@@ -10,6 +10,7 @@
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/media_probe.h"
+#include "platform/path_rules.h"
 #include "platform/process_runner.h"
 #include "rip/encoder_dialect.h"
 #include "rip/encoder_log.h"
@@ -29,6 +30,7 @@ struct RipServices {
   Calendar& calendar;
   EncoderDialectSource& dialects;
   RipView& view;
+  const PathRules& paths;
 };
 
 // Status texts of a rip that ended.
@@ -104,6 +106,7 @@ class RipEngine {
   void PrepareRecordFiles(ProcessOptions& options);
   void FinishRecord(const std::string& status, const char* result);
   std::string RecordTime();
+  std::string HistoryPath() const;
   // Interrupts the encoder, kills it if it does not stop, and waits for it.
   void StopEncoder();
   void Balloon(const std::string& title, const std::string& text, BalloonIcon icon);

@@ -7,8 +7,6 @@
 
 namespace ripwarden {
 
-// Command id of the tray menu's "Load Media" entry.
-inline constexpr int kLoadMediaItem = 44;
 // The progress bar's full value: hundredths of a percent.
 inline constexpr std::int32_t kProgressBarFull = 10000;
 
@@ -32,7 +30,8 @@ class RipView {
                            BalloonIcon icon) = 0;
   // True only when the user answers Yes.
   virtual bool AskYesNo(const std::string& title, const std::string& text) = 0;
-  virtual void SetTrayItemGreyed(int item_id, bool greyed) = 0;
+  // Whether the watched drive holds a readable disc, after each poll.
+  virtual void ShowDiscPresent(bool present) = 0;
 };
 
 }  // namespace ripwarden

@@ -12,3 +12,16 @@ if grep -rnE "$pattern" "${dirs[@]}" --include='*.h' --include='*.cpp'; then
   echo "the core includes a toolkit or operating-system header (above)"
   exit 1
 fi
+
+# Each backend holds its own kind of code only: the Qt folder no system
+# header, the Linux folder no Qt, neither the other backends.
+qt_pattern='#include[[:space:]]*[<"](sys/|unistd\.h|fcntl\.h|signal\.h|spawn\.h|dirent\.h|pthread\.h|linux/|windows\.h|blkid|platform/(linux|win32)/)'
+if [ -d platform/qt ] && grep -rnE "$qt_pattern" platform/qt --include='*.h' --include='*.cpp'; then
+  echo "platform/qt includes an operating-system header or another backend (above)"
+  exit 1
+fi
+linux_pattern='#include[[:space:]]*[<"](Q[A-Za-z]+|Qt[A-Za-z]*/|windows\.h|platform/(qt|win32)/)'
+if [ -d platform/linux ] && grep -rnE "$linux_pattern" platform/linux --include='*.h' --include='*.cpp'; then
+  echo "platform/linux includes Qt or another backend (above)"
+  exit 1
+fi

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "config/setting_keys.h"
 #include "config/text_helpers.h"
 #include "ui/control_table.h"
 #include "ui/window_ids.h"
@@ -17,19 +18,19 @@ std::vector<SettingValue> AppWindows::ShownValues() {
   WindowSystem& windows = services_.windows;
   std::vector<SettingValue> shown;
   for (const ControlSpec& spec : AllControls()) {
-    if (spec.setting_key != nullptr) {
-      shown.push_back({spec.setting_group, spec.setting_key, windows.IsChecked(spec.id) ? "1" : "0"});
+    if (spec.setting != nullptr) {
+      shown.push_back({*spec.setting, windows.IsChecked(spec.id) ? "1" : "0"});
     }
   }
-  shown.push_back({"Ripping", "SourceDrive", SelectedSource()});
-  shown.push_back({"Ripping", "Destination", windows.GetText(control::kDestinationField)});
+  shown.push_back({setting::kSourceDrive, SelectedSource()});
+  shown.push_back({setting::kDestination, windows.GetText(control::kDestinationField)});
   const int format = windows.SelectedItem(control::kFileFormatList);
   if (format >= 0)
-    shown.push_back({"Ripping", "FileContainer", windows.ItemText(control::kFileFormatList, format)});
+    shown.push_back({setting::kFileContainer, windows.ItemText(control::kFileFormatList, format)});
   // The blank entry stands for "no change", as when it is chosen.
   const std::string preset =
       windows.ItemText(control::kQualityPresetList, windows.SelectedItem(control::kQualityPresetList));
-  if (!preset.empty()) shown.push_back({"Ripping", "Encoding", preset});
+  if (!preset.empty()) shown.push_back({setting::kEncoding, preset});
   return shown;
 }
 
@@ -40,8 +41,8 @@ void AppWindows::CreateControls(int window_id, int first_id, int last_id) {
     windows.CreateControl(window_id, spec.id, spec.kind, spec.text, spec.x, spec.y, spec.width, spec.height);
     if (spec.has_font) windows.SetFont(spec.id, spec.font);
     if (spec.label_id != 0) windows.SetLabelFor(spec.label_id, spec.id);
-    if (spec.setting_key != nullptr) {
-      const std::string stored = services_.settings.ReadSetting(spec.setting_group, spec.setting_key);
+    if (spec.setting != nullptr) {
+      const std::string stored = services_.settings.ReadSetting(*spec.setting);
       windows.SetChecked(spec.id, TextToInteger(stored) != 0);
     }
   }
@@ -56,8 +57,7 @@ void AppWindows::BuildProgressWindow() {
     windows.Enable(control::kCancelButton, false);
     windows.SetProgress(control::kRipProgressBar, 0);
   }
-  if (services_.settings.ReadSetting("Other", "StartMinimised") == "0")
-    windows.ShowAppWindow(kProgressWindow);
+  if (services_.settings.ReadSetting(setting::kStartMinimised) == "0") windows.ShowAppWindow(kProgressWindow);
 }
 
 void AppWindows::BuildSettingsWindow() {
@@ -70,7 +70,7 @@ void AppWindows::BuildSettingsWindow() {
   windows.SetFont(control::kSettingsTabs, FontId::kRegular);
   windows.AddTab(control::kSettingsTabs, "Ripping");
   CreateControls(kSettingsWindow, control::kSourceDriveLabel, control::kAudioBoosterCheck);
-  windows.SetText(control::kDestinationField, services_.settings.ReadSetting("Ripping", "Destination"));
+  windows.SetText(control::kDestinationField, services_.settings.ReadSetting(setting::kDestination));
   windows.AddTab(control::kSettingsTabs, "Other");
   CreateControls(kSettingsWindow, control::kStartUpCheck, control::kClearHandBrakeOutputCheck);
   // Shown as stored but never changeable: logon start is not offered here.

@@ -7,6 +7,7 @@
 #include "platform/autostart.h"
 #include "platform/drives.h"
 #include "platform/files.h"
+#include "platform/path_rules.h"
 #include "platform/window_system.h"
 #include "rip/rip_engine.h"
 
@@ -21,6 +22,7 @@ struct UiServices {
   Drives& drives;
   Autostart& autostart;
   RipEngine& engine;
+  const PathRules& paths;
 };
 
 // The program's three windows: how they are built, and what their controls do.
@@ -45,7 +47,7 @@ class AppWindows final : public ShownSettings {
   void ShowPresetFields(const std::string& name, std::string value);
   void OnPresetChosen();
   void BrowseDestination();
-  // The chosen folder ending in "/", or the empty text when cancelled.
+  // The chosen folder as stored, or the empty text when cancelled.
   std::string ChooseFolder(const std::string& title, const std::string& initial_folder);
   // What the settings window shows, as the settings its controls write.
   std::vector<SettingValue> ShownValues() override;

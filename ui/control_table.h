@@ -2,6 +2,7 @@
 
 #include <span>
 
+#include "config/setting_keys.h"
 #include "platform/window_system.h"
 
 namespace ripwarden {
@@ -14,9 +15,8 @@ struct ControlSpec {
   int x, y, width, height;
   bool has_font;
   FontId font;
-  // The settings key a check box shows and stores, in group setting_group.
-  const char* setting_group;
-  const char* setting_key;
+  // The setting a check box shows and stores; null for other controls.
+  const SettingKey* setting;
   // The label that names this control, or 0.
   int label_id;
 };

@@ -9,8 +9,6 @@
 #include <optional>
 #include <sstream>
 
-#include "platform/linux/atomic_file.h"
-
 namespace ripwarden::linux_platform {
 
 namespace {
@@ -59,21 +57,6 @@ bool MakeFolders(const std::string& path) {
   }
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-bool InstallDefaults(const std::string& home, const std::string& defaults_folder) {
-  const std::string folder = home + "/Data/Config";
-  struct stat info {};
-  if (::stat((folder + "/Settings.cfg").c_str(), &info) == 0) return false;
-  if (!MakeFolders(folder)) return false;
-  bool copied = false;
-  for (const char* name : {"Presets.cfg", "Settings.cfg"}) {
-    const std::string target = folder + "/" + name;
-    if (::stat(target.c_str(), &info) == 0) continue;  // the user's own presets stay
-    const auto content = ReadWhole(defaults_folder + "/" + name);
-    if (content && ReplaceFileAtomically(target, *content, 0644)) copied = true;
-  }
-  return copied && ::stat((folder + "/Settings.cfg").c_str(), &info) == 0;
 }
 
 std::string VideosFolder() {

@@ -14,11 +14,6 @@ std::string ResolveHome();
 // else ~/.local/state/ripwarden.
 std::string ResolveStateFolder();
 
-// Gives a new user the default settings and presets: copies the files of
-// defaults_folder into home/Data/Config unless a settings file is there.
-// True when a fresh copy was made.
-bool InstallDefaults(const std::string& home, const std::string& defaults_folder);
-
 // Where the shipped default files are: share/ripwarden/Data/Config beside
 // the running program's bin/ folder, else the first of fallbacks that holds
 // a Settings.cfg, else the last fallback.

@@ -1,52 +1,24 @@
 #include "platform/qt/program.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
-
 #include <QApplication>
 #include <QDialog>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <chrono>
-#include <cstdlib>
 #include <memory>
 #include <optional>
 
-#include "app/application.h"
-#include "config/presets.h"
-#include "config/settings_store.h"
-#include "platform/linux/av_media_probe.h"
-#include "platform/linux/flock_instance_lock.h"
-#include "platform/linux/linux_drives.h"
-#include "platform/linux/linux_files.h"
-#include "platform/linux/linux_working_directory.h"
-#include "platform/linux/local_calendar.h"
-#include "platform/linux/monotonic_clock.h"
-#include "platform/linux/posix_process_runner.h"
-#include "platform/linux/program_search.h"
-#include "platform/linux/user_home.h"
-#include "platform/linux/xdg_autostart.h"
+#include "app/app_graph.h"
 #include "platform/qt/program_icon.h"
 #include "platform/qt/qt_folder_dialog.h"
 #include "platform/qt/qt_tray.h"
 #include "platform/qt/qt_window_system.h"
-#include "rip/encoder_dialect.h"
-#include "rip/rip_engine.h"
-#include "ui/app_windows.h"
+#include "platform/system.h"
 #include "ui/window_ids.h"
-#include "ui/window_rip_view.h"
 
 namespace ripwarden::qt_platform {
 
 namespace {
-
-int signal_pipe[2] = {-1, -1};
-
-void OnStopSignal(int) {
-  const char byte = 1;
-  (void)!::write(signal_pipe[1], &byte, 1);
-}
 
 // Sets the application-wide Qt state before any window is made.
 bool PrepareQt() {
@@ -57,45 +29,21 @@ bool PrepareQt() {
 
 }  // namespace
 
-void CatchStopSignals() {
-  if (::pipe2(signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  for (int signal : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal, &action, nullptr);
-}
-
 struct Program::Parts {
   bool qt_prepared = PrepareQt();
-  linux_platform::FlockInstanceLock lock{linux_platform::DefaultInstanceLockPath()};
-  linux_platform::LinuxWorkingDirectory working_directory;
-  linux_platform::LinuxFiles files;
-  linux_platform::LinuxDrives drives;
-  linux_platform::PosixProcessRunner processes;
-  linux_platform::MonotonicClock clock;
-  linux_platform::LocalCalendar calendar;
-  linux_platform::XdgAutostart autostart;
-  linux_platform::AvMediaProbe media_probe;
+  std::unique_ptr<System> system = MakeSystem({RIPWARDEN_INSTALLED_DATA, RIPWARDEN_SOURCE_DATA});
   QtWindowSystem windows;
   QIcon icon = ProgramIcon();
   QtFolderDialog folders{&windows};
   QtTray tray{icon};
   QtMessageBoxes boxes{[this] { return windows.ActiveAppWindow(); }};
-
-  std::string home = linux_platform::ResolveHome();
-  std::string defaults =
-      linux_platform::ShippedDefaultsFolder({RIPWARDEN_INSTALLED_DATA, RIPWARDEN_SOURCE_DATA});
-  SettingsStore settings{files, Charset::kUtf8, kSettingsPath, defaults + "/Settings.cfg"};
-  Presets presets{files};
-  EncoderDialects dialects{processes, files, clock};
-  WindowRipView view{windows, tray, boxes};
-  RipState state;
-  RipEngine engine{
-      state, {settings, presets, drives, processes, files, clock, calendar, dialects, view}, kAppName};
-  AppWindows ui{{windows, folders, settings, presets, files, drives, autostart, engine}, kAppName};
-  Application app{{lock, working_directory, windows, tray, boxes, settings, state, engine, ui}};
+  AppGraph graph{
+      {.system = system->services(), .windows = windows, .folders = folders, .tray = tray, .boxes = boxes}};
+  Application& app = graph.app;
+  RipEngine& engine = graph.engine;
+  RipState& state = graph.state;
 
   QTimer turn;
-  bool stop_requested = false;
   // A turn waiting on a question box runs the box's own event loop: no other
   // turn may run inside it, or the engine would go on behind the question.
   bool in_turn = false;
@@ -127,8 +75,7 @@ void Program::Parts::RunTurns() {
   in_turn = true;
   woken_in_turn = false;
   do {
-    if (!stop_requested) app.RunOnce();
-    if (stop_requested && !app.quit_confirmed()) app.Quit();
+    app.RunOnce();
     if (app.quit_confirmed()) {
       in_turn = false;
       WatchEncoderOutput();
@@ -153,7 +100,7 @@ void Program::Parts::Wake() {
 }
 
 void Program::Parts::RequestStop() {
-  stop_requested = true;
+  app.RequestStop();
   // A question left open would hold the way out: it is answered No, and the
   // turn that asked ends before the program stops.
   if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) box->reject();
@@ -162,15 +109,15 @@ void Program::Parts::RequestStop() {
 
 void Program::Parts::WatchEncoderOutput() {
   const ChildProcess encoder = state.RipInProgress == 1 ? state.EncoderProgram : kNoProcess;
-  const int fd = encoder == kNoProcess ? -1 : processes.OutputDescriptor(encoder);
-  if (output_notifier != nullptr && watched == encoder && output_notifier->socket() == fd) {
+  const WaitHandle output = encoder == kNoProcess ? kNoWaitHandle : system->OutputHandle(encoder);
+  if (output_notifier != nullptr && watched == encoder && output_notifier->socket() == output) {
     output_notifier->setEnabled(true);
     return;
   }
   output_notifier.reset();
   watched = encoder;
-  if (fd < 0) return;
-  output_notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+  if (output == kNoWaitHandle) return;
+  output_notifier = std::make_unique<QSocketNotifier>(output, QSocketNotifier::Read);
   QObject::connect(output_notifier.get(), &QSocketNotifier::activated, [this] {
     // Quiet until the turn has taken what came: the descriptor stays
     // readable until then. A turn waiting on a question box (a nested loop)
@@ -201,28 +148,7 @@ void Program::SetTurnObserver(std::function<void(int)> observer) {
 
 bool Program::Start() {
   Parts& p = *parts_;
-  // A new user starts from the shipped settings, ripping into their videos folder.
-  bool fresh = false;
-  if (p.lock.Acquire()) {
-    p.lock.Release();
-    fresh = linux_platform::InstallDefaults(p.home, p.defaults);
-  }
-  if (!p.app.Start(p.home)) return false;
-  // Only the copy that holds the lock may touch what a rip leaves behind.
-  p.engine.KeepRecords(linux_platform::ResolveStateFolder(), &p.media_probe);
-  p.engine.SettleLeftovers();
-  if (fresh && p.settings.ReadSetting("Ripping", "Destination").empty()) {
-    const std::string videos = linux_platform::VideosFolder();
-    linux_platform::MakeFolders(videos);
-    p.settings.WriteSetting("Ripping", "Destination", videos);
-    p.windows.SetText(control::kDestinationField, videos);
-  }
-  // An encoder installed somewhere else than Debian puts it (a local build
-  // in /usr/local/bin, say) is found on the search path.
-  if (fresh && ::access(p.settings.ReadSetting("HandBrake", "Location").c_str(), X_OK) != 0) {
-    const auto found = linux_platform::FindProgram("HandBrakeCLI", std::getenv("PATH"), "/");
-    if (found) p.settings.WriteSetting("HandBrake", "Location", *found);
-  }
+  if (!p.app.Start()) return false;
   if (!p.app.has_tray()) {
     // The progress window is the way in: its context menu is the tray menu.
     QWidget* progress = p.windows.WindowWidget(kProgressWindow);
@@ -241,15 +167,12 @@ int Program::Run() {
   p.windows.SetEventQueuedHandler([&p] { p.Wake(); });
   p.tray.SetEventQueuedHandler([&p] { p.Wake(); });
 
-  // A stop signal that came during start-up waits in the pipe until now.
+  // A stop requested during start-up waits until now.
   std::optional<QSocketNotifier> stop_notifier;
-  if (signal_pipe[0] >= 0) {
-    stop_notifier.emplace(signal_pipe[0], QSocketNotifier::Read);
+  if (const WaitHandle stops = p.system->StopRequestHandle(); stops != kNoWaitHandle) {
+    stop_notifier.emplace(stops, QSocketNotifier::Read);
     QObject::connect(&*stop_notifier, &QSocketNotifier::activated, [&p] {
-      char drained[16];
-      while (::read(signal_pipe[0], drained, sizeof drained) > 0) {
-      }
-      p.RequestStop();
+      if (p.system->TakeStopRequest()) p.RequestStop();
     });
   }
 

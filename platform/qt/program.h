@@ -9,17 +9,11 @@ class QtMessageBoxes;
 class QtTray;
 class QtWindowSystem;
 
-// Catches SIGTERM, SIGINT and SIGHUP from this moment on: the program then
-// cancels a rip and stops its encoder, so that no orphan goes on writing. A
-// signal that comes before the loop runs waits until it does. Call it first,
-// before the QApplication is made.
-void CatchStopSignals();
-
-// The program: the platform's services wired to the application and driven
-// by Qt's event loop, which sleeps until a window event, the next drive poll
-// or (during a rip) output from the encoder. The
-// program's main() and the benchmarks run this one implementation.
-// Needs a QApplication, made before it and outliving it.
+// The program: the system's services (platform/system.h) and Qt's windows
+// wired to the application (app/app_graph.h) and driven by Qt's event loop, which sleeps until a window
+// event, the next drive poll or (during a rip) output from the encoder. The program's main() and the
+// benchmarks run this one implementation. Needs a QApplication, made before it and outliving it, and
+// CatchStopRequests called before that.
 class Program {
  public:
   Program();

@@ -1,34 +1,108 @@
 #include "app/application.h"
 
 #include "../ui/ui_fixture.h"
+#include "app/app_graph.h"
 #include "fakes/fake_instance_lock.h"
+#include "fakes/fake_media_probe.h"
 #include "fakes/fake_tray.h"
+#include "fakes/fake_user_environment.h"
 #include "fakes/fake_working_directory.h"
+#include "rip/rip_history.h"
 
 namespace ripwarden::testing {
 namespace {
 
 using Texts = std::vector<std::string>;
 
-class ApplicationTest : public UiTest {
+// The whole application as the program wires it, over fakes of every
+// platform service, with a settings file that watches sr0 and rips into
+// /srv/rips/.
+class ApplicationTest : public ::testing::Test {
  protected:
+  static constexpr const char* kSettings = "Data/Config/Settings.cfg";
+  static constexpr const char* kPresets = "Data/Config/Presets.cfg";
+
+  ApplicationTest() {
+    files.Put(kSettings,
+              "[Ripping]\nSourceDrive = sr0\nDestination = /srv/rips/\nFileContainer = MP4\n"
+              "Encoding = Normal\nTwoPass = 1\nAudioBooster = 1\n"
+              "[Other]\nAutoRip = 0\nEjectOnFinish = 0\nClearHandBrakeOutput = 0\n"
+              "[HandBrake]\nLocation = /usr/bin/HandBrakeCLI\n");
+    files.Put(kPresets, "Normal=x264/1500/aac/160\n");
+    files.PutFolder("/srv/rips/");
+    drives.AddDrive("sr0");
+  }
+
+  bool Start(const std::string& home) {
+    user.home = home;
+    return app.Start();
+  }
   void StartRunning() {
-    ASSERT_TRUE(app.Start("/home/me/.config/ripwarden"));
+    ASSERT_TRUE(Start("/home/me/.config/ripwarden"));
     Insert();
     engine.StartRip();
     ASSERT_EQ(state.RipInProgress, 1);
     WriteOutputFile();
   }
+  void Set(const std::string& group, const std::string& key, const std::string& value) {
+    settings.WriteSetting(group, key, value);
+  }
+  std::string Setting(const std::string& group, const std::string& key) {
+    return settings.ReadSetting(group, key);
+  }
+  void Insert() { drives.InsertDisc("sr0", {"udf", "MY MOVIE"}); }
+  void Poll() {
+    clock.Advance(2500);
+    engine.PollDrive();
+  }
+  // The running rip's file appears, and the encoder's log says it got every frame.
+  void WriteOutputFile() {
+    files.Put(state.EncodingFile, "ftyp....");
+    if (!state.Record.log.empty())
+      files.Put(state.Record.log, "[10:25:30] sync: got 250 frames, 250 expected\n");
+  }
+  std::string Status() { return windows.control(control::kStatusText).text; }
 
+  FakeFiles files;
+  FakeDrives drives;
+  FakeProcessRunner processes;
+  FakeClock clock{1000};
+  FakeCalendar calendar;
+  FakeAutostart autostart;
+  linux_platform::PosixPathRules paths;
+  FakeUserEnvironment user;
+  FakeMediaProbe media_probe;
   FakeInstanceLock lock;
   FakeWorkingDirectory working_directory;
+  FakeWindowSystem windows;
+  FakeFolderDialog folders;
   FakeTray tray;
   FakeMessageBoxes boxes;
-  Application app{{lock, working_directory, windows, tray, boxes, settings, state, engine, ui}};
+  FixedDialect dialects;
+  AppGraph graph{{.system = {.lock = lock,
+                             .working_directory = working_directory,
+                             .files = files,
+                             .drives = drives,
+                             .processes = processes,
+                             .clock = clock,
+                             .calendar = calendar,
+                             .autostart = autostart,
+                             .paths = paths,
+                             .user = user,
+                             .media_probe = media_probe},
+                  .windows = windows,
+                  .folders = folders,
+                  .tray = tray,
+                  .boxes = boxes},
+                 {.dialects = &dialects}};
+  SettingsStore& settings = graph.settings;
+  RipState& state = graph.state;
+  RipEngine& engine = graph.engine;
+  Application& app = graph.app;
 };
 
 TEST_F(ApplicationTest, StartsInTheHomeFolderWithWindowsAndTrayMenu) {
-  ASSERT_TRUE(app.Start("/home/me/.config/ripwarden"));
+  ASSERT_TRUE(Start("/home/me/.config/ripwarden"));
   EXPECT_EQ(working_directory.current, "/home/me/.config/ripwarden");
   EXPECT_TRUE(lock.held);
   EXPECT_EQ(windows.windows.size(), 3u);
@@ -41,7 +115,7 @@ TEST_F(ApplicationTest, StartsInTheHomeFolderWithWindowsAndTrayMenu) {
 
 TEST_F(ApplicationTest, ASecondCopySaysSoAndBuildsNothing) {
   lock.another_copy_runs = true;
-  EXPECT_FALSE(app.Start("/home/me/.config/ripwarden"));
+  EXPECT_FALSE(Start("/home/me/.config/ripwarden"));
   EXPECT_EQ(
       boxes.messages,
       Texts{"Already Running | Ripwarden is already running, you cannot run two instances simultaneously.\r\r"
@@ -51,16 +125,85 @@ TEST_F(ApplicationTest, ASecondCopySaysSoAndBuildsNothing) {
   EXPECT_TRUE(working_directory.requested.empty());
 }
 
+// The fakes' files are relative to the working folder, so the home folder is "".
+TEST_F(ApplicationTest, AFirstStartGetsTheShippedFilesCompletedForThisMachine) {
+  files.RemoveFile(kSettings);
+  files.RemoveFile(kPresets);
+  const std::string shipped_presets = "Shipped=x264/1500/aac/160\n";
+  files.Put(user.defaults + "/Settings.cfg",
+            "[Ripping]\nSourceDrive = sr0\nDestination = \n[HandBrake]\nLocation = /usr/bin/HandBrakeCLI\n");
+  files.Put(user.defaults + "/Presets.cfg", shipped_presets);
+  user.runnable.clear();
+  user.found_encoder = "/usr/local/bin/HandBrakeCLI";
+  ASSERT_TRUE(Start(""));
+  EXPECT_EQ(files.Content(kPresets), shipped_presets);
+  EXPECT_EQ(Setting("Ripping", "SourceDrive"), "sr0");
+  EXPECT_EQ(Setting("Ripping", "Destination"), "/home/me/Videos/");
+  EXPECT_TRUE(files.IsFolder("/home/me/Videos/"));
+  EXPECT_EQ(windows.control(control::kDestinationField).text, "/home/me/Videos/");
+  EXPECT_EQ(Setting("HandBrake", "Location"), "/usr/local/bin/HandBrakeCLI");
+}
+
+TEST_F(ApplicationTest, ALaterStartLeavesTheUsersFilesAsTheyAre) {
+  const std::string settings_before = *files.Content(kSettings);
+  files.Put(user.defaults + "/Settings.cfg", "[Ripping]\nDestination = \n");
+  files.Put(user.defaults + "/Presets.cfg", "Shipped=x264/1500/aac/160\n");
+  user.runnable.clear();
+  user.found_encoder = "/usr/local/bin/HandBrakeCLI";
+  ASSERT_TRUE(Start(""));
+  EXPECT_EQ(files.Content(kSettings), settings_before);
+}
+
+TEST_F(ApplicationTest, LostSettingsComeBackWithoutTouchingTheUsersPresets) {
+  files.RemoveFile(kSettings);
+  const std::string presets_before = *files.Content(kPresets);
+  files.Put(user.defaults + "/Settings.cfg", "[Ripping]\nDestination = \n");
+  files.Put(user.defaults + "/Presets.cfg", "Shipped=x264/1500/aac/160\n");
+  ASSERT_TRUE(Start(""));
+  EXPECT_EQ(files.Content(kPresets), presets_before);
+  EXPECT_EQ(Setting("Ripping", "Destination"), "/home/me/Videos/");
+}
+
+TEST_F(ApplicationTest, ASecondCopyInstallsNothing) {
+  files.RemoveFile(kSettings);
+  files.Put(user.defaults + "/Settings.cfg", "[Ripping]\nDestination = \n");
+  lock.another_copy_runs = true;
+  EXPECT_FALSE(Start(""));
+  EXPECT_FALSE(files.Exists(kSettings));
+}
+
+// What a program that died mid-rip left is settled by the next copy that
+// holds the lock, and by no other.
+TEST_F(ApplicationTest, OnlyTheCopyThatRunsSettlesWhatACrashLeft) {
+  RipHistory history(files, "/state/ripwarden/history.jsonl");
+  RipRecord dead;
+  dead.id = "1";
+  dead.output = "/srv/rips/A.MP4";
+  dead.result = "running";
+  ASSERT_TRUE(history.Write(dead));
+  files.Put("/srv/rips/A.MP4.part", "ftyp....");
+
+  lock.another_copy_runs = true;
+  EXPECT_FALSE(Start("/home"));
+  EXPECT_TRUE(files.Exists("/srv/rips/A.MP4.part"));
+  EXPECT_EQ(history.Records().at(0).result, "running");
+
+  lock.another_copy_runs = false;
+  ASSERT_TRUE(Start("/home"));
+  EXPECT_TRUE(files.Exists("/srv/rips/A.incomplete.MP4"));
+  EXPECT_EQ(history.Records().at(0).result, "interrupted");
+}
+
 TEST_F(ApplicationTest, WithoutATrayTheProgressWindowShowsWhateverTheSetting) {
   Set("Other", "StartMinimised", "1");
   tray.available = false;
-  ASSERT_TRUE(app.Start("/home"));
+  ASSERT_TRUE(Start("/home"));
   EXPECT_FALSE(app.has_tray());
   EXPECT_TRUE(windows.IsWindowVisible(kProgressWindow));
 }
 
 TEST_F(ApplicationTest, DispatchesOneEventPerTurnAndPollsEveryTurn) {
-  ASSERT_TRUE(app.Start("/home"));
+  ASSERT_TRUE(Start("/home"));
   windows.ShowAppWindow(kSettingsWindow);
   windows.events = {{UiEvent::Kind::kClose, kSettingsWindow}, {UiEvent::Kind::kClose, 99}};
   tray.events = {{UiEvent::Kind::kBalloonClicked, 0}};
@@ -68,7 +211,9 @@ TEST_F(ApplicationTest, DispatchesOneEventPerTurnAndPollsEveryTurn) {
   clock.Advance(2500);
   app.RunOnce();
   EXPECT_FALSE(windows.IsWindowVisible(kSettingsWindow));
-  EXPECT_EQ(view.disc_label, "MY MOVIE") << "the drive poll ran in the same turn";
+  EXPECT_EQ(windows.control(control::kDiscLabelText).text, "MY MOVIE")
+      << "the drive poll ran in the same turn";
+  EXPECT_TRUE(tray.greyed_items[menu::kLoadMedia]) << "nothing to load into a drive that holds a disc";
   app.RunOnce();  // an unknown window's close request does nothing
   EXPECT_EQ(windows.windows.at(kProgressWindow).raised, 0);
   app.RunOnce();
@@ -77,7 +222,7 @@ TEST_F(ApplicationTest, DispatchesOneEventPerTurnAndPollsEveryTurn) {
 }
 
 TEST_F(ApplicationTest, MenuShowsTheWindowsAndTheAboutBox) {
-  ASSERT_TRUE(app.Start("/home"));
+  ASSERT_TRUE(Start("/home"));
   for (auto [item, window] :
        {std::pair{menu::kRipProgress, kProgressWindow}, std::pair{menu::kSettings, kSettingsWindow},
         std::pair{menu::kHandBrakeOutput, kOutputWindow}}) {
@@ -98,7 +243,7 @@ TEST_F(ApplicationTest, MenuShowsTheWindowsAndTheAboutBox) {
 }
 
 TEST_F(ApplicationTest, LoadAndEjectAnnounceThemselvesAndAskDuringARip) {
-  ASSERT_TRUE(app.Start("/home"));
+  ASSERT_TRUE(Start("/home"));
   app.OnMenuCommand(menu::kLoadMedia);
   app.OnMenuCommand(menu::kEjectMedia);
   EXPECT_EQ(drives.loaded, Texts{"sr0"});
@@ -124,11 +269,11 @@ TEST_F(ApplicationTest, LoadAndEjectAnnounceThemselvesAndAskDuringARip) {
   app.OnMenuCommand(menu::kEjectMedia);
   EXPECT_EQ(drives.ejected.size(), 2u);
   Poll();
-  EXPECT_EQ(view.status, kDiscLostText);
+  EXPECT_EQ(Status(), kDiscLostText);
 }
 
 TEST_F(ApplicationTest, ExitAsksAndOnlyYesLetsGo) {
-  ASSERT_TRUE(app.Start("/home"));
+  ASSERT_TRUE(Start("/home"));
   boxes.answers = {false};
   app.OnMenuCommand(menu::kExit);
   EXPECT_FALSE(app.quit_confirmed());
@@ -147,13 +292,12 @@ TEST_F(ApplicationTest, ExitAsksAndOnlyYesLetsGo) {
 
 TEST_F(ApplicationTest, ExitDuringARipCancelsItWithoutAFurtherQuestion) {
   StartRunning();
-  const std::string partial = state.OutputFile;
+  const std::string partial = state.EncodingFile;
   boxes.answers = {true};
   app.OnMenuCommand(menu::kExit);
   EXPECT_EQ(boxes.questions.size(), 1u);
   EXPECT_NE(boxes.questions[0].find("A DVD rip is currently in progress"), std::string::npos);
-  EXPECT_TRUE(view.questions.empty());
-  EXPECT_EQ(view.status, "USER CANCELLED");
+  EXPECT_EQ(Status(), "USER CANCELLED");
   EXPECT_FALSE(files.Exists(partial));
   EXPECT_EQ(drives.ejected, Texts{"sr0"});
   EXPECT_FALSE(tray.icon_shown);
@@ -162,6 +306,23 @@ TEST_F(ApplicationTest, ExitDuringARipCancelsItWithoutAFurtherQuestion) {
   clock.Advance(5000);
   app.RunOnce();
   EXPECT_EQ(drives.volume_queries, polls) << "nothing runs after the confirmed exit";
+}
+
+// The system asking the program to stop (a logout, a signal) takes Exit's
+// way out, without its question and without handling what waits.
+TEST_F(ApplicationTest, AStopRequestQuitsLikeExitWithoutAsking) {
+  StartRunning();
+  const std::string partial = state.EncodingFile;
+  windows.events = {{UiEvent::Kind::kControl, control::kSettingsButton}};
+  app.RequestStop();
+  app.RunOnce();
+  EXPECT_TRUE(boxes.questions.empty());
+  EXPECT_EQ(Status(), "USER CANCELLED");
+  EXPECT_FALSE(files.Exists(partial));
+  EXPECT_FALSE(tray.icon_shown);
+  EXPECT_FALSE(lock.held);
+  EXPECT_TRUE(app.quit_confirmed());
+  EXPECT_FALSE(windows.IsWindowVisible(kSettingsWindow));
 }
 
 }  // namespace

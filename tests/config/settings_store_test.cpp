@@ -50,6 +50,18 @@ TEST_F(SettingsStoreTest, TellsAMissingFileFromAMissingKeyFromAStoredValue) {
   EXPECT_EQ(ReadFileBytes(SettingsPath()), "[Other]\r\nStartMinimised = 00 \r\nAutoRip = 1\r\n");
 }
 
+// A key named in the code but missing from the shipped file would read as
+// "0" for every new user, with nothing to say it is wrong.
+TEST(SettingKeys, EveryNamedSettingIsInTheShippedFile) {
+  linux_platform::LinuxFiles files;
+  ConfigFile shipped(files, Charset::kUtf8);
+  ASSERT_TRUE(shipped.OpenConfig(SHIPPED_CONFIG "/Settings.cfg"));
+  for (const SettingKey& named : setting::kEverySetting) {
+    ASSERT_TRUE(shipped.SelectGroup(named.group)) << named.group;
+    EXPECT_NE(shipped.ReadText(named.key, "missing"), "missing") << named.group << "/" << named.key;
+  }
+}
+
 TEST_F(SettingsStoreTest, WritesAMissingGroupAtTheEnd) {
   folder_.Write("Data/Config/Settings.cfg", "[Ripping]\nSourceDrive=sr0\n");
   SettingsStore store = Store();

@@ -58,9 +58,9 @@ bool FakeRipView::AskYesNo(const std::string& title, const std::string& text) {
   return answer;
 }
 
-void FakeRipView::SetTrayItemGreyed(int item_id, bool greyed) {
-  if (item_id == kLoadMediaItem) load_media_greyed = greyed;
-  calls.push_back("tray " + std::to_string(item_id) + (greyed ? ": grey" : ": enabled"));
+void FakeRipView::ShowDiscPresent(bool present) {
+  disc_present = present;
+  calls.push_back(present ? "disc present" : "no disc");
 }
 
 std::vector<std::string> FakeRipView::TakeCalls() {

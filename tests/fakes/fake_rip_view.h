@@ -22,7 +22,7 @@ class FakeRipView final : public RipView {
   void ShowBalloon(const std::string& title, const std::string& text, const std::string& tip,
                    BalloonIcon icon) override;
   bool AskYesNo(const std::string& title, const std::string& text) override;
-  void SetTrayItemGreyed(int item_id, bool greyed) override;
+  void ShowDiscPresent(bool present) override;
 
   // The calls since the last TakeCalls, then forgets them.
   std::vector<std::string> TakeCalls();
@@ -32,7 +32,7 @@ class FakeRipView final : public RipView {
   std::string status;
   bool start_enabled = false;
   bool cancel_enabled = false;
-  bool load_media_greyed = false;
+  bool disc_present = false;
   std::deque<std::string> output;  // newest first, as the list shows it
   std::vector<std::string> calls;
   std::vector<std::string> balloons;  // titles, in order

@@ -10,6 +10,7 @@
 #include "fakes/fake_drives.h"
 #include "helpers/disc_images.h"
 #include "platform/linux/linux_drives.h"
+#include "platform/system.h"
 #include "temp_folder.h"
 
 namespace ripwarden::testing {
@@ -41,7 +42,7 @@ class DriveWorld {
   virtual std::string MissingPath() = 0;
 };
 
-class LinuxWorld final : public DriveWorld {
+class NativeWorld final : public DriveWorld {
  public:
   Drives& drives() override { return drives_; }
   std::string DvdImage(const std::string& label) override { return Check(MakeDvdImage(Fresh(), label)); }
@@ -73,7 +74,9 @@ class LinuxWorld final : public DriveWorld {
   }
 
   TempFolder temp_;
-  linux_platform::LinuxDrives drives_;
+  // The drives the program itself would get, from this system's factory.
+  std::unique_ptr<System> system_ = MakeSystem({});
+  Drives& drives_ = system_->services().drives;
   int made_ = 0;
 };
 
@@ -173,9 +176,9 @@ TEST_P(DrivesTest, TrayRequestsLeaveImagesAndFoldersAlone) {
   drives_.LoadDrive("");
 }
 
-INSTANTIATE_TEST_SUITE_P(Linux, DrivesTest,
-                         ::testing::Values(Implementation{"linux", []() -> std::unique_ptr<DriveWorld> {
-                                                            return std::make_unique<LinuxWorld>();
+INSTANTIATE_TEST_SUITE_P(Native, DrivesTest,
+                         ::testing::Values(Implementation{"native", []() -> std::unique_ptr<DriveWorld> {
+                                                            return std::make_unique<NativeWorld>();
                                                           }}));
 INSTANTIATE_TEST_SUITE_P(Fake, DrivesTest,
                          ::testing::Values(Implementation{"fake", []() -> std::unique_ptr<DriveWorld> {

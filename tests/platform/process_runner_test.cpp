@@ -9,7 +9,7 @@
 
 #include "fakes/fake_process_runner.h"
 #include "helpers/fake_encoder_control.h"
-#include "platform/linux/posix_process_runner.h"
+#include "platform/system.h"
 #include "temp_folder.h"
 
 namespace ripwarden::testing {
@@ -45,9 +45,9 @@ class RunnerWorld {
   }
 };
 
-class RealWorld final : public RunnerWorld {
+class NativeWorld final : public RunnerWorld {
  public:
-  ~RealWorld() override {
+  ~NativeWorld() override {
     for (const ChildProcess process : started_) runner_.KillProcess(process);
   }
   ProcessRunner& runner() override { return runner_; }
@@ -62,7 +62,9 @@ class RealWorld final : public RunnerWorld {
 
  private:
   TempFolder temp_;
-  linux_platform::PosixProcessRunner runner_;
+  // The runner the program itself would get, from this system's factory.
+  std::unique_ptr<System> system_ = MakeSystem({});
+  ProcessRunner& runner_ = system_->services().processes;
   std::vector<ChildProcess> started_;
 };
 
@@ -250,9 +252,9 @@ TEST_P(ProcessRunnerTest, ClosedReferenceIsForgottenForGood) {
   EXPECT_EQ(runner_.IsProcessKnown(second), second);
 }
 
-INSTANTIATE_TEST_SUITE_P(Posix, ProcessRunnerTest,
-                         ::testing::Values(Implementation{"posix", []() -> std::unique_ptr<RunnerWorld> {
-                                                            return std::make_unique<RealWorld>();
+INSTANTIATE_TEST_SUITE_P(Native, ProcessRunnerTest,
+                         ::testing::Values(Implementation{"native", []() -> std::unique_ptr<RunnerWorld> {
+                                                            return std::make_unique<NativeWorld>();
                                                           }}));
 INSTANTIATE_TEST_SUITE_P(Fake, ProcessRunnerTest,
                          ::testing::Values(Implementation{"fake", []() -> std::unique_ptr<RunnerWorld> {

@@ -12,6 +12,7 @@
 #include "helpers/process_census.h"
 #include "platform/linux/linux_drives.h"
 #include "platform/linux/linux_files.h"
+#include "platform/linux/posix_path_rules.h"
 #include "platform/linux/posix_process_runner.h"
 #include "temp_folder.h"
 
@@ -75,11 +76,13 @@ class DiscFaultTest : public ::testing::Test {
   FakeClock clock_;
   FakeCalendar calendar_;
   FixedDialect dialects_;
+  linux_platform::PosixPathRules paths_;
   FakeRipView view_;
   RipState state_;
-  RipEngine engine_{state_,
-                    {settings_, presets_, drives_, processes_, files_, clock_, calendar_, dialects_, view_},
-                    "Ripwarden"};
+  RipEngine engine_{
+      state_,
+      {settings_, presets_, drives_, processes_, files_, clock_, calendar_, dialects_, view_, paths_},
+      "Ripwarden"};
 };
 
 TEST_F(DiscFaultTest, ADiscTakenOutMidRipFailsTheRipAndStopsTheEncoder) {

@@ -21,7 +21,8 @@ TEST_F(DriveMonitorTest, PollsEveryIntervalCountedFromTheEndOfThePreviousPoll) {
 
 TEST_F(DriveMonitorTest, KeepsPollingAcrossTheTickCountWrap) {
   clock.Set(std::numeric_limits<std::uint32_t>::max() - 1000);
-  RipEngine wrapped(state, {settings, presets, drives, processes, files, clock, calendar, dialects, view},
+  RipEngine wrapped(state,
+                    {settings, presets, drives, processes, files, clock, calendar, dialects, view, paths},
                     "Ripwarden");
   int polls = 0;
   for (int i = 0; i < 4; ++i) {
@@ -36,19 +37,19 @@ TEST_F(DriveMonitorTest, KeepsPollingAcrossTheTickCountWrap) {
 TEST_F(DriveMonitorTest, ShowsTheDriveStateAtEveryPoll) {
   Poll();
   EXPECT_EQ(view.disc_label, "[Empty]");
-  EXPECT_FALSE(view.load_media_greyed);
+  EXPECT_FALSE(view.disc_present);
   drives.InsertDisc("sr0", {"udf", "  LABEL WITH SPACES  "});
   Poll();
   EXPECT_EQ(view.disc_label, "LABEL WITH SPACES");
-  EXPECT_TRUE(view.load_media_greyed);
+  EXPECT_TRUE(view.disc_present);
   drives.InsertDisc("sr0", {"udf", ""});
   Poll();
   EXPECT_EQ(view.disc_label, "");  // an unlabelled disc still counts
-  EXPECT_TRUE(view.load_media_greyed);
+  EXPECT_TRUE(view.disc_present);
   Set("Ripping", "SourceDrive", "");
   Poll();
   EXPECT_EQ(view.disc_label, "[Empty]");
-  EXPECT_FALSE(view.load_media_greyed);
+  EXPECT_FALSE(view.disc_present);
 }
 
 TEST_F(DriveMonitorTest, AnnouncesADiscOncePerInsertion) {

@@ -12,6 +12,7 @@
 #include "fakes/fake_files.h"
 #include "fakes/fake_process_runner.h"
 #include "fakes/fake_rip_view.h"
+#include "platform/linux/posix_path_rules.h"
 #include "rip/rip_engine.h"
 
 namespace ripwarden::testing {
@@ -86,10 +87,12 @@ class EngineTest : public ::testing::Test {
   FakeClock clock{1000};
   FakeCalendar calendar;
   FixedDialect dialects;
+  linux_platform::PosixPathRules paths;
   FakeRipView view;
   RipState state;
-  RipEngine engine{
-      state, {settings, presets, drives, processes, files, clock, calendar, dialects, view}, "Ripwarden"};
+  RipEngine engine{state,
+                   {settings, presets, drives, processes, files, clock, calendar, dialects, view, paths},
+                   "Ripwarden"};
 };
 
 }  // namespace ripwarden::testing

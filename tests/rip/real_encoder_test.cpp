@@ -18,6 +18,7 @@
 #include "platform/linux/linux_files.h"
 #include "platform/linux/local_calendar.h"
 #include "platform/linux/monotonic_clock.h"
+#include "platform/linux/posix_path_rules.h"
 #include "platform/linux/posix_process_runner.h"
 #include "rip/date_format.h"
 #include "rip/rip_engine.h"
@@ -82,11 +83,13 @@ class RealEncoderTest : public ::testing::Test {
   linux_platform::MonotonicClock clock_;
   linux_platform::LocalCalendar calendar_;
   EncoderDialects dialects_{processes_, files_, clock_};
+  linux_platform::PosixPathRules paths_;
   FakeRipView view_;
   RipState state_;
-  RipEngine engine_{state_,
-                    {settings_, presets_, drives_, processes_, files_, clock_, calendar_, dialects_, view_},
-                    "Ripwarden"};
+  RipEngine engine_{
+      state_,
+      {settings_, presets_, drives_, processes_, files_, clock_, calendar_, dialects_, view_, paths_},
+      "Ripwarden"};
 };
 
 TEST_F(RealEncoderTest, RipsTheDiscOnceIntoAPlayableFile) {
@@ -171,9 +174,10 @@ TEST_F(RealEncoderTest, EveryShippedPresetGivesAPlayableFile) {
     // A station freshly started for each preset, so that the disc is new to it.
     FakeRipView view;
     RipState state;
-    RipEngine engine{state,
-                     {settings_, presets_, drives_, processes_, files_, clock_, calendar_, dialects_, view},
-                     "Ripwarden"};
+    RipEngine engine{
+        state,
+        {settings_, presets_, drives_, processes_, files_, clock_, calendar_, dialects_, view, paths_},
+        "Ripwarden"};
     engine.KeepRecords(home_.Path("State"), &probe_);
     RunWhile(engine, state, view, Unfinished, 120);
     ASSERT_EQ(view.status, "COMPLETE!") << "last output: " << view.output.front();

@@ -9,6 +9,7 @@
 #include "engine_fixture.h"
 #include "helpers/fake_encoder_control.h"
 #include "platform/linux/linux_files.h"
+#include "platform/linux/posix_path_rules.h"
 #include "platform/linux/posix_process_runner.h"
 #include "temp_folder.h"
 
@@ -72,11 +73,13 @@ class RealRunnerTest : public ::testing::Test {
   FakeClock clock_;
   FakeCalendar calendar_;
   FixedDialect dialects_;
+  linux_platform::PosixPathRules paths_;
   FakeRipView view_;
   RipState state_;
-  RipEngine engine_{state_,
-                    {settings_, presets_, drives_, processes_, files_, clock_, calendar_, dialects_, view_},
-                    "Ripwarden"};
+  RipEngine engine_{
+      state_,
+      {settings_, presets_, drives_, processes_, files_, clock_, calendar_, dialects_, view_, paths_},
+      "Ripwarden"};
 };
 
 }  // namespace ripwarden::testing

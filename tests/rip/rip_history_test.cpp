@@ -91,9 +91,10 @@ TEST_F(RipHistoryTest, TheNextStartSettlesARipThatWasRunningWhenTheProgramDied) 
     // Nothing more is written: the new program starts from the files.
     RipState fresh_state;
     FakeRipView fresh_view;
-    RipEngine fresh{fresh_state,
-                    {settings, presets, drives, processes, files, clock, calendar, dialects, fresh_view},
-                    "Ripwarden"};
+    RipEngine fresh{
+        fresh_state,
+        {settings, presets, drives, processes, files, clock, calendar, dialects, fresh_view, paths},
+        "Ripwarden"};
     fresh.KeepRecords(kRecords, nullptr);
     fresh.SettleLeftovers();
   }

@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "engine_fixture.h"
+#include "platform/linux/posix_path_rules.h"
 #include "rip/encoder_command.h"
 #include "temp_folder.h"
 
@@ -182,7 +183,7 @@ TEST(BuildEncoderCommand, EveryLabelGivesOneNameThatTheDestinationCanHold) {
     for (const std::string& folder : {destination.path() + "/", destination.path()}) {
       request.label = label;
       request.destination = folder;
-      const EncoderCommand command = BuildEncoderCommand(request, {});
+      const EncoderCommand command = BuildEncoderCommand(request, {}, linux_platform::PosixPathRules());
       EXPECT_EQ(command.output_file, destination.path() + "/" + kept + "_(2009-03-14_15-09-26).MP4");
       // The name while it is written and the name it is kept under if cut short fit too.
       for (const std::string& name :
@@ -201,7 +202,8 @@ TEST(BuildEncoderCommand, NamesAnUnlabelledDiscByItsTimeAlone) {
   request.destination = "/r/";
   request.container = "MKV";
   request.start = {2026, 12, 7, 9, 5, 3};
-  EXPECT_EQ(BuildEncoderCommand(request, {}).output_file, "/r/_(2026-12-07_09-05-03).MKV");
+  EXPECT_EQ(BuildEncoderCommand(request, {}, linux_platform::PosixPathRules()).output_file,
+            "/r/_(2026-12-07_09-05-03).MKV");
 }
 
 TEST(BuildEncoderCommand, TheTemporaryNameStillGetsTheChosenContainer) {
@@ -210,7 +212,7 @@ TEST(BuildEncoderCommand, TheTemporaryNameStillGetsTheChosenContainer) {
   for (const auto& [container, format] : std::vector<std::pair<std::string, std::string>>{
            {"MKV", "av_mkv"}, {"webm", "av_webm"}, {"MP4", "av_mp4"}, {"AVI", "av_mp4"}, {"", "av_mp4"}}) {
     request.container = container;
-    const EncoderCommand command = BuildEncoderCommand(request, {});
+    const EncoderCommand command = BuildEncoderCommand(request, {}, linux_platform::PosixPathRules());
     EXPECT_EQ(command.encoding_file, command.output_file + ".part");
     EXPECT_EQ(command.arguments[3], command.encoding_file);
     EXPECT_EQ((Arguments{command.arguments[4], command.arguments[5]}), (Arguments{"-f", format}))

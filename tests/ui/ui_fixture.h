@@ -33,7 +33,7 @@ class UiTest : public EngineTest {
   FakeFolderDialog folders;
   FakeAutostart autostart;
   AppWindows ui{
-      {windows, folders, settings, presets, files, drives, autostart, engine}, "Ripwarden", kPresets};
+      {windows, folders, settings, presets, files, drives, autostart, engine, paths}, "Ripwarden", kPresets};
 };
 
 }  // namespace ripwarden::testing

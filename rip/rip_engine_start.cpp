@@ -9,13 +9,13 @@ void RipEngine::StartRip() {
   RipView& view = services_.view;
 
   view.EnableCancelButton(true);
-  if (settings.ReadSetting("Other", "ClearHandBrakeOutput") == "1") view.ClearOutputList();
+  if (settings.ReadSetting(setting::kClearHandBrakeOutput) == "1") view.ClearOutputList();
   view.SetRipProgressBar(0);
 
   RipRequest request;
-  const std::string source = settings.ReadSetting("Ripping", "SourceDrive");
+  const std::string source = settings.ReadSetting(setting::kSourceDrive);
   request.input_path = services_.drives.EncoderInputPath(source);
-  request.destination = settings.ReadSetting("Ripping", "Destination");
+  request.destination = settings.ReadSetting(setting::kDestination);
   // The encoder runs in the destination and writes its file there: without
   // one it would write wherever the program happens to be.
   const auto folder = request.destination.empty() ? std::nullopt : services_.files.Stamp(request.destination);
@@ -28,15 +28,16 @@ void RipEngine::StartRip() {
 
   request.label = GetVolumeLabel(source);
   request.start = services_.calendar.CurrentDate();
-  request.container = settings.ReadSetting("Ripping", "FileContainer");
-  request.encoding = settings.ReadSetting("Ripping", "Encoding");
+  request.container = settings.ReadSetting(setting::kFileContainer);
+  request.encoding = settings.ReadSetting(setting::kEncoding);
   if (!request.encoding.empty()) {
     request.preset = services_.presets.LookupPreset(request.encoding);
-    request.two_pass = settings.ReadSetting("Ripping", "TwoPass");
-    request.audio_booster = settings.ReadSetting("Ripping", "AudioBooster");
+    request.two_pass = settings.ReadSetting(setting::kTwoPass);
+    request.audio_booster = settings.ReadSetting(setting::kAudioBooster);
   }
-  const std::string program = settings.ReadSetting("HandBrake", "Location");
-  const EncoderCommand command = BuildEncoderCommand(request, services_.dialects.For(program));
+  const std::string program = settings.ReadSetting(setting::kEncoderLocation);
+  const EncoderCommand command =
+      BuildEncoderCommand(request, services_.dialects.For(program), services_.paths);
   state_.OutputFile = command.output_file;
   state_.EncodingFile = command.encoding_file;
   state_.RipDiscLabel = request.label;

@@ -25,7 +25,7 @@ class WindowRipView final : public RipView {
   void ShowBalloon(const std::string& title, const std::string& text, const std::string& tip,
                    BalloonIcon icon) override;
   bool AskYesNo(const std::string& title, const std::string& text) override;
-  void SetTrayItemGreyed(int item_id, bool greyed) override;
+  void ShowDiscPresent(bool present) override;
 
  private:
   WindowSystem& windows_;

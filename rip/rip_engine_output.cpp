@@ -49,8 +49,8 @@ void RipEngine::ReadEncoderOutput() {
     state_.MuxingSeen = 1;
     // The disc has been read to the end; it can leave while the file is
     // finished. The rip itself completes when the encoder has ended well.
-    if (services_.settings.ReadSetting("Other", "EjectOnFinish") == "1") {
-      EjectDrive(services_.settings.ReadSetting("Ripping", "SourceDrive"));
+    if (services_.settings.ReadSetting(setting::kEjectOnFinish) == "1") {
+      EjectDrive(services_.settings.ReadSetting(setting::kSourceDrive));
     }
   }
   const std::string percent_text = PercentText(line);
@@ -113,8 +113,8 @@ void RipEngine::FinishAtEncoderEnd(const std::string* disc_label) {
     view.EnableCancelButton(false);
     EndRip(kCompleteText, kProgressBarFull, "complete");
     Balloon("Rip Complete!", "The DVD has been ripped to your computer.", BalloonIcon::kInformation);
-    if (ripped_disc_in && services_.settings.ReadSetting("Other", "EjectOnFinish") == "1") {
-      EjectDrive(services_.settings.ReadSetting("Ripping", "SourceDrive"));
+    if (ripped_disc_in && services_.settings.ReadSetting(setting::kEjectOnFinish) == "1") {
+      EjectDrive(services_.settings.ReadSetting(setting::kSourceDrive));
     }
     return;
   }

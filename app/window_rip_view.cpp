@@ -1,5 +1,6 @@
-#include "ui/window_rip_view.h"
+#include "app/window_rip_view.h"
 
+#include "app/tray_menu.h"
 #include "ui/window_ids.h"
 
 namespace ripwarden {
@@ -38,6 +39,7 @@ bool WindowRipView::AskYesNo(const std::string& title, const std::string& text) 
   return boxes_.AskYesNo(title, text);
 }
 
-void WindowRipView::SetTrayItemGreyed(int item_id, bool greyed) { tray_.SetItemGreyed(item_id, greyed); }
+// A drive that holds a disc has nothing to load.
+void WindowRipView::ShowDiscPresent(bool present) { tray_.SetItemGreyed(menu::kLoadMedia, present); }
 
 }  // namespace ripwarden

@@ -1,3 +1,4 @@
+#include "config/setting_keys.h"
 #include "config/start_with_windows.h"
 #include "ui/app_windows.h"
 #include "ui/control_table.h"
@@ -33,7 +34,7 @@ void AppWindows::HandleControlEvent(int control_id) {
       break;
     case control::kFileFormatList:
       services_.settings.WriteSetting(
-          "Ripping", "FileContainer",
+          setting::kFileContainer,
           windows.ItemText(control::kFileFormatList, windows.SelectedItem(control::kFileFormatList)));
       break;
     default:
@@ -46,24 +47,22 @@ void AppWindows::OnCheckBoxEvent(int control_id) {
   const ControlSpec* spec = FindControl(control_id);
   if (spec == nullptr || spec->kind != ControlKind::kCheckBox) return;
   const int state = services_.windows.IsChecked(control_id) ? 1 : 0;
-  services_.settings.WriteSetting(spec->setting_group, spec->setting_key, state == 1 ? "1" : "0");
+  services_.settings.WriteSetting(*spec->setting, state == 1 ? "1" : "0");
   if (control_id == control::kStartUpCheck) SetStartWithWindows(services_.autostart, state);
 }
 
 void AppWindows::BrowseDestination() {
   const std::string chosen = ChooseFolder("Choose a destination for DVD rips to be saved.",
-                                          services_.settings.ReadSetting("Ripping", "Destination"));
+                                          services_.settings.ReadSetting(setting::kDestination));
   if (chosen.empty()) return;
   services_.windows.SetText(control::kDestinationField, chosen);
-  services_.settings.WriteSetting("Ripping", "Destination", chosen);
+  services_.settings.WriteSetting(setting::kDestination, chosen);
 }
 
 std::string AppWindows::ChooseFolder(const std::string& title, const std::string& initial_folder) {
-  std::string initial = initial_folder;
-  if (initial.size() > 1 && initial.ends_with('/')) initial.pop_back();
-  std::string chosen = services_.folders.PickFolder(title, initial);
-  if (!chosen.empty() && !chosen.ends_with('/')) chosen += '/';
-  return chosen;
+  const std::string chosen =
+      services_.folders.PickFolder(title, services_.paths.ChooserFolder(initial_folder));
+  return services_.paths.StoredFolder(chosen);
 }
 
 }  // namespace ripwarden

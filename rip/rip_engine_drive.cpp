@@ -18,12 +18,12 @@ std::uint32_t RipEngine::MillisecondsToNextPoll() {
 void RipEngine::PollDrive() {
   if (!IsDue(services_.clock.TickCount(), state_.DrivePollTick, state_.DrivePollInterval)) return;
 
-  const std::string source = services_.settings.ReadSetting("Ripping", "SourceDrive");
+  const std::string source = services_.settings.ReadSetting(setting::kSourceDrive);
   const auto volume = source.empty() ? std::nullopt : services_.drives.QueryVolume(source);
   if (volume && !Trim(volume->file_system).empty()) {
     const std::string label = Trim(volume->label);
     services_.view.SetDiscLabelText(label);
-    services_.view.SetTrayItemGreyed(kLoadMediaItem, true);
+    services_.view.ShowDiscPresent(true);
     // Another disc in place of the one being ripped: for the rip, its disc
     // is gone (and an encoder still reading would read the newcomer).
     if (state_.RipInProgress == 1 && label != state_.RipDiscLabel) CheckRipEnd(nullptr);
@@ -32,7 +32,7 @@ void RipEngine::PollDrive() {
     AutoRipOrAnnounce(label);
   } else {
     services_.view.SetDiscLabelText("[Empty]");
-    services_.view.SetTrayItemGreyed(kLoadMediaItem, false);
+    services_.view.ShowDiscPresent(false);
     state_.DiscAnnounced = 0;
     state_.AutoRipDone = 0;
     CheckRipEnd(nullptr);
@@ -43,7 +43,7 @@ void RipEngine::PollDrive() {
 
 void RipEngine::AutoRipOrAnnounce(const std::string& label) {
   if (state_.AutoRipDone != 0 && label != state_.AutoRipLabel) state_.AutoRipDone = 0;
-  if (TextToInteger(services_.settings.ReadSetting("Other", "AutoRip")) == 1) {
+  if (TextToInteger(services_.settings.ReadSetting(setting::kAutoRip)) == 1) {
     // Once per insertion: a disc left in the drive after its rip is not
     // ripped again and again. Start still rips it on purpose.
     // A disc that came while another one's file is being finished gets its

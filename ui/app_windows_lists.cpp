@@ -1,3 +1,4 @@
+#include "config/setting_keys.h"
 #include "config/text_helpers.h"
 #include "ui/app_windows.h"
 #include "ui/window_ids.h"
@@ -12,7 +13,7 @@ void AppWindows::FillDriveList() {
   path_source_.clear();
   path_source_item_ = -1;
 
-  const std::string stored = services_.settings.ReadSetting("Ripping", "SourceDrive");
+  const std::string stored = services_.settings.ReadSetting(setting::kSourceDrive);
   int item = 0;
   bool found = false;
   for (const std::string& entry : services_.drives.ListDrives()) {
@@ -25,7 +26,7 @@ void AppWindows::FillDriveList() {
   }
   // A disc image or a copied disc folder is no drive the system lists; it gets
   // an entry of its own, or merely looking at the list would erase it.
-  if (!found && stored.starts_with('/')) {
+  if (!found && services_.paths.IsPathSource(stored)) {
     const auto volume = services_.drives.QueryVolume(stored);
     windows.AppendItem(control::kSourceDriveList,
                        stored + ": " + (volume ? Trim(volume->label) : std::string()));
@@ -45,7 +46,7 @@ std::string AppWindows::SelectedSource() {
 }
 
 void AppWindows::OnDriveListEvent() {
-  services_.settings.WriteSetting("Ripping", "SourceDrive", SelectedSource());
+  services_.settings.WriteSetting(setting::kSourceDrive, SelectedSource());
 }
 
 void AppWindows::FillFileFormatList() {
@@ -53,7 +54,7 @@ void AppWindows::FillFileFormatList() {
     services_.windows.AppendItem(control::kFileFormatList, format);
   }
   for (int item = 0; item < 3; ++item) {
-    if (services_.settings.ReadSetting("Ripping", "FileContainer") ==
+    if (services_.settings.ReadSetting(setting::kFileContainer) ==
         services_.windows.ItemText(control::kFileFormatList, item)) {
       services_.windows.SelectItem(control::kFileFormatList, item);
     }
@@ -75,7 +76,7 @@ void AppWindows::FillPresetList() {
     const std::string name = PresetName(line);
     windows.AppendItem(control::kQualityPresetList, name);
     ++item;
-    if (services_.settings.ReadSetting("Ripping", "Encoding") == name) {
+    if (services_.settings.ReadSetting(setting::kEncoding) == name) {
       windows.SelectItem(control::kQualityPresetList, item);
       ShowPresetFields(name, PresetValue(line));
     }
@@ -97,7 +98,7 @@ void AppWindows::OnPresetChosen() {
       windows.ItemText(control::kQualityPresetList, windows.SelectedItem(control::kQualityPresetList));
   if (name.empty()) return;
   ShowPresetFields(name, "");
-  services_.settings.WriteSetting("Ripping", "Encoding", name);
+  services_.settings.WriteSetting(setting::kEncoding, name);
 }
 
 }  // namespace ripwarden

@@ -9,18 +9,20 @@
 #include <QTest>
 
 #include "../rip/engine_fixture.h"
-#include "app/application.h"
+#include "app/app_graph.h"
 #include "fakes/fake_instance_lock.h"
+#include "fakes/fake_media_probe.h"
 #include "fakes/fake_tray.h"
+#include "fakes/fake_user_environment.h"
 #include "fakes/fake_working_directory.h"
 #include "platform/linux/linux_files.h"
+#include "platform/linux/posix_path_rules.h"
 #include "platform/qt/qt_folder_dialog.h"
 #include "platform/qt/qt_tray.h"
 #include "platform/qt/qt_window_system.h"
 #include "temp_folder.h"
 #include "ui/app_windows.h"
 #include "ui/window_ids.h"
-#include "ui/window_rip_view.h"
 
 namespace ripwarden::testing {
 namespace {
@@ -55,7 +57,7 @@ class RealWindowsTest : public ::testing::Test {
     drives_.AddDrive("sr1", "BD-ROM");
     drives_.InsertDisc("sr1", {"udf", "MY MOVIE"});
   }
-  void Start() { ASSERT_TRUE(app_.Start(home_.path())); }
+  void Start() { ASSERT_TRUE(app_.Start()); }
   std::string SettingsText() { return home_.Read("Data/Config/Settings.cfg"); }
   std::string Setting(const std::string& group, const std::string& key) {
     return settings_.ReadSetting(group, key);
@@ -69,29 +71,49 @@ class RealWindowsTest : public ::testing::Test {
 
   TempFolder home_;
   linux_platform::LinuxFiles files_;
-  SettingsStore settings_{files_, Charset::kUtf8, home_.Path("Data/Config/Settings.cfg")};
-  Presets presets_{files_, home_.Path("Data/Config/Presets.cfg")};
   FakeDrives drives_;
   FakeProcessRunner processes_;
   FakeClock clock_;
   FakeCalendar calendar_;
   FixedDialect dialects_;
+  linux_platform::PosixPathRules paths_;
+  NoAutostart autostart_;
+  FakeInstanceLock lock_;
+  FakeWorkingDirectory working_directory_;
+  // No shipped files: whatever is installed on this machine stays out of the test.
+  FakeUserEnvironment user_ = [this] {
+    FakeUserEnvironment user;
+    user.home = home_.path();
+    user.defaults = home_.Path("shipped");
+    user.state = home_.Path("State");
+    return user;
+  }();
+  FakeMediaProbe media_probe_;
   qt_platform::QtWindowSystem windows_;
   qt_platform::QtFolderDialog folders_{&windows_};
   OffscreenTray tray_;
   FakeMessageBoxes boxes_;
-  WindowRipView view_{windows_, tray_, boxes_};
-  RipState state_;
-  RipEngine engine_{state_,
-                    {settings_, presets_, drives_, processes_, files_, clock_, calendar_, dialects_, view_},
-                    "Ripwarden"};
-  NoAutostart autostart_;
-  AppWindows ui_{{windows_, folders_, settings_, presets_, files_, drives_, autostart_, engine_},
-                 "Ripwarden",
-                 home_.Path("Data/Config/Presets.cfg")};
-  FakeInstanceLock lock_;
-  FakeWorkingDirectory working_directory_;
-  Application app_{{lock_, working_directory_, windows_, tray_, boxes_, settings_, state_, engine_, ui_}};
+  AppGraph graph_{{.system = {.lock = lock_,
+                              .working_directory = working_directory_,
+                              .files = files_,
+                              .drives = drives_,
+                              .processes = processes_,
+                              .clock = clock_,
+                              .calendar = calendar_,
+                              .autostart = autostart_,
+                              .paths = paths_,
+                              .user = user_,
+                              .media_probe = media_probe_},
+                   .windows = windows_,
+                   .folders = folders_,
+                   .tray = tray_,
+                   .boxes = boxes_},
+                  {.settings_path = home_.Path("Data/Config/Settings.cfg"),
+                   .presets_path = home_.Path("Data/Config/Presets.cfg"),
+                   .dialects = &dialects_}};
+  SettingsStore& settings_ = graph_.settings;
+  WindowRipView& view_ = graph_.view;
+  Application& app_ = graph_.app;
 };
 
 TEST_F(RealWindowsTest, ClickingEachCheckBoxRewritesExactlyItsKey) {

@@ -1,0 +1,34 @@
+#pragma once
+
+namespace ripwarden {
+
+// Where one setting lives in the settings file.
+struct SettingKey {
+  const char* group;
+  const char* key;
+};
+
+// Every setting the program reads or writes, named here once so that a typo
+// in a key cannot quietly read the "0" of a missing one.
+namespace setting {
+inline constexpr SettingKey kSourceDrive{"Ripping", "SourceDrive"};
+inline constexpr SettingKey kDestination{"Ripping", "Destination"};
+inline constexpr SettingKey kFileContainer{"Ripping", "FileContainer"};
+inline constexpr SettingKey kEncoding{"Ripping", "Encoding"};
+inline constexpr SettingKey kTwoPass{"Ripping", "TwoPass"};
+inline constexpr SettingKey kAudioBooster{"Ripping", "AudioBooster"};
+inline constexpr SettingKey kStartUp{"Other", "StartUp"};
+inline constexpr SettingKey kStartMinimised{"Other", "StartMinimised"};
+inline constexpr SettingKey kAutoRip{"Other", "AutoRip"};
+inline constexpr SettingKey kEjectOnFinish{"Other", "EjectOnFinish"};
+inline constexpr SettingKey kClearHandBrakeOutput{"Other", "ClearHandBrakeOutput"};
+inline constexpr SettingKey kEncoderLocation{"HandBrake", "Location"};
+inline constexpr SettingKey kVersion{"Application", "Version"};
+
+inline constexpr SettingKey kEverySetting[] = {
+    kSourceDrive,          kDestination,     kFileContainer,  kEncoding, kTwoPass,
+    kAudioBooster,         kStartUp,         kStartMinimised, kAutoRip,  kEjectOnFinish,
+    kClearHandBrakeOutput, kEncoderLocation, kVersion};
+}  // namespace setting
+
+}  // namespace ripwarden
