@@ -102,7 +102,7 @@ class RipEngine {
   std::optional<std::string> Shortfall(const EncoderLogFacts& facts);
   // A partial file is kept under the incomplete name; an empty one goes.
   void KeepIncomplete();
-  void BeginRecord(const std::string& source);
+  void BeginRecord(const std::string& source, const LocalDateTime& start);
   void PrepareRecordFiles(ProcessOptions& options);
   void FinishRecord(const std::string& status, const char* result);
   std::string RecordTime();

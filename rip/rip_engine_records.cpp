@@ -10,6 +10,7 @@ namespace ripwarden {
 
 namespace {
 
+constexpr const char* kRecordTimeMask = "%yyyy-%mm-%dd %hh:%ii:%ss";
 constexpr const char* kInterruptedReason =
     "Ripwarden stopped during the rip (a crash, a forced quit or a power cut).";
 // A whole rip may come out this much shorter than its title: encoders round
@@ -41,9 +42,7 @@ void RipEngine::KeepRecords(const std::string& folder, MediaProbe* probe) {
   probe_ = probe;
 }
 
-std::string RipEngine::RecordTime() {
-  return FormatDate("%yyyy-%mm-%dd %hh:%ii:%ss", services_.calendar.CurrentDate());
-}
+std::string RipEngine::RecordTime() { return FormatDate(kRecordTimeMask, services_.calendar.CurrentDate()); }
 
 void RipEngine::SettleLeftovers() {
   if (records_folder_.empty()) return;
@@ -68,12 +67,13 @@ void RipEngine::SettleLeftovers() {
   files.RemoveTree(services_.paths.JoinPath(records_folder_, "tmp"));
 }
 
-void RipEngine::BeginRecord(const std::string& source) {
+void RipEngine::BeginRecord(const std::string& source, const LocalDateTime& start) {
   state_.Record = {};
   state_.ScratchFolder.clear();
   if (records_folder_.empty()) return;
   RipRecord& record = state_.Record;
-  record.start = RecordTime();
+  // The moment the file's name was made from, so the two read alike.
+  record.start = FormatDate(kRecordTimeMask, start);
   // Two rips of one disc may start within a second: the tick tells them apart.
   record.id = record.start + " " + std::to_string(services_.clock.TickCount()) + " " + state_.OutputFile;
   record.label = state_.RipDiscLabel;
@@ -115,7 +115,7 @@ void RipEngine::FinishRecord(const std::string& status, const char* result) {
   record.result = result;
   // The status's reason, then the encoder's own where it gave one.
   const std::string prefix = "FAILED: ";
-  std::string reason = status.starts_with(prefix) ? status.substr(prefix.size()) : status;
+  std::string reason = status.starts_with(prefix) ? status.substr(prefix.size()) : "";
   if (!record.reason.empty()) reason += " " + record.reason;
   record.reason = reason;
   if (const auto code = processes.ExitCode(state_.EncoderProgram)) record.exit_code = *code;
