@@ -25,9 +25,10 @@ declare -A seeds=(
   [encoder_output]="$assets/handbrake-1.6.1 $assets/fuzz/encoder_output"
   [format_date]="$assets/fuzz/format_date"
   [file_name]="$assets/fuzz/file_name"
+  [rip_record]="$assets/handbrake-1.6.1"
 )
-declare -A max_len=([config_roundtrip]=4096 [presets]=4096 [encoder_output]=4096 [format_date]=256 [file_name]=1024)
-targets=${FUZZ_TARGETS:-config_roundtrip presets encoder_output format_date file_name}
+declare -A max_len=([config_roundtrip]=4096 [presets]=4096 [encoder_output]=4096 [format_date]=256 [file_name]=1024 [rip_record]=8192)
+targets=${FUZZ_TARGETS:-config_roundtrip presets encoder_output format_date file_name rip_record}
 
 # Freed memory is reused sooner and fresh memory left unfilled: the output
 # target allocates a buffer per line and runs about half again as fast so,
