@@ -70,7 +70,8 @@ void RipEngine::BeginRecord(const std::string& source) {
   if (records_folder_.empty()) return;
   RipRecord& record = state_.Record;
   record.start = RecordTime();
-  record.id = record.start + " " + state_.OutputFile;
+  // Two rips of one disc may start within a second: the tick tells them apart.
+  record.id = record.start + " " + std::to_string(services_.clock.TickCount()) + " " + state_.OutputFile;
   record.label = state_.RipDiscLabel;
   record.source = source;
   record.output = state_.OutputFile;

@@ -33,6 +33,15 @@ FakeProcessRunner::Process* FakeProcessRunner::Known(ChildProcess id) {
   return found == processes_.end() || found->second->closed ? nullptr : found->second.get();
 }
 
+ChildProcess FakeProcessRunner::StartProcessWithOptions(const std::string& program,
+                                                        const std::vector<std::string>& arguments,
+                                                        const std::string& working_folder,
+                                                        const ProcessOptions& options) {
+  const ChildProcess started = StartProcess(program, arguments, working_folder);
+  if (started != kNoProcess) processes_[started]->options = options;
+  return started;
+}
+
 ChildProcess FakeProcessRunner::StartProcess(const std::string& program,
                                              const std::vector<std::string>& arguments,
                                              const std::string& working_folder) {

@@ -22,6 +22,7 @@ class FakeProcessRunner final : public ProcessRunner {
     std::string program;
     std::vector<std::string> arguments;
     std::string working_folder;
+    ProcessOptions options;
 
     std::deque<std::string> unread;  // each entry is what one read delivers
     OutputLines lines;
@@ -50,6 +51,9 @@ class FakeProcessRunner final : public ProcessRunner {
 
   ChildProcess StartProcess(const std::string& program, const std::vector<std::string>& arguments,
                             const std::string& working_folder) override;
+  ChildProcess StartProcessWithOptions(const std::string& program, const std::vector<std::string>& arguments,
+                                       const std::string& working_folder,
+                                       const ProcessOptions& options) override;
   ChildProcess IsProcessKnown(ChildProcess process) override;
   std::int32_t AvailableOutput(ChildProcess process) override;
   bool IsLineWaiting(ChildProcess process) override;

@@ -13,6 +13,7 @@
 #include "helpers/media_probe.h"
 #include "helpers/process_census.h"
 #include "helpers/sample_dvd.h"
+#include "platform/linux/av_media_probe.h"
 #include "platform/linux/linux_drives.h"
 #include "platform/linux/linux_files.h"
 #include "platform/linux/local_calendar.h"
@@ -42,6 +43,7 @@ class RealEncoderTest : public ::testing::Test {
                 "[Ripping]\nSourceDrive = " + image_ + "\nDestination = " + rips_ +
                     "\nFileContainer = MP4\nEncoding = Normal\nTwoPass = 1\nAudioBooster = 1\n"
                     "[Other]\nAutoRip = 1\nEjectOnFinish = 1\n[HandBrake]\nLocation = HandBrakeCLI\n");
+    engine_.KeepRecords(home_.Path("State"), &probe_);
   }
   ~RealEncoderTest() override { ::unsetenv("TMPDIR"); }
 
@@ -77,6 +79,7 @@ class RealEncoderTest : public ::testing::Test {
   Presets presets_{files_, home_.Path("Data/Config/Presets.cfg")};
   linux_platform::LinuxDrives drives_;
   linux_platform::PosixProcessRunner processes_;
+  linux_platform::AvMediaProbe probe_;
   linux_platform::MonotonicClock clock_;
   linux_platform::LocalCalendar calendar_;
   EncoderDialects dialects_{processes_, files_, clock_};
@@ -94,7 +97,22 @@ TEST_F(RealEncoderTest, RipsTheDiscOnceIntoAPlayableFile) {
   RunWhile(Idle, 10);
   ASSERT_EQ(state_.RipInProgress, 1) << "no rip started";
   const LocalDateTime after = calendar_.CurrentDate();
-  RunWhile(Ripping, 120);
+  // Nothing carries the finished name while the encoder writes.
+  const std::string finished = state_.OutputFile;
+  bool finished_early = false;
+  bool partial_seen = false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  while (state_.RipInProgress == 1 && std::chrono::steady_clock::now() < deadline) {
+    engine_.PollDrive();
+    engine_.ReadEncoderOutput();
+    if (state_.RipInProgress == 1) {
+      finished_early |= std::filesystem::exists(finished);
+      partial_seen |= std::filesystem::exists(finished + ".part");
+    }
+    clock_.Sleep(1);
+  }
+  EXPECT_FALSE(finished_early);
+  EXPECT_TRUE(partial_seen);
 
   ASSERT_EQ(view_.status, "COMPLETE!") << "last output: " << view_.output.front();
   EXPECT_EQ(view_.balloons, (std::vector<std::string>{"DVD Rip Started", "Rip Complete!"}));
@@ -104,7 +122,7 @@ TEST_F(RealEncoderTest, RipsTheDiscOnceIntoAPlayableFile) {
   const auto names = FilesIn(rips_);
   ASSERT_EQ(names.size(), 1u);
   // Named after the label and the moment the rip started, as its command line said.
-  EXPECT_NE(command.find(" -o " + rips_ + names[0] + " "), std::string::npos) << names[0];
+  EXPECT_NE(command.find(" -o " + rips_ + names[0] + ".part -f av_mp4 "), std::string::npos) << names[0];
   EXPECT_TRUE(std::regex_match(names[0], std::regex(R"(MY_MOVIE_\(\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d\)\.MP4)")));
   const std::string minute = names[0].substr(10, 16);
   EXPECT_TRUE(minute == FormatDate("%yyyy-%mm-%dd_%hh-%ii", before) ||
@@ -115,6 +133,21 @@ TEST_F(RealEncoderTest, RipsTheDiscOnceIntoAPlayableFile) {
   EXPECT_EQ(media->video_codec, "h264");
   EXPECT_EQ(media->audio_codec, "aac");
   EXPECT_NEAR(media->duration_seconds, kSeconds, 1.0);
+  // Its record: whole by the encoder's count and by the file's own length.
+  const auto records = RipHistory(files_, home_.Path("State/history.jsonl")).Records();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].result, "complete");
+  EXPECT_EQ(records[0].output, rips_ + names[0]);
+  EXPECT_EQ(records[0].exit_code, 0);
+  EXPECT_EQ(records[0].frames_encoded, records[0].frames_expected);
+  EXPECT_EQ(records[0].seconds_expected, kSeconds);
+  ASSERT_TRUE(records[0].seconds_encoded);
+  EXPECT_NEAR(*records[0].seconds_encoded, kSeconds, 1.0);
+  EXPECT_EQ(records[0].bytes, static_cast<std::int64_t>(std::filesystem::file_size(rips_ + names[0])));
+  EXPECT_NE(ReadFileBytes(records[0].log).find("Encode done!"), std::string::npos);
+  // The encoder's pass files went with its folder.
+  EXPECT_TRUE(FilesIn(home_.Path("State/tmp")).empty());
+  EXPECT_TRUE(FilesIn(home_.Path("tmp")).empty());
 
   // The disc stays in (an image cannot be ejected): it must not be ripped again.
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(5200);
@@ -145,6 +178,7 @@ TEST_F(RealEncoderTest, EveryShippedPresetGivesAPlayableFile) {
         state,
         {settings_, presets_, drives_, processes_, files_, clock_, calendar_, dialects_, view, paths_},
         "Ripwarden"};
+    engine.KeepRecords(home_.Path("State"), &probe_);
     RunWhile(engine, state, view, Unfinished, 120);
     ASSERT_EQ(view.status, "COMPLETE!") << "last output: " << view.output.front();
     const auto names = FilesIn(rips_);

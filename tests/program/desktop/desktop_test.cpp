@@ -254,7 +254,8 @@ TEST_F(TrayDesktop, WithANotificationServerAManualRipIsAnnouncedThere) {
   const FakeEncoderScript script(
       work,
       "write Encoding: task 1 of 1, 50.00 %\\r\nwrite \\rMuxing: this may take awhile...\\n\n"
-      "output film\nexit 0\n");
+      "output-copy " +
+          AssetsFolder() + "/media/ten-seconds.mp4\nexit 0\n");
   const std::string destination = sandbox_.user_home() + "/Rips/";
   std::filesystem::create_directories(destination);
   const std::string disc = MakeIsoImage(work.path(), "MY MOVIE");

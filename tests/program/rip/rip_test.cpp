@@ -77,8 +77,20 @@ TEST(ProgramRip, RipsAnInsertedDiscOnceAndGoesBackToIdle) {
   ASSERT_NE(encoder, 0) << "the program ended:\n" << program.Printed();
   const auto encoding = Clock::now();
 
-  // Gone from /proc only once the program has collected it.
-  ASSERT_TRUE(WaitUntil([&] { return !IsEncoder(encoder); }, 120s)) << "the encoder never finished";
+  // Gone from /proc only once the program has collected it. Until then
+  // nothing carries a finished rip's name.
+  const std::regex finished_name(R"(MY_MOVIE_\(\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d\)\.MP4)");
+  bool named_early = false;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        const bool running = IsEncoder(encoder);
+        for (const std::string& name : FilesIn(destination))
+          named_early |= running && std::regex_match(name, finished_name);
+        return !running;
+      },
+      120s))
+      << "the encoder never finished";
+  EXPECT_FALSE(named_early) << "the finished name appeared while the encoder ran";
   const auto encoded = Clock::now();
   EXPECT_TRUE(WaitUntil([&] { return ChildrenOf(program.pid()).empty(); }, 15s))
       << "a child outlived the rip: " << ::testing::PrintToString(ChildrenOf(program.pid()));
@@ -87,8 +99,7 @@ TEST(ProgramRip, RipsAnInsertedDiscOnceAndGoesBackToIdle) {
 
   const auto files = FilesIn(destination);
   ASSERT_EQ(files.size(), 1u) << ::testing::PrintToString(files);
-  EXPECT_TRUE(std::regex_match(files[0], std::regex(R"(MY_MOVIE_\(\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d\)\.MP4)")))
-      << files[0];
+  EXPECT_TRUE(std::regex_match(files[0], finished_name)) << files[0];
   const std::string film = destination + files[0];
   const auto info = ProbeMedia(film);
   ASSERT_TRUE(info.has_value()) << "ffprobe cannot read " << film;
@@ -98,6 +109,10 @@ TEST(ProgramRip, RipsAnInsertedDiscOnceAndGoesBackToIdle) {
   // The encoder's two-pass statistics went with it.
   EXPECT_TRUE(FolderTree(sandbox.scratch()).empty())
       << ::testing::PrintToString(FolderTree(sandbox.scratch()));
+  EXPECT_TRUE(FolderTree(sandbox.program_home() + "/State/tmp").empty());
+  const std::string history = ReadFileBytes(sandbox.program_home() + "/State/history.jsonl");
+  EXPECT_NE(history.find("\"result\":\"complete\""), std::string::npos) << history;
+  EXPECT_NE(history.find("\"output\":\"" + film + "\""), std::string::npos) << history;
 
   // The disc is still in: it is not ripped a second time, and nothing runs.
   const auto size = fs::file_size(film);
@@ -173,6 +188,58 @@ TEST(ProgramRip, StopSignalMidRipStopsTheEncoderAndRemovesThePartialFile) {
   EXPECT_EQ(FilesIn(destination), std::vector<std::string>{}) << "the partial file was left";
   EXPECT_TRUE(FolderTree(sandbox.scratch()).empty())
       << ::testing::PrintToString(FolderTree(sandbox.scratch()));
+}
+
+// Killed outright (a crash, a power cut): the partial file must never pass
+// for a finished rip, and the next start sorts out what was left.
+TEST(ProgramRip, AKillMidRipLeavesAnIncompleteFileAndTheNextStartRipsAgain) {
+  const std::string image = SampleDvdImage(20, "KILLED DISC");
+  const ProgramSandbox sandbox;
+  const std::string destination = sandbox.user_home() + "/Rips/";
+  fs::create_directories(destination);
+  sandbox.WriteConfig(Settings(image, destination), kPresets);
+  const std::string state = sandbox.program_home() + "/State";
+  {
+    RunningProgram program(sandbox.Environment("offscreen"), sandbox.Log("killed"));
+    ASSERT_TRUE(WaitUntil([&] { return !FilesIn(destination).empty() || program.HasEnded(); }, 90s))
+        << "no output file appeared; the program printed:\n"
+        << program.Printed();
+    program.Signal(SIGKILL);
+    program.WaitForExit(kStopTimeout);
+  }
+  // The orphaned encoder dies of its lost reader at its next progress update.
+  EXPECT_TRUE(WaitUntil([&] { return ProcessesInFolder(kEncoder, sandbox.sandbox()).empty(); }, 10s));
+  for (const pid_t orphan : ProcessesInFolder(kEncoder, sandbox.sandbox())) ::kill(orphan, SIGKILL);
+  const auto left = FilesIn(destination);
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_TRUE(left[0].ends_with(".MP4.part")) << left[0];
+
+  RunningProgram program(sandbox.Environment("offscreen"), sandbox.Log("again"));
+  const std::string history_file = state + "/history.jsonl";
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        const std::string history = ReadFileBytes(history_file);
+        return history.find("\"result\":\"complete\"") != std::string::npos || program.HasEnded();
+      },
+      120s))
+      << program.Printed() << ReadFileBytes(history_file);
+  const std::string incomplete = left[0].substr(0, left[0].size() - 9) + ".incomplete.MP4";
+  auto files = FilesIn(destination);
+  ASSERT_EQ(files.size(), 2u) << ::testing::PrintToString(files);
+  ASSERT_EQ(std::erase(files, incomplete), 1u) << ::testing::PrintToString(files);
+  EXPECT_TRUE(std::regex_match(files[0], std::regex(R"(KILLED_DISC_\([-_0-9]*\)\.MP4)"))) << files[0];
+  const auto info = ProbeMedia(destination + files[0]);
+  ASSERT_TRUE(info.has_value());
+  EXPECT_NEAR(info->duration_seconds, 20.0, 1.0);
+  const std::string history = ReadFileBytes(history_file);
+  EXPECT_NE(history.find("\"result\":\"interrupted\""), std::string::npos) << history;
+  EXPECT_NE(history.find("\"output\":\"" + destination + incomplete + "\""), std::string::npos) << history;
+  EXPECT_EQ(std::count(history.begin(), history.end(), '\n'), 2) << history;
+  for (const std::string& path : FolderTree(sandbox.sandbox())) {
+    EXPECT_EQ(path.find("hb."), std::string::npos) << "the encoder's scratch folder was left: " << path;
+  }
+  program.Signal(SIGTERM);
+  EXPECT_EQ(program.WaitForExit(kStopTimeout), 0) << program.Printed();
 }
 
 }  // namespace

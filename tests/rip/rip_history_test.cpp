@@ -1,0 +1,126 @@
+// The history of rips and what a rip leaves for the next start.
+#include <algorithm>
+
+#include "engine_fixture.h"
+#include "rip/encoder_command.h"
+
+namespace ripwarden::testing {
+namespace {
+
+TEST(RipRecordLine, ReadsBackEveryFieldAndStaysOneLineOfUtf8) {
+  RipRecord record;
+  record.id = "2026-12-08 07:27:17 /r/\"A\\B\".MP4";
+  record.start = "2026-12-08 07:27:17";
+  record.label = "Caf\xE9 \xC3\xA9t\xC3\xA9\nline\ttab\x01";  // a Latin-1 byte beside UTF-8
+  record.output = "/r/\"A\\B\".MP4";
+  record.result = "failed";
+  record.reason = "The rip is incomplete: 0:12 of 1:30 was encoded.";
+  record.exit_code = 0;
+  record.frames_encoded = 300;
+  record.frames_expected = 2250;
+  record.seconds_encoded = 12.0;
+  record.seconds_expected = 90.0;
+  record.bytes = 1234567;
+  const std::string line = RecordLine(record);
+  EXPECT_EQ(line.find('\n'), std::string::npos);
+  EXPECT_EQ(line.find('\xE9'), std::string::npos) << "a byte that is not UTF-8 went out as it stood";
+  EXPECT_NE(line.find("\"signal\":null"), std::string::npos) << line;
+  EXPECT_EQ(ParseRecordLine(line), record);
+  EXPECT_FALSE(ParseRecordLine(line.substr(0, line.size() / 2))) << "a cut line read as a record";
+}
+
+class RipHistoryTest : public EngineTest {
+ protected:
+  std::string HistoryFile() const { return std::string(kRecords) + "/history.jsonl"; }
+  void StartAndEndRip(int frames_got) {
+    Insert();
+    engine.StartRip();
+    WriteOutputFile(frames_got);
+    processes.Exit(Encoder(), 0);
+    Poll();
+  }
+};
+
+TEST_F(RipHistoryTest, KeepsTheNewestRecordsAndRewritesARecordInPlace) {
+  RipHistory history(files, HistoryFile());
+  for (int i = 0; i < 1005; ++i) {
+    RipRecord record;
+    record.id = std::to_string(i);
+    record.result = "running";
+    ASSERT_TRUE(history.Write(record));
+  }
+  RipRecord again;
+  again.id = "500";
+  again.result = "complete";
+  ASSERT_TRUE(history.Write(again));
+  const auto records = history.Records();
+  ASSERT_EQ(records.size(), RipHistory::kMostRecords);
+  EXPECT_EQ(records.front().id, "5");
+  EXPECT_EQ(records.back().id, "1004");
+  EXPECT_EQ(records[495], again);
+}
+
+TEST_F(RipHistoryTest, EachRipEndsWithItsResultAndASummaryLine) {
+  StartAndEndRip(250);
+  EXPECT_EQ(view.status, kCompleteText);
+  EXPECT_EQ(view.output.front(), "Rip complete: /srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4, 0:10, 0.0 MB");
+  StartAndEndRip(120);
+  EXPECT_EQ(view.status, "FAILED: The rip is incomplete: 0:05 of 0:10 was encoded.");
+  EXPECT_TRUE(drives.ejected.empty());
+  const auto records = History();
+  ASSERT_EQ(records.size(), 2u) << "one start time, yet two rips";
+  EXPECT_EQ(records[0].result, "complete");
+  EXPECT_EQ(records[1].result, "failed");
+  EXPECT_EQ(records[1].reason, "The rip is incomplete: 0:05 of 0:10 was encoded.");
+  EXPECT_EQ(records[1].frames_encoded, 120);
+  EXPECT_EQ(records[1].output, IncompleteName(records[0].output));
+  EXPECT_EQ(records[1].bytes, 8);
+}
+
+// A rip running when the program died: its partial file takes the
+// incomplete name, its record reads interrupted, earlier records stay.
+TEST_F(RipHistoryTest, TheNextStartSettlesARipThatWasRunningWhenTheProgramDied) {
+  StartAndEndRip(250);
+  Insert("SECOND");
+  engine.StartRip();
+  files.Put(state.EncodingFile, "moov?");
+  files.Put(state.ScratchFolder + "/hb.4242/pass.log", "stats");
+  const std::string output = state.OutputFile;
+  files.Put(HistoryFile() + ".junk", "");
+  {
+    // Nothing more is written: the new program starts from the files.
+    RipState fresh_state;
+    FakeRipView fresh_view;
+    RipEngine fresh{
+        fresh_state,
+        {settings, presets, drives, processes, files, clock, calendar, dialects, fresh_view, paths},
+        "Ripwarden"};
+    fresh.KeepRecords(kRecords, nullptr);
+    fresh.SettleLeftovers();
+  }
+  const auto records = History();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].result, "complete");
+  EXPECT_EQ(records[1].result, "interrupted");
+  EXPECT_EQ(records[1].output, IncompleteName(output));
+  EXPECT_EQ(files.Content(IncompleteName(output)), "moov?");
+  EXPECT_FALSE(files.Exists(output));
+  EXPECT_FALSE(files.Exists(output + ".part"));
+  EXPECT_TRUE(files.ListFolder(std::string(kRecords) + "/tmp").empty());
+}
+
+TEST_F(RipHistoryTest, KeepsOnlyTheNewestLogs) {
+  const std::string logs = std::string(kRecords) + "/logs";
+  for (int i = 0; i < 60; ++i) files.Put(logs + "/old-" + std::to_string(100 + i) + ".log", "log");
+  Insert();
+  engine.StartRip();
+  auto kept = files.ListFolder(logs);
+  std::sort(kept.begin(), kept.end());
+  ASSERT_EQ(kept.size(), RipEngine::kMostLogs - 1) << "no room for the log being written";
+  EXPECT_EQ(kept.front(), "old-111.log");
+  EXPECT_EQ(processes.process(Encoder()).options.error_log, state.Record.log);
+  EXPECT_EQ(processes.process(Encoder()).options.temp_folder, state.ScratchFolder);
+}
+
+}  // namespace
+}  // namespace ripwarden::testing
