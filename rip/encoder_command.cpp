@@ -77,7 +77,9 @@ std::string CleanFileName(std::string_view name) {
 }
 
 std::string IncompleteName(const std::string& output_file) {
-  const auto slash = output_file.find_last_of('/');
+  // Our file names never hold either separator, so the last one of either
+  // kind ends the folder on every system.
+  const auto slash = output_file.find_last_of("/\\");
   const auto dot = output_file.find_last_of('.');
   const bool has_extension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
   if (!has_extension) return output_file + std::string(kIncompleteWord);

@@ -102,10 +102,11 @@ class RipEngine {
   std::optional<std::string> Shortfall(const EncoderLogFacts& facts);
   // A partial file is kept under the incomplete name; an empty one goes.
   void KeepIncomplete();
-  void BeginRecord(const std::string& source);
+  void BeginRecord(const std::string& source, const LocalDateTime& start);
   void PrepareRecordFiles(ProcessOptions& options);
   void FinishRecord(const std::string& status, const char* result);
   std::string RecordTime();
+  std::string HistoryPath() const;
   // Interrupts the encoder, kills it if it does not stop, and waits for it.
   void StopEncoder();
   void Balloon(const std::string& title, const std::string& text, BalloonIcon icon);

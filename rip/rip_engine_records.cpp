@@ -10,6 +10,7 @@ namespace ripwarden {
 
 namespace {
 
+constexpr const char* kRecordTimeMask = "%yyyy-%mm-%dd %hh:%ii:%ss";
 constexpr const char* kInterruptedReason =
     "Ripwarden stopped during the rip (a crash, a forced quit or a power cut).";
 // A whole rip may come out this much shorter than its title: encoders round
@@ -20,9 +21,9 @@ constexpr double kLeastToleranceSeconds = 1.0;
 // update is (frames - 1) / frames, so that is only a fallback.
 constexpr float kWholePercent = 99.9f;
 
-std::string FileName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
-
-std::string HistoryPath(const std::string& folder) { return folder + "/history.jsonl"; }
+// The name of one of our own output files, which never holds a separator
+// of either kind.
+std::string FileName(const std::string& path) { return path.substr(path.find_last_of("/\\") + 1); }
 
 std::string Megabytes(std::uint64_t bytes) {
   char text[32];
@@ -32,19 +33,21 @@ std::string Megabytes(std::uint64_t bytes) {
 
 }  // namespace
 
+std::string RipEngine::HistoryPath() const {
+  return services_.paths.JoinPath(records_folder_, "history.jsonl");
+}
+
 void RipEngine::KeepRecords(const std::string& folder, MediaProbe* probe) {
   records_folder_ = folder;
   probe_ = probe;
 }
 
-std::string RipEngine::RecordTime() {
-  return FormatDate("%yyyy-%mm-%dd %hh:%ii:%ss", services_.calendar.CurrentDate());
-}
+std::string RipEngine::RecordTime() { return FormatDate(kRecordTimeMask, services_.calendar.CurrentDate()); }
 
 void RipEngine::SettleLeftovers() {
   if (records_folder_.empty()) return;
   Files& files = services_.files;
-  RipHistory history(files, HistoryPath(records_folder_));
+  RipHistory history(files, HistoryPath());
   for (RipRecord record : history.Records()) {
     if (record.result != "running") continue;
     // What the dead encoder wrote is kept for the user to judge, never under
@@ -61,15 +64,16 @@ void RipEngine::SettleLeftovers() {
     record.reason = kInterruptedReason;
     history.Write(record);
   }
-  files.RemoveTree(records_folder_ + "/tmp");
+  files.RemoveTree(services_.paths.JoinPath(records_folder_, "tmp"));
 }
 
-void RipEngine::BeginRecord(const std::string& source) {
+void RipEngine::BeginRecord(const std::string& source, const LocalDateTime& start) {
   state_.Record = {};
   state_.ScratchFolder.clear();
   if (records_folder_.empty()) return;
   RipRecord& record = state_.Record;
-  record.start = RecordTime();
+  // The moment the file's name was made from, so the two read alike.
+  record.start = FormatDate(kRecordTimeMask, start);
   // Two rips of one disc may start within a second: the tick tells them apart.
   record.id = record.start + " " + std::to_string(services_.clock.TickCount()) + " " + state_.OutputFile;
   record.label = state_.RipDiscLabel;
@@ -83,22 +87,23 @@ void RipEngine::PrepareRecordFiles(ProcessOptions& options) {
   Files& files = services_.files;
   const std::string name = FileName(state_.OutputFile);
   // The newest logs are kept, the one about to be written among them.
-  const std::string logs = records_folder_ + "/logs";
+  const PathRules& paths = services_.paths;
+  const std::string logs = paths.JoinPath(records_folder_, "logs");
   files.MakeFolders(logs);
   std::vector<std::pair<std::int64_t, std::string>> kept;
   for (const std::string& entry : files.ListFolder(logs)) {
-    const std::string path = logs + "/" + entry;
+    const std::string path = paths.JoinPath(logs, entry);
     if (const auto stamp = files.Stamp(path); stamp && !stamp->is_folder)
       kept.emplace_back(stamp->modified_ns, path);
   }
   std::sort(kept.begin(), kept.end());
   for (std::size_t i = 0; i + kMostLogs <= kept.size(); ++i) files.RemoveFile(kept[i].second);
 
-  state_.Record.log = logs + "/" + name + ".log";
-  state_.ScratchFolder = records_folder_ + "/tmp/" + name;
+  state_.Record.log = paths.JoinPath(logs, name + ".log");
+  state_.ScratchFolder = paths.JoinPath(paths.JoinPath(records_folder_, "tmp"), name);
   if (files.MakeFolders(state_.ScratchFolder)) options.temp_folder = state_.ScratchFolder;
   options.error_log = state_.Record.log;
-  RipHistory(files, HistoryPath(records_folder_)).Write(state_.Record);
+  RipHistory(files, HistoryPath()).Write(state_.Record);
 }
 
 void RipEngine::FinishRecord(const std::string& status, const char* result) {
@@ -110,7 +115,7 @@ void RipEngine::FinishRecord(const std::string& status, const char* result) {
   record.result = result;
   // The status's reason, then the encoder's own where it gave one.
   const std::string prefix = "FAILED: ";
-  std::string reason = status.starts_with(prefix) ? status.substr(prefix.size()) : status;
+  std::string reason = status.starts_with(prefix) ? status.substr(prefix.size()) : "";
   if (!record.reason.empty()) reason += " " + record.reason;
   record.reason = reason;
   if (const auto code = processes.ExitCode(state_.EncoderProgram)) record.exit_code = *code;
@@ -132,7 +137,7 @@ void RipEngine::FinishRecord(const std::string& status, const char* result) {
   services_.view.InsertOutputLine(summary);
 
   if (!records_folder_.empty() && !record.id.empty()) {
-    RipHistory(files, HistoryPath(records_folder_)).Write(record);
+    RipHistory(files, HistoryPath()).Write(record);
   }
 }
 

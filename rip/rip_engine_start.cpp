@@ -43,7 +43,7 @@ void RipEngine::StartRip() {
   state_.RipDiscLabel = request.label;
   view.InsertOutputLine(command.display_line);
 
-  BeginRecord(source);
+  BeginRecord(source, request.start);
   ProcessOptions options;
   PrepareRecordFiles(options);
   state_.EncoderProgram =

@@ -221,6 +221,11 @@ int main(int argc, char** argv) {
       Replay(std::atof(rest.substr(0, gap).c_str()), rest.substr(gap + 1));
     } else if (command == "log") {
       WriteAll(STDERR_FILENO, Unescape(rest) + "\n");
+    } else if (command == "flood-log") {
+      const std::string block(1 << 16, 'e');
+      for (long left = std::atol(rest.c_str()); left > 0; left -= static_cast<long>(block.size()))
+        WriteAll(STDERR_FILENO,
+                 std::string_view(block).substr(0, std::min(static_cast<std::size_t>(left), block.size())));
     } else if (command == "log-file") {
       WriteAll(STDERR_FILENO, ReadFile(rest));
     } else if (command == "close-output") {

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -191,6 +192,38 @@ TEST_F(PosixProcessRunnerTest, ChildGetsOnlyItsStandardStreams) {
                   .string()
                   .starts_with("pipe:"));
   runner_.KillProcess(process);
+}
+
+// The encoder's log goes to its file on a thread of the runner's: a child
+// that floods it never waits, and the file is whole, and bounded, once the
+// runner says the child has ended.
+TEST_F(PosixProcessRunnerTest, StandardErrorFillsABoundedLogAndTheTempFolderIsTheChilds) {
+  const std::string record = temp_.Path("record");
+  const std::string log = temp_.Path("encoder.log");
+  constexpr long kFlood = 9 << 20;
+  FakeEncoderScript follow(temp_, "log first line\nflood-log " + std::to_string(kFlood) + "\nrecord " +
+                                      record + "\nwrite done\\n\nhang\n");
+  const ChildProcess process =
+      runner_.StartProcessWithOptions(FakeEncoderPath(), {}, "", {temp_.Path("scratch"), log});
+  started_.push_back(process);
+  const auto seen = AwaitEncoderRecord(record, 10000);
+  ASSERT_TRUE(seen) << "the child waited on its standard error";
+  const std::string environment = ReadFileBytes("/proc/" + std::to_string(seen->pid) + "/environ");
+  EXPECT_NE(environment.find(std::string("\0TMPDIR=", 8) + temp_.Path("scratch") + '\0'), std::string::npos);
+  EXPECT_EQ(environment.find("TMPDIR=", environment.find("TMPDIR=" + temp_.Path("scratch")) + 1),
+            std::string::npos)
+      << "two TMPDIRs";
+  ASSERT_TRUE(AwaitLine(process));
+  EXPECT_EQ(runner_.ReadOutputLine(process), "done");
+  runner_.KillProcess(process);
+  ASSERT_TRUE(runner_.WaitForExit(process, 5000));
+  EXPECT_FALSE(runner_.IsProcessRunning(process));
+  const std::string kept = ReadFileBytes(log);
+  const std::string note = "\n[" + std::to_string(std::strlen("first line\n") + kFlood - kMostErrorLogBytes) +
+                           " more bytes were not kept]\n";
+  EXPECT_TRUE(kept.starts_with("first line\neee"));
+  EXPECT_EQ(kept.size(), kMostErrorLogBytes + note.size());
+  EXPECT_TRUE(kept.ends_with(note)) << kept.substr(kept.size() - 80);
 }
 
 TEST_F(PosixProcessRunnerTest, InterruptArrivesEvenWhenThisProcessBlocksIt) {
