@@ -31,7 +31,8 @@ struct SystemServices {
   Autostart& autostart;
   const PathRules& paths;
   UserEnvironment& user;
-  MediaProbe& media_probe;
+  // Null where the system has no library that reads media files.
+  MediaProbe* media_probe;
 };
 
 // What an event loop waits on besides its windows: a descriptor on Linux.

@@ -32,7 +32,7 @@ class LinuxSystem final : public System {
             .autostart = autostart_,
             .paths = paths_,
             .user = user_,
-            .media_probe = media_probe_};
+            .media_probe = &media_probe_};
   }
   WaitHandle StopRequestHandle() override { return linux_platform::StopSignalDescriptor(); }
   bool TakeStopRequest() override { return linux_platform::DrainStopSignals(); }

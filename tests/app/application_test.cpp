@@ -89,7 +89,7 @@ class ApplicationTest : public ::testing::Test {
                              .autostart = autostart,
                              .paths = paths,
                              .user = user,
-                             .media_probe = media_probe},
+                             .media_probe = &media_probe},
                   .windows = windows,
                   .folders = folders,
                   .tray = tray,

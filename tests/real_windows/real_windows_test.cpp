@@ -103,7 +103,7 @@ class RealWindowsTest : public ::testing::Test {
                               .autostart = autostart_,
                               .paths = paths_,
                               .user = user_,
-                              .media_probe = media_probe_},
+                              .media_probe = &media_probe_},
                    .windows = windows_,
                    .folders = folders_,
                    .tray = tray_,

@@ -91,6 +91,11 @@ TEST(ProgramRip, RipsAnInsertedDiscOnceAndGoesBackToIdle) {
       120s))
       << "the encoder never finished";
   EXPECT_FALSE(named_early) << "the finished name appeared while the encoder ran";
+  // The program ends the rip at its next drive poll, the file's rename with it.
+  const std::string history_file = sandbox.program_home() + "/State/history.jsonl";
+  EXPECT_TRUE(WaitUntil(
+      [&] { return ReadFileBytes(history_file).find("\"result\":\"complete\"") != std::string::npos; }, 15s))
+      << ReadFileBytes(history_file);
   const auto encoded = Clock::now();
   EXPECT_TRUE(WaitUntil([&] { return ChildrenOf(program.pid()).empty(); }, 15s))
       << "a child outlived the rip: " << ::testing::PrintToString(ChildrenOf(program.pid()));
@@ -110,8 +115,7 @@ TEST(ProgramRip, RipsAnInsertedDiscOnceAndGoesBackToIdle) {
   EXPECT_TRUE(FolderTree(sandbox.scratch()).empty())
       << ::testing::PrintToString(FolderTree(sandbox.scratch()));
   EXPECT_TRUE(FolderTree(sandbox.program_home() + "/State/tmp").empty());
-  const std::string history = ReadFileBytes(sandbox.program_home() + "/State/history.jsonl");
-  EXPECT_NE(history.find("\"result\":\"complete\""), std::string::npos) << history;
+  const std::string history = ReadFileBytes(history_file);
   EXPECT_NE(history.find("\"output\":\"" + film + "\""), std::string::npos) << history;
 
   // The disc is still in: it is not ripped a second time, and nothing runs.
