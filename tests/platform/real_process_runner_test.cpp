@@ -261,13 +261,19 @@ TEST_F(RealProcessRunnerTest, TemporaryFilesGoWhereTheOptionsSay) {
 #else
   const std::vector<std::string> variables{"TMPDIR"};
 #endif
-  std::string script;
-  for (const std::string& name : variables) script += "environment " + name + " " + temp_.Path(name) + "\n";
-  RunToTheEnd(Run(script + "exit 0\n", {}, "", {.temp_folder = folder, .error_log = ""}));
-  for (const std::string& name : variables) EXPECT_EQ(SlashesForward(temp_.Read(name)), folder) << name;
+  const auto script = [&](const std::string& suffix) {
+    std::string text;
+    for (const std::string& name : variables)
+      text += "environment " + name + " " + temp_.Path(name + suffix) + "\n";
+    return text + "exit 0\n";
+  };
+  RunToTheEnd(Run(script(".given"), {}, "", {.temp_folder = folder, .error_log = ""}));
+  for (const std::string& name : variables)
+    EXPECT_EQ(SlashesForward(temp_.Read(name + ".given")), folder) << name;
   // Without the option the child has this process's own.
-  RunToTheEnd(Run(script + "exit 0\n"));
-  for (const std::string& name : variables) EXPECT_NE(SlashesForward(temp_.Read(name)), folder) << name;
+  RunToTheEnd(Run(script(".own")));
+  for (const std::string& name : variables)
+    EXPECT_NE(SlashesForward(temp_.Read(name + ".own")), folder) << name;
 }
 
 }  // namespace
