@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes/fake_clock.h"
-#include "native_platform.h"
+#include "helpers/native_platform.h"
 #include "platform/clock.h"
 
 namespace ripwarden::testing {

@@ -9,20 +9,14 @@
 #include <gtest/gtest.h>
 
 #include "helpers/fake_encoder_control.h"
+#include "helpers/native_platform.h"
 #include "helpers/process_census.h"
-#include "native_platform.h"
 #include "temp_folder.h"
 
 namespace ripwarden::testing {
 namespace {
 
 using namespace std::chrono_literals;
-
-#ifdef _WIN32
-constexpr const char* kProgramSuffix = ".exe";
-#else
-constexpr const char* kProgramSuffix = "";
-#endif
 
 std::string SlashesForward(std::string path) {
   std::replace(path.begin(), path.end(), '\\', '/');

@@ -5,6 +5,7 @@
 #undef CreateFile
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -162,6 +163,28 @@ TEST(Win32DrivesTest, FolderHoldingVideoTsReadsAsDiscNamedAfterIt) {
   drives.EjectDrive(folder);
   drives.LoadDrive("Q:");
   EXPECT_EQ(drives.QueryVolume(folder), (VolumeInfo{"folder", "MY MOVIE"}));
+}
+
+TEST(Win32DrivesTest, CdromDriveIsListedAndReadWithItsLabel) {
+  // scripts/test-windows.sh makes the drive: a folder Wine offers as a CD-ROM.
+  const char* letter = std::getenv("RIPWARDEN_TEST_CDROM");
+  if (letter == nullptr) GTEST_SKIP() << "no CD-ROM drive was set up";
+  const std::string drive = letter;
+  Win32Drives drives;
+  EXPECT_EQ(drives.QueryVolume(drive), (VolumeInfo{"CDFS", "MY MOVIE"}));
+  EXPECT_EQ(drives.QueryVolume(drive + ":"), (VolumeInfo{"CDFS", "MY MOVIE"}));
+  const std::vector<std::string> listed = drives.ListDrives();
+  EXPECT_NE(std::find(listed.begin(), listed.end(), drive + ": MY MOVIE"), listed.end());
+  EXPECT_TRUE(std::none_of(listed.begin(), listed.end(), [](const std::string& entry) {
+    return entry.starts_with("C:") || entry.starts_with("Z:");
+  })) << "a hard disk is no optical drive";
+  const std::string input = drives.EncoderInputPath(drive);
+  EXPECT_EQ(input, drive + ":\\VIDEO_TS");
+  EXPECT_TRUE(Win32Files().Stamp(input + "\\VIDEO_TS.IFO"));
+  // Wine's drive has no tray: the requests fail, silently, and change nothing.
+  drives.EjectDrive(drive);
+  drives.LoadDrive(drive);
+  EXPECT_EQ(drives.QueryVolume(drive), (VolumeInfo{"CDFS", "MY MOVIE"}));
 }
 
 }  // namespace
