@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/win32/data_home.h"
 #include "platform/win32/mutex_instance_lock.h"
 #include "platform/win32/registry_autostart.h"
 #include "platform/win32/win32_drives.h"
@@ -185,6 +186,38 @@ TEST(Win32DrivesTest, CdromDriveIsListedAndReadWithItsLabel) {
   drives.EjectDrive(drive);
   drives.LoadDrive(drive);
   EXPECT_EQ(drives.QueryVolume(drive), (VolumeInfo{"CDFS", "MY MOVIE"}));
+}
+
+TEST(DataHomeTest, NewUserGetsTheShippedDefaultsAndKeepsTheirOwnFromThenOn) {
+  TempFolder temp;
+  temp.Write("Program/Data/Config/Settings.cfg", "[Ripping]\r\nSourceDrive = D\r\n");
+  temp.Write("Program/Data/Config/Presets.cfg", "shipped presets");
+  const std::string defaults = temp.Path("Program/Data/Config");
+  // A user who kept presets from before, but whose settings were lost.
+  temp.Write("Home/Data/Config/Presets.cfg", "own presets");
+  ASSERT_TRUE(InstallDefaults(temp.Path("Home"), defaults));
+  EXPECT_EQ(temp.Read("Home/Data/Config/Settings.cfg"), "[Ripping]\r\nSourceDrive = D\r\n");
+  EXPECT_EQ(temp.Read("Home/Data/Config/Presets.cfg"), "own presets");
+
+  temp.Write("Home/Data/Config/Settings.cfg", "changed");
+  EXPECT_FALSE(InstallDefaults(temp.Path("Home"), defaults));
+  EXPECT_EQ(temp.Read("Home/Data/Config/Settings.cfg"), "changed");
+
+  ASSERT_TRUE(InstallDefaults(temp.Path("Other"), defaults));
+  EXPECT_EQ(temp.Read("Other/Data/Config/Presets.cfg"), "shipped presets");
+  EXPECT_FALSE(InstallDefaults(temp.Path("Third"), temp.Path("Missing"))) << "nothing to copy";
+}
+
+TEST(DataHomeTest, HomeIsUnderTheRoamingFolderUnlessChosenAndDefaultsBesideTheProgram) {
+  ASSERT_EQ(::_putenv_s("RIPWARDEN_HOME", ""), 0);
+  const char* roaming = std::getenv("APPDATA");
+  ASSERT_NE(roaming, nullptr);
+  EXPECT_EQ(ResolveHome(), std::string(roaming) + "\\Ripwarden");
+  ASSERT_EQ(::_putenv_s("RIPWARDEN_HOME", "D:\\Portable"), 0);
+  EXPECT_EQ(ResolveHome(), "D:\\Portable");
+  ::_putenv_s("RIPWARDEN_HOME", "");
+  const std::string program = RunningProgramPath();
+  EXPECT_EQ(ShippedDefaultsFolder(), program.substr(0, program.find_last_of('\\')) + "\\Data\\Config");
 }
 
 }  // namespace
