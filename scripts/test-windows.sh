@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the Windows test programs that scripts/build-windows.sh built, each
 # once, under Wine: a private prefix in the build folder, one wineserver kept
-# for the whole run (a start then costs well under a second, not seven).
+# for the whole run (a start then costs well under a second, not seven). The
+# programs are console programs: Wine needs no display for them.
 #   scripts/test-windows.sh [build folder]    default build/win64
 set -euo pipefail
 
