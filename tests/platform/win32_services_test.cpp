@@ -15,6 +15,7 @@
 #include "platform/win32/registry_autostart.h"
 #include "platform/win32/win32_drives.h"
 #include "platform/win32/win32_files.h"
+#include "platform/win32/win32_process_runner.h"
 #include "temp_folder.h"
 
 namespace ripwarden::testing {
@@ -22,11 +23,12 @@ namespace {
 
 using namespace win32_platform;
 
+// A name of the test's own, so that a running program is not disturbed.
+std::string TestMutexName() { return "Ripwarden-test-" + std::to_string(::GetCurrentProcessId()); }
+
 TEST(MutexInstanceLockTest, SecondHolderIsRefusedUntilTheFirstReleases) {
-  // A name of the test's own, so that a running program is not disturbed.
-  const std::string name = "Ripwarden-test-" + std::to_string(::GetCurrentProcessId());
-  MutexInstanceLock first(name);
-  MutexInstanceLock second(name);
+  MutexInstanceLock first(TestMutexName());
+  MutexInstanceLock second(TestMutexName());
   ASSERT_TRUE(first.Acquire());
   EXPECT_FALSE(second.Acquire());
   first.Release();
@@ -34,6 +36,23 @@ TEST(MutexInstanceLockTest, SecondHolderIsRefusedUntilTheFirstReleases) {
   second.Release();
   second.Release();  // nothing held: nothing happens
   EXPECT_TRUE(first.Acquire());
+}
+
+TEST(MutexInstanceLockTest, AnotherCopyHoldingItRefusesThisOneUntilItEndsInAnyWay) {
+  Win32ProcessRunner runner;
+  const ChildProcess other = runner.StartProcess(MUTEX_HOLDER, {TestMutexName()}, "");
+  ASSERT_NE(other, kNoProcess);
+  ASSERT_EQ(runner.ReadOutputLine(other), "y");
+  MutexInstanceLock lock(TestMutexName());
+  EXPECT_FALSE(lock.Acquire());
+  // Killed, as a crash would end it: the system lets the mutex go.
+  runner.KillProcess(other);
+  ASSERT_TRUE(runner.WaitForExit(other, 10000));
+  EXPECT_TRUE(lock.Acquire());
+  // And now this copy is the one that refuses the next.
+  const ChildProcess next = runner.StartProcess(MUTEX_HOLDER, {TestMutexName()}, "");
+  EXPECT_EQ(runner.ReadOutputLine(next), "n");
+  runner.KillProcess(next);
 }
 
 TEST(RegistryAutostartTest, RegisterWritesTheProgramAndUnregisterRemovesIt) {
