@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -84,6 +85,21 @@ TEST(Win32ProcessRunnerTest, NothingStartsWithoutARunnableProgramOrItsFolder) {
   EXPECT_EQ(runner.StartProcess(FakeEncoderPath(), {}, temp.Path("missing folder")), kNoProcess);
   EXPECT_EQ(OpenDescriptorCount(), handles);
   EXPECT_TRUE(ChildProcesses().empty());
+}
+
+TEST(Win32ProcessRunnerTest, BareProgramNameIsLookedUpInThePathWithItsExtension) {
+  TempFolder temp;
+  const std::filesystem::path encoder(FakeEncoderPath());
+  const char* saved = std::getenv("PATH");
+  const std::string old_path = saved != nullptr ? saved : "";
+  ::_putenv_s("PATH", ("C:\\nonexistent;" + encoder.parent_path().string()).c_str());
+  Win32ProcessRunner runner;
+  FakeEncoderScript script(temp, "exit 7\n");
+  const ChildProcess found = runner.StartProcess(encoder.stem().string(), {}, "");
+  ::_putenv_s("PATH", old_path.c_str());
+  ASSERT_NE(found, kNoProcess);
+  ASSERT_TRUE(runner.WaitForExit(found, 10000));
+  EXPECT_EQ(runner.ExitCode(found), 7);
 }
 
 }  // namespace

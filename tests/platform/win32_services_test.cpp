@@ -237,6 +237,8 @@ TEST(DataHomeTest, HomeIsUnderTheRoamingFolderUnlessChosenAndDefaultsBesideThePr
   ::_putenv_s("RIPWARDEN_HOME", "");
   const std::string program = RunningProgramPath();
   EXPECT_EQ(ShippedDefaultsFolder(), program.substr(0, program.find_last_of('\\')) + "\\Data\\Config");
+  EXPECT_TRUE(VideosFolder().ends_with("\\")) << VideosFolder();
+  EXPECT_TRUE(Win32Files().Stamp(VideosFolder())) << "the Videos folder is named but missing";
 }
 
 }  // namespace
