@@ -21,12 +21,10 @@ logs="$build/test-logs"
 rm -rf "$logs"
 mkdir -p "$logs"
 
-"$wineserver" -p
-trap '"$wineserver" -k 2>/dev/null || true' EXIT
+# A new prefix is made on the first start; the CD-ROM drive below, a
+# folder holding a disc's VIDEO_TS labelled as Wine labels a drive, is only
+# seen by a Wine started after it is set up.
 "$wine" wineboot -i >/dev/null 2>&1 || true
-
-# A CD-ROM drive over a folder holding a disc's VIDEO_TS, labelled as Wine
-# labels a drive, for the drive suite.
 disc="$build/wine-disc"
 mkdir -p "$disc/VIDEO_TS"
 : >"$disc/VIDEO_TS/VIDEO_TS.IFO"
@@ -34,6 +32,10 @@ printf 'MY MOVIE' >"$disc/.windows-label"
 ln -sfn "$disc" "$WINEPREFIX/dosdevices/r:"
 "$wine" reg add 'HKLM\Software\Wine\Drives' /v r: /d cdrom /f >/dev/null 2>&1
 export RIPWARDEN_TEST_CDROM=R
+# Until everything the first start began has finished; then one server for the tests.
+"$wineserver" -w
+"$wineserver" -p
+trap '"$wineserver" -k 2>/dev/null || true' EXIT
 
 passed=0
 failed=0
