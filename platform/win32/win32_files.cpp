@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cwchar>
 
 // windows.h renames it to CreateFileW, which is not the interface's name.
 #undef CreateFile
@@ -75,13 +76,45 @@ std::string Folder(const std::string& path) {
   return path.substr(0, slash);
 }
 
-std::wstring TemporaryBeside(const std::string& path) {
-  static std::atomic<unsigned> counter{0};
+// Where path's replacement is written first: ".<name>.new-<writer's process id>-<n>" beside it.
+std::string TemporaryPrefix(const std::string& path) {
   const auto slash = path.find_last_of("/\\");
   const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  return WidePath(folder + "." + base + ".new-" + std::to_string(::GetCurrentProcessId()) + "-" +
+  return folder + "." + base + ".new-";
+}
+
+std::wstring TemporaryBeside(const std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  return WidePath(TemporaryPrefix(path) + std::to_string(::GetCurrentProcessId()) + "-" +
                   std::to_string(counter++));
+}
+
+bool Runs(DWORD pid) {
+  const HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
+  if (process == nullptr) return ::GetLastError() == ERROR_ACCESS_DENIED;  // someone else's, alive
+  const bool running = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  ::CloseHandle(process);
+  return running;
+}
+
+// A writer killed between making its new file and putting it in place leaves
+// that file behind; its name carries the writer's process id.
+void RemoveLeftovers(const std::string& path) {
+  const std::wstring prefix = WidePath(TemporaryPrefix(path));
+  const std::size_t slash = prefix.find_last_of(L'\\');
+  const std::wstring folder = slash == std::wstring::npos ? std::wstring() : prefix.substr(0, slash + 1);
+  const std::wstring name_prefix = prefix.substr(folder.size());
+  WIN32_FIND_DATAW entry{};
+  const HANDLE search = ::FindFirstFileW((prefix + L"*").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = entry.cFileName;
+    if (!name.starts_with(name_prefix)) continue;
+    const unsigned long pid = std::wcstoul(name.c_str() + name_prefix.size(), nullptr, 10);
+    if (pid != 0 && pid != ::GetCurrentProcessId() && !Runs(pid)) ::DeleteFileW((folder + name).c_str());
+  } while (::FindNextFileW(search, &entry));
+  ::FindClose(search);
 }
 
 class Win32OpenFile final : public OpenFile {
@@ -128,6 +161,7 @@ class Win32OpenFile final : public OpenFile {
 }  // namespace
 
 bool StoreFileSafely(const std::string& path, std::string_view content, bool replace) {
+  RemoveLeftovers(path);
   const std::wstring target = WidePath(path);
   const std::wstring temporary = TemporaryBeside(path);
   {
@@ -142,12 +176,14 @@ bool StoreFileSafely(const std::string& path, std::string_view content, bool rep
   }
   bool placed = false;
   if (replace) {
-    placed = ::ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                            nullptr, nullptr) != 0;
-    if (!placed) {
-      placed = ::MoveFileExW(temporary.c_str(), target.c_str(),
-                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-    }
+    // One rename over the old file, which no crash can leave halfway (ReplaceFileW
+    // is several steps: Wine's leaves no file at all when killed between them).
+    // The new file takes the old one's attributes; its security comes from the
+    // folder, as the old file's did unless someone changed it by hand.
+    const DWORD attributes = ::GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) ::SetFileAttributesW(temporary.c_str(), attributes);
+    placed = ::MoveFileExW(temporary.c_str(), target.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   } else {
     placed = ::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
   }

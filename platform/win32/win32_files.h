@@ -34,10 +34,11 @@ class Win32Files final : public Files {
 };
 
 // Writes content to a new file beside path, flushes it to the disk, then puts
-// it in path's place in one step (ReplaceFileW, which keeps the old file's
-// attributes and security, else MoveFileExW with write-through), so that a
-// crash at any moment leaves the old or the new file. Without replace, false
-// when something is at path already. False, with path untouched, on failure.
+// it in path's place in one step (MoveFileExW with write-through, the old
+// file's attributes kept), so that a crash at any moment leaves the old or
+// the new file; what an earlier writer killed halfway left beside it is
+// removed. Without replace, false when something is at path already. False,
+// with path untouched, on failure.
 bool StoreFileSafely(const std::string& path, std::string_view content, bool replace);
 
 // Creates a folder and its parents; true when it exists afterwards.

@@ -287,13 +287,14 @@ Win32ProcessRunner::Record* Win32ProcessRunner::Find(ChildProcess process) {
   CollectReleased();
   const auto found = records_.find(static_cast<std::uint64_t>(process));
   if (found == records_.end()) return nullptr;
-  Record& record = found->second;
-  if (!record.status) {
-    record.status = ExitStatus(record.process);
-    // Once, when the end is first seen: the output's end follows the process's closely.
-    if (record.status) record.output->AwaitPending(kOutputEndGrace);
-  }
-  return &record;
+  return &found->second;
+}
+
+void Win32ProcessRunner::Refresh(Record& record) {
+  if (record.status) return;
+  record.status = ExitStatus(record.process);
+  // Once, when the end is first seen: the output's end follows the process's closely.
+  if (record.status) record.output->AwaitPending(kOutputEndGrace);
 }
 
 ChildProcess Win32ProcessRunner::IsProcessKnown(ChildProcess process) {
@@ -311,7 +312,10 @@ bool Win32ProcessRunner::IsLineWaiting(ChildProcess process) {
   if (record == nullptr) return false;
   PipeReader& output = *record->output;
   output.Collect();
-  return output.lines().HoldsLineEnd() || (output.Ended() && output.lines().HeldSize() > 0);
+  if (output.lines().HoldsLineEnd()) return true;
+  // Asking the system costs a round trip: only when no line is there anyway.
+  Refresh(*record);
+  return output.Ended() && output.lines().HeldSize() > 0;
 }
 
 std::string Win32ProcessRunner::ReadOutputLine(ChildProcess process) {
@@ -335,6 +339,7 @@ std::uint32_t Win32ProcessRunner::ProcessId(ChildProcess process) {
 bool Win32ProcessRunner::IsProcessRunning(ChildProcess process) {
   Record* record = Find(process);
   if (record == nullptr) return false;
+  Refresh(*record);
   if (!record->status) return true;
   const bool running = record->output->Available() > 0;
   // A child that handed its standard error to a process of its own would
@@ -348,12 +353,14 @@ bool Win32ProcessRunner::IsProcessRunning(ChildProcess process) {
 
 std::optional<int> Win32ProcessRunner::ExitCode(ChildProcess process) {
   Record* record = Find(process);
+  if (record != nullptr) Refresh(*record);
   if (record == nullptr || (record->killed && record->status == kKilledExitCode)) return std::nullopt;
   return record->status;
 }
 
 std::optional<int> Win32ProcessRunner::EndingSignal(ChildProcess process) {
   Record* record = Find(process);
+  if (record != nullptr) Refresh(*record);
   if (record == nullptr || !record->killed || record->status != kKilledExitCode) return std::nullopt;
   return 9;
 }
@@ -364,10 +371,7 @@ bool Win32ProcessRunner::WaitForExit(ChildProcess process, std::uint32_t timeout
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
   while (true) {
     record->output->Collect(true);
-    if (!record->status) {
-      record->status = ExitStatus(record->process);
-      if (record->status) record->output->AwaitPending(kOutputEndGrace);
-    }
+    Refresh(*record);
     if (record->status) return true;
     const auto left =
         std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
@@ -381,6 +385,7 @@ bool Win32ProcessRunner::WaitForExit(ChildProcess process, std::uint32_t timeout
 
 void Win32ProcessRunner::InterruptProcess(ChildProcess process) {
   Record* record = Find(process);
+  if (record != nullptr) Refresh(*record);
   if (record == nullptr || record->status || record->input == nullptr) return;
   DWORD written = 0;
   ::WriteFile(record->input, kStopRequest, sizeof kStopRequest - 1, &written, nullptr);
@@ -388,6 +393,7 @@ void Win32ProcessRunner::InterruptProcess(ChildProcess process) {
 
 void Win32ProcessRunner::KillProcess(ChildProcess process) {
   Record* record = Find(process);
+  if (record != nullptr) Refresh(*record);
   if (record == nullptr || record->status) return;
   if (::TerminateProcess(record->process, kKilledExitCode)) record->killed = true;
 }

@@ -77,6 +77,8 @@ class Win32ProcessRunner final : public ProcessRunner {
   };
 
   Record* Find(ChildProcess process);
+  // Learns whether the process has ended, unless that is known already.
+  void Refresh(Record& record);
   void CollectReleased();
   static void Forget(Record& record);
 

@@ -7,9 +7,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 
 #include <gtest/gtest.h>
 
+#include "config/settings_store.h"
 #include "platform/win32/data_home.h"
 #include "platform/win32/mutex_instance_lock.h"
 #include "platform/win32/registry_autostart.h"
@@ -91,6 +93,40 @@ TEST_F(Win32FilesTest, SettingsFileIsReplacedWholeAndLeavesNothingBeside) {
   ASSERT_TRUE(file->ReplaceContent("x"));
   EXPECT_EQ(temp_.Read("Settings.cfg"), "x");
   EXPECT_EQ(files_.ListFolder(temp_.path()), std::vector<std::string>{"Settings.cfg"});
+}
+
+// The settings file is replaced while a writer is killed at random moments:
+// afterwards it must always hold a whole old or new version, and the next
+// write clears what killed writers left beside it.
+TEST_F(Win32FilesTest, SettingsFileSurvivesTheWriterBeingKilledAtAnyMoment) {
+  std::string content = "[Ripping]\r\nDestination = /old/\r\n[Padding]\r\n";
+  for (int i = 0; i < 400; ++i) content += "Key" + std::to_string(i) + " = " + std::string(40, 'x') + "\r\n";
+  const std::string path = temp_.Write("Data/Config/Settings.cfg", content);
+  std::mt19937 random(12345);
+  std::uniform_int_distribution<int> delay_ms(0, 20);
+  Win32ProcessRunner runner;
+  int saw_old = 0;
+  int saw_new = 0;
+  for (int run = 0; run < 60; ++run) {
+    const ChildProcess writer = runner.StartProcess(SETTINGS_REWRITER, {path}, "");
+    ASSERT_NE(writer, kNoProcess);
+    ASSERT_EQ(runner.ReadOutputLine(writer), "writing");
+    ::Sleep(static_cast<DWORD>(delay_ms(random)));
+    runner.KillProcess(writer);
+    ASSERT_TRUE(runner.WaitForExit(writer, 10000));
+    ASSERT_EQ(runner.EndingSignal(writer), 9) << "the writer ended by itself";
+    runner.CloseProcess(writer);
+
+    SettingsStore store(files_, Charset::kUtf8, path);
+    const std::string destination = store.ReadSetting("Ripping", "Destination");
+    ASSERT_TRUE(destination == "/old/" || destination == "/new/") << "run " << run << ": " << destination;
+    (destination == "/old/" ? saw_old : saw_new)++;
+    ASSERT_EQ(store.ReadSetting("Padding", "Key399"), std::string(40, 'x'));
+  }
+  EXPECT_GT(saw_old, 0);
+  EXPECT_GT(saw_new, 0);
+  SettingsStore(files_, Charset::kUtf8, path).WriteSetting("Ripping", "Destination", "/last/");
+  EXPECT_EQ(files_.ListFolder(temp_.Path("Data/Config")), std::vector<std::string>{"Settings.cfg"});
 }
 
 TEST_F(Win32FilesTest, ReadOnlyFileIsReadButNeverReplaced) {
