@@ -3,10 +3,12 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cwchar>
 
 // windows.h renames it to CreateFileW, which is not the interface's name.
 #undef CreateFile
 
+#include "platform/win32/win32_process_runner.h"
 #include "platform/win32/win32_text.h"
 
 namespace ripwarden::win32_platform {
@@ -74,13 +76,45 @@ std::string Folder(const std::string& path) {
   return path.substr(0, slash);
 }
 
-std::wstring TemporaryBeside(const std::string& path) {
-  static std::atomic<unsigned> counter{0};
+// Where path's replacement is written first: ".<name>.new-<writer's process id>-<n>" beside it.
+std::string TemporaryPrefix(const std::string& path) {
   const auto slash = path.find_last_of("/\\");
   const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  return WidePath(folder + "." + base + ".new-" + std::to_string(::GetCurrentProcessId()) + "-" +
+  return folder + "." + base + ".new-";
+}
+
+std::wstring TemporaryBeside(const std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  return WidePath(TemporaryPrefix(path) + std::to_string(::GetCurrentProcessId()) + "-" +
                   std::to_string(counter++));
+}
+
+bool Runs(DWORD pid) {
+  const HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
+  if (process == nullptr) return ::GetLastError() == ERROR_ACCESS_DENIED;  // someone else's, alive
+  const bool running = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  ::CloseHandle(process);
+  return running;
+}
+
+// A writer killed between making its new file and putting it in place leaves
+// that file behind; its name carries the writer's process id.
+void RemoveLeftovers(const std::string& path) {
+  const std::wstring prefix = WidePath(TemporaryPrefix(path));
+  const std::size_t slash = prefix.find_last_of(L'\\');
+  const std::wstring folder = slash == std::wstring::npos ? std::wstring() : prefix.substr(0, slash + 1);
+  const std::wstring name_prefix = prefix.substr(folder.size());
+  WIN32_FIND_DATAW entry{};
+  const HANDLE search = ::FindFirstFileW((prefix + L"*").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = entry.cFileName;
+    if (!name.starts_with(name_prefix)) continue;
+    const unsigned long pid = std::wcstoul(name.c_str() + name_prefix.size(), nullptr, 10);
+    if (pid != 0 && pid != ::GetCurrentProcessId() && !Runs(pid)) ::DeleteFileW((folder + name).c_str());
+  } while (::FindNextFileW(search, &entry));
+  ::FindClose(search);
 }
 
 class Win32OpenFile final : public OpenFile {
@@ -127,6 +161,7 @@ class Win32OpenFile final : public OpenFile {
 }  // namespace
 
 bool StoreFileSafely(const std::string& path, std::string_view content, bool replace) {
+  RemoveLeftovers(path);
   const std::wstring target = WidePath(path);
   const std::wstring temporary = TemporaryBeside(path);
   {
@@ -141,12 +176,14 @@ bool StoreFileSafely(const std::string& path, std::string_view content, bool rep
   }
   bool placed = false;
   if (replace) {
-    placed = ::ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                            nullptr, nullptr) != 0;
-    if (!placed) {
-      placed = ::MoveFileExW(temporary.c_str(), target.c_str(),
-                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-    }
+    // One rename over the old file, which no crash can leave halfway (ReplaceFileW
+    // is several steps: Wine's leaves no file at all when killed between them).
+    // The new file takes the old one's attributes; its security comes from the
+    // folder, as the old file's did unless someone changed it by hand.
+    const DWORD attributes = ::GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) ::SetFileAttributesW(temporary.c_str(), attributes);
+    placed = ::MoveFileExW(temporary.c_str(), target.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   } else {
     placed = ::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
   }
@@ -168,6 +205,11 @@ bool MakeFolders(const std::string& path) {
 }
 
 std::unique_ptr<OpenFile> Win32Files::Open(const std::string& path) {
+  // Asked first, not left to the open: an administrator (or Wine run as root) may open it for writing anyway.
+  const DWORD attributes = ::GetFileAttributesW(WidePath(path).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    return OpenForReading(path);
+  }
   HANDLE handle = OpenExisting(WidePath(path), GENERIC_READ | GENERIC_WRITE);
   if (handle != INVALID_HANDLE_VALUE && IsDiskFile(handle)) {
     return std::make_unique<Win32OpenFile>(path, handle, true);
@@ -187,18 +229,12 @@ std::unique_ptr<OpenFile> Win32Files::OpenForReading(const std::string& path) {
   return std::make_unique<Win32OpenFile>(path, handle, false);
 }
 
-std::optional<FileStamp> Win32Files::Stamp(const std::string& path) {
-  std::wstring resolved = WidePath(path);
-  if (!path.empty() && path.find_first_of("/\\:") == std::string::npos) {
-    wchar_t found[32768];
-    const DWORD length = ::SearchPathW(nullptr, resolved.c_str(), L".exe", 32768, found, nullptr);
-    if (length == 0 || length >= 32768) return std::nullopt;
-    resolved.assign(found, length);
-  }
+namespace {
+
+std::optional<FileStamp> StampOf(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (resolved.empty() || !::GetFileAttributesExW(resolved.c_str(), GetFileExInfoStandard, &data)) {
+  if (path.empty() || !::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
     return std::nullopt;
-  }
   FileStamp stamp;
   stamp.is_folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   stamp.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
@@ -207,6 +243,36 @@ std::optional<FileStamp> Win32Files::Stamp(const std::string& path) {
                                 data.ftLastWriteTime.dwLowDateTime);
   stamp.modified_ns = (written - kFileTimeAt1970) * 100;
   return stamp;
+}
+
+// Removes one entry of a tree, links as themselves.
+bool RemoveEntry(const std::wstring& path, DWORD attributes) {
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    ::SetFileAttributesW(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ::DeleteFileW(path.c_str()) != 0;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+    WIN32_FIND_DATAW entry{};
+    const HANDLE search = ::FindFirstFileW((path + L"\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        const std::wstring name = entry.cFileName;
+        if (name != L"." && name != L"..") RemoveEntry(path + L"\\" + name, entry.dwFileAttributes);
+      } while (::FindNextFileW(search, &entry));
+      ::FindClose(search);
+    }
+  }
+  // A junction or directory link goes as an empty folder would, its target untouched.
+  return ::RemoveDirectoryW(path.c_str()) != 0;
+}
+
+}  // namespace
+
+std::optional<FileStamp> Win32Files::Stamp(const std::string& path) { return StampOf(WidePath(path)); }
+
+std::optional<FileStamp> Win32Files::ProgramStamp(const std::string& program) {
+  const std::optional<std::wstring> file = ResolveProgram(program);
+  return file ? StampOf(*file) : std::nullopt;
 }
 
 bool Win32Files::CreateEmptyFile(const std::string& path) {
@@ -226,5 +292,42 @@ bool Win32Files::CreateFile(const std::string& path, std::string_view content) {
 }
 
 bool Win32Files::RemoveFile(const std::string& path) { return ::DeleteFileW(WidePath(path).c_str()) != 0; }
+
+bool Win32Files::RenameFile(const std::string& from, const std::string& to) {
+  if (from.empty() || to.empty()) return false;
+  // Without MOVEFILE_REPLACE_EXISTING an existing target makes it fail, in one step.
+  return ::MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool Win32Files::MakeFolders(const std::string& path) { return win32_platform::MakeFolders(path); }
+
+bool Win32Files::RemoveTree(const std::string& path) {
+  if (path.empty()) return false;
+  std::wstring wide = WidePath(path);
+  while (wide.size() > 3 && wide.back() == L'\\') wide.pop_back();
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  }
+  RemoveEntry(wide, attributes);
+  return ::GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::string> Win32Files::ListFolder(const std::string& path) {
+  std::vector<std::string> names;
+  if (path.empty()) return names;
+  std::wstring pattern = WidePath(path);
+  if (pattern.back() != L'\\') pattern += L'\\';
+  WIN32_FIND_DATAW entry{};
+  const HANDLE search = ::FindFirstFileW((pattern + L"*").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::wstring name = entry.cFileName;
+    if (name != L"." && name != L"..") names.push_back(Utf8(name));
+  } while (::FindNextFileW(search, &entry));
+  ::FindClose(search);
+  return names;
+}
 
 }  // namespace ripwarden::win32_platform

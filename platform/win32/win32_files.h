@@ -20,16 +20,25 @@ class Win32Files final : public Files {
   std::unique_ptr<OpenFile> Open(const std::string& path) override;
   std::unique_ptr<OpenFile> OpenForReading(const std::string& path) override;
   std::optional<FileStamp> Stamp(const std::string& path) override;
+  // The file the process runner would start (ResolveProgram).
+  std::optional<FileStamp> ProgramStamp(const std::string& program) override;
   bool CreateEmptyFile(const std::string& path) override;
   bool CreateFile(const std::string& path, std::string_view content) override;
   bool RemoveFile(const std::string& path) override;
+  bool RenameFile(const std::string& from, const std::string& to) override;
+  bool MakeFolders(const std::string& path) override;
+  // A junction or symbolic link inside the tree is removed itself, never
+  // what it points to; read-only entries go too, as on Linux.
+  bool RemoveTree(const std::string& path) override;
+  std::vector<std::string> ListFolder(const std::string& path) override;
 };
 
 // Writes content to a new file beside path, flushes it to the disk, then puts
-// it in path's place in one step (ReplaceFileW, which keeps the old file's
-// attributes and security, else MoveFileExW with write-through), so that a
-// crash at any moment leaves the old or the new file. Without replace, false
-// when something is at path already. False, with path untouched, on failure.
+// it in path's place in one step (MoveFileExW with write-through, the old
+// file's attributes kept), so that a crash at any moment leaves the old or
+// the new file; what an earlier writer killed halfway left beside it is
+// removed. Without replace, false when something is at path already. False,
+// with path untouched, on failure.
 bool StoreFileSafely(const std::string& path, std::string_view content, bool replace);
 
 // Creates a folder and its parents; true when it exists afterwards.

@@ -3,11 +3,11 @@
 #include <string>
 
 #include "config/settings_store.h"
-#include "platform/linux/linux_files.h"
+#include "helpers/native_platform.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) return 2;
-  ripwarden::linux_platform::LinuxFiles files;
+  ripwarden::testing::NativeFiles files;
   ripwarden::SettingsStore store(files, ripwarden::Charset::kUtf8, argv[1]);
   store.WriteSetting("Ripping", "Destination", "/new/");
   // Tell the test that writing is under way, so that its kill lands in the

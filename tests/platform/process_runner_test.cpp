@@ -9,7 +9,7 @@
 
 #include "fakes/fake_process_runner.h"
 #include "helpers/fake_encoder_control.h"
-#include "platform/system.h"
+#include "helpers/native_platform.h"
 #include "temp_folder.h"
 
 namespace ripwarden::testing {
@@ -62,9 +62,7 @@ class NativeWorld final : public RunnerWorld {
 
  private:
   TempFolder temp_;
-  // The runner the program itself would get, from this system's factory.
-  std::unique_ptr<System> system_ = MakeSystem({});
-  ProcessRunner& runner_ = system_->services().processes;
+  NativeProcessRunner runner_;
   std::vector<ChildProcess> started_;
 };
 
@@ -253,7 +251,7 @@ TEST_P(ProcessRunnerTest, ClosedReferenceIsForgottenForGood) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Native, ProcessRunnerTest,
-                         ::testing::Values(Implementation{"native", []() -> std::unique_ptr<RunnerWorld> {
+                         ::testing::Values(Implementation{kNativeName, []() -> std::unique_ptr<RunnerWorld> {
                                                             return std::make_unique<NativeWorld>();
                                                           }}));
 INSTANTIATE_TEST_SUITE_P(Fake, ProcessRunnerTest,

@@ -188,9 +188,9 @@ TEST(BuildEncoderCommand, EveryLabelGivesOneNameThatTheDestinationCanHold) {
       // The name while it is written and the name it is kept under if cut short fit too.
       for (const std::string& name :
            {command.output_file, command.encoding_file, IncompleteName(command.output_file)}) {
-        std::ofstream(name) << "rip";
+        std::ofstream(Utf8Path(name)) << "rip";
         EXPECT_TRUE(FileExists(name)) << "the file system refused " << name;
-        std::filesystem::remove(name);
+        std::filesystem::remove(Utf8Path(name));
       }
     }
   }
