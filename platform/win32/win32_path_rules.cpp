@@ -34,7 +34,8 @@ std::string Win32PathRules::StoredFolder(std::string_view folder) const {
 std::string Win32PathRules::ChooserFolder(std::string_view folder) const {
   std::string shown(folder);
   // "C:\" stays: "C:" alone means the drive's current folder.
-  if (EndsWithSeparator(shown) && shown.size() > 1 && !IsDriveLetter(std::string_view(shown).substr(0, shown.size() - 1)))
+  if (EndsWithSeparator(shown) && shown.size() > 1 &&
+      !IsDriveLetter(std::string_view(shown).substr(0, shown.size() - 1)))
     shown.pop_back();
   return shown;
 }

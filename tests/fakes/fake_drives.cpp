@@ -11,6 +11,12 @@ bool IsDriveName(const std::string& source) {
          std::all_of(source.begin() + 2, source.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// An absolute path, as either system writes one: images stand in for drives.
+bool IsImagePath(const std::string& source) {
+  return source.starts_with('/') ||
+         (source.size() > 2 && source[1] == ':' && (source[2] == '/' || source[2] == '\\'));
+}
+
 }  // namespace
 
 void FakeDrives::AddDrive(const std::string& name, const std::string& model) { drives_[name] = model; }
@@ -23,7 +29,7 @@ void FakeDrives::RemoveDisc(const std::string& source) { media_.erase(source); }
 
 std::optional<VolumeInfo> FakeDrives::QueryVolume(const std::string& source) {
   ++volume_queries;
-  if (!IsDriveName(source) && !source.starts_with('/')) return std::nullopt;
+  if (!IsDriveName(source) && !IsImagePath(source)) return std::nullopt;
   const auto found = media_.find(source);
   if (found == media_.end()) return std::nullopt;
   return found->second;
@@ -43,7 +49,7 @@ std::vector<std::string> FakeDrives::ListDrives() {
 
 std::string FakeDrives::EncoderInputPath(const std::string& source) {
   if (IsDriveName(source)) return "/dev/" + source;
-  return source.starts_with('/') ? source : std::string();
+  return IsImagePath(source) ? source : std::string();
 }
 
 void FakeDrives::EjectDrive(const std::string& source) {
