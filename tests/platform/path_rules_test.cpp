@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/linux/posix_path_rules.h"
+#ifdef _WIN32
+#include "platform/win32/win32_path_rules.h"
+#endif
 
 namespace ripwarden {
 namespace {
@@ -27,6 +30,28 @@ TEST(PosixPathRules, KeepTheSettingsFilesMeaning) {
   EXPECT_EQ(rules.ChooserFolder("/"), "/");
   EXPECT_EQ(rules.ChooserFolder(""), "");
 }
+
+#ifdef _WIN32
+// Drives are stored as their letters ("D:"), images and folders as paths
+// with either separator; a drive's root keeps its separator.
+TEST(Win32PathRules, TellDrivesFromPathsAndKeepDriveRoots) {
+  const win32_platform::Win32PathRules rules;
+  EXPECT_TRUE(rules.IsPathSource("C:\\Discs\\a.iso"));
+  EXPECT_TRUE(rules.IsPathSource("C:/Discs/a.iso"));
+  EXPECT_TRUE(rules.IsPathSource("\\\\server\\share\\VIDEO_TS"));
+  EXPECT_FALSE(rules.IsPathSource("D:"));
+  EXPECT_FALSE(rules.IsPathSource(""));
+
+  EXPECT_EQ(rules.JoinPath("C:\\Rips", "a.MP4"), "C:\\Rips\\a.MP4");
+  EXPECT_EQ(rules.JoinPath("C:/Rips/", "a.MP4"), "C:/Rips/a.MP4");
+  EXPECT_EQ(rules.JoinPath("", "a.MP4"), "a.MP4");
+
+  EXPECT_EQ(rules.StoredFolder("C:\\Users\\me\\Videos"), "C:\\Users\\me\\Videos\\");
+  EXPECT_EQ(rules.StoredFolder(""), "");
+  EXPECT_EQ(rules.ChooserFolder("C:\\Users\\me\\Videos\\"), "C:\\Users\\me\\Videos");
+  EXPECT_EQ(rules.ChooserFolder("E:\\"), "E:\\") << "E: alone is the drive's current folder";
+}
+#endif
 
 }  // namespace
 }  // namespace ripwarden
