@@ -45,7 +45,8 @@ class AppWindows final : public ShownSettings {
   void ShowPresetFields(const std::string& name, std::string value);
   void OnPresetChosen();
   void BrowseDestination();
-  // The chosen folder ending in "/", or the empty text when cancelled.
+  // The chosen folder ending in "/" (or in the "\" a Windows chooser gave),
+  // or the empty text when cancelled.
   std::string ChooseFolder(const std::string& title, const std::string& initial_folder);
   // What the settings window shows, as the settings its controls write.
   std::vector<SettingValue> ShownValues() override;

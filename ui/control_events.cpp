@@ -62,7 +62,8 @@ std::string AppWindows::ChooseFolder(const std::string& title, const std::string
   std::string initial = initial_folder;
   if (initial.size() > 1 && initial.ends_with('/')) initial.pop_back();
   std::string chosen = services_.folders.PickFolder(title, initial);
-  if (!chosen.empty() && !chosen.ends_with('/')) chosen += '/';
+  // A Windows chooser ends its folder in its own separator already.
+  if (!chosen.empty() && !chosen.ends_with('/') && !chosen.ends_with('\\')) chosen += '/';
   return chosen;
 }
 
