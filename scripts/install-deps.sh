@@ -5,6 +5,7 @@
 #   scripts/install-deps.sh test   that, plus what the test suite needs
 #   scripts/install-deps.sh bench  the same as demo: the benchmarks rip a sample DVD too
 #   scripts/install-deps.sh package  what building and checking the Debian package needs
+#   scripts/install-deps.sh windows  what cross-building for Windows and testing under Wine needs
 set -euo pipefail
 
 what=${1:-run}
@@ -16,14 +17,18 @@ tests=(libgtest-dev desktop-file-utils fonts-dejavu-core clang clang-format libc
 # dpkg-shlibdeps (dpkg-dev) works out the package's library dependencies
 # for CPack, which looks at the program with file.
 package=(dpkg-dev file lintian appstream)
+# GoogleTest comes as sources, built with the cross compiler.
+windows=(cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64 xvfb xauth)
 
 packages=("${build[@]}")
+[ "$what" = windows ] && packages=()
 case "$what" in
   run) ;;
   demo | bench) packages+=("${demo[@]}") ;;
   test) packages+=("${demo[@]}" "${tests[@]}") ;;
   package) packages+=("${package[@]}") ;;
-  *) echo "usage: $0 run|demo|bench|test|package" >&2; exit 2 ;;
+  windows) packages+=("${windows[@]}") ;;
+  *) echo "usage: $0 run|demo|bench|test|package|windows" >&2; exit 2 ;;
 esac
 
 missing=()

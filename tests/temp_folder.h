@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,10 @@ class TempFolder {
  private:
   std::string path_;
 };
+
+// A UTF-8 path as the standard library takes it on every system (a plain
+// string is read in the ANSI code page on Windows).
+std::filesystem::path Utf8Path(const std::string& path);
 
 // The whole content of a file; empty when it cannot be read.
 std::string ReadFileBytes(const std::string& path);

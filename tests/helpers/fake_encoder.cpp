@@ -8,29 +8,23 @@
 //                          (none without n), as fast as the pipe takes them
 //   lines <count> <text>   that many lines of text (escapes as in write),
 //                          each ended by \n, as fast as they can be written
-//   clock <file>           append the CLOCK_MONOTONIC time in nanoseconds
+//   clock <file>           append the monotonic clock's time in nanoseconds
 //   replay <speed> <file>  replay a stdout.chunks recording with its timing,
 //                          pauses divided by speed
 //   close-output           close stdout and go on
 //   touch <file>           create an empty file (shows the script got there)
 //   output <text>          append to the file named after -o, escapes as write
-//   ignore-interrupt       from now on SIGINT does nothing
-//   crash <signal>         die of the signal, leaving no core file
+//   ignore-interrupt       from now on a stop request does nothing
+//   crash <signal>         die of the signal, leaving no core file (on
+//                          Windows: end as an access violation does)
 //   hang                   wait for a signal
 //   exit <code>
 //
-// Without a script it prints nothing and exits 0. SIGINT makes it exit 1 at
-// once, as the encoder does.
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <time.h>
-#include <unistd.h>
-
+// Without a script it prints nothing and exits 0. A stop request (SIGINT, or
+// "q" on standard input on Windows) makes it exit 1 at once, as the encoder
+// does.
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -39,22 +33,12 @@
 #include <string_view>
 #include <thread>
 
+#include "helpers/fake_encoder_system.h"
 #include "helpers/recorded_chunks.h"
 
 namespace {
 
-void ExitOnInterrupt(int) { _exit(1); }
-
-void WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      _exit(98);
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-}
+using namespace fake_encoder;
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -97,30 +81,25 @@ std::string Unescape(std::string_view text) {
 }
 
 void Record(const std::string& path, int argc, char** argv) {
-  std::string record = std::to_string(::getpid()) + '\0';
-  char folder[PATH_MAX];
-  record += (::getcwd(folder, sizeof folder) != nullptr ? folder : "?");
-  record += '\0';
-  for (int i = 0; i < argc; ++i) record += std::string(argv[i]) + '\0';
-  // Written aside and renamed, so that a reader never sees half of it.
+  std::string record = ProcessId() + '\0' + WorkingFolder() + '\0';
+  for (const std::string& argument : Arguments(argc, argv)) record += argument + '\0';
+  // Written aside and put in place, so that a reader never sees half of it.
   const std::string partial = path + ".partial";
-  const int fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) _exit(97);
-  WriteAll(fd, record);
-  ::close(fd);
-  ::rename(partial.c_str(), path.c_str());
+  std::remove(partial.c_str());
+  AppendToFile(partial, record);
+  PutInPlace(partial, path);
 }
 
 void Replay(double speed, const std::string& path) {
   const auto chunks = ripwarden::testing::ParseRecordedChunks(ReadFile(path));
   if (!chunks) {
     std::fprintf(stderr, "fake_encoder: cannot read recording %s\n", path.c_str());
-    _exit(96);
+    std::exit(96);
   }
   const auto start = std::chrono::steady_clock::now();
   for (const auto& chunk : *chunks) {
     std::this_thread::sleep_until(start + std::chrono::duration<double>(chunk.seconds / speed));
-    WriteAll(STDOUT_FILENO, chunk.bytes);
+    WriteOutput(chunk.bytes);
   }
 }
 
@@ -135,7 +114,7 @@ void Flood(long bytes, long line_length) {
   const long step = static_cast<long>(block.size()) / period * period;
   while (bytes > 0) {
     const long now = bytes < step ? bytes : step;
-    WriteAll(STDOUT_FILENO, std::string_view(block).substr(0, static_cast<std::size_t>(now)));
+    WriteOutput(std::string_view(block).substr(0, static_cast<std::size_t>(now)));
     bytes -= now;
   }
 }
@@ -147,50 +126,26 @@ void Lines(long count, const std::string& line) {
   for (long i = 0; i < per_block; ++i) block += line;
   while (count > 0) {
     const long now = std::min(count, per_block);
-    WriteAll(STDOUT_FILENO, std::string_view(block).substr(0, static_cast<std::size_t>(now) * line.size()));
+    WriteOutput(std::string_view(block).substr(0, static_cast<std::size_t>(now) * line.size()));
     count -= now;
   }
 }
 
-void Clock(const std::string& path) {
-  timespec now{};
-  ::clock_gettime(CLOCK_MONOTONIC, &now);
-  const std::string text =
-      std::to_string(static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec) + "\n";
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (fd < 0) _exit(97);
-  WriteAll(fd, text);
-  ::close(fd);
-}
+void Clock(const std::string& path) { AppendToFile(path, std::to_string(MonotonicNanoseconds()) + "\n"); }
 
-void AppendToOutputFile(int argc, char** argv, const std::string& bytes) {
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (std::string_view(argv[i]) != "-o") continue;
-    const int fd = ::open(argv[i + 1], O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0) _exit(95);
-    WriteAll(fd, bytes);
-    ::close(fd);
+void AppendToOutputFile(const std::vector<std::string>& arguments, const std::string& bytes) {
+  for (std::size_t i = 1; i + 1 < arguments.size(); ++i) {
+    if (arguments[i] != "-o") continue;
+    AppendToFile(arguments[i + 1], bytes);
     return;
   }
-  _exit(94);
-}
-
-void Crash(int signal) {
-  const rlimit no_core{0, 0};
-  ::setrlimit(RLIMIT_CORE, &no_core);
-  struct sigaction fatal {};
-  fatal.sa_handler = SIG_DFL;
-  ::sigaction(signal, &fatal, nullptr);
-  ::raise(signal);
-  _exit(93);
+  std::exit(94);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  struct sigaction on_interrupt {};
-  on_interrupt.sa_handler = ExitOnInterrupt;
-  ::sigaction(SIGINT, &on_interrupt, nullptr);
+  ExitOnStopRequest();
 
   const char* script_path = std::getenv("RIPWARDEN_FAKE_ENCODER_SCRIPT");
   if (script_path == nullptr) return 0;
@@ -204,7 +159,7 @@ int main(int argc, char** argv) {
     if (command == "record") {
       Record(rest, argc, argv);
     } else if (command == "write") {
-      WriteAll(STDOUT_FILENO, Unescape(rest));
+      WriteOutput(Unescape(rest));
     } else if (command == "sleep") {
       std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(rest.c_str())));
     } else if (command == "flood") {
@@ -220,17 +175,17 @@ int main(int argc, char** argv) {
       const std::size_t gap = rest.find(' ');
       Replay(std::atof(rest.substr(0, gap).c_str()), rest.substr(gap + 1));
     } else if (command == "close-output") {
-      ::close(STDOUT_FILENO);
+      CloseOutput();
     } else if (command == "touch") {
-      ::close(::open(rest.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+      AppendToFile(rest, "");
     } else if (command == "output") {
-      AppendToOutputFile(argc, argv, Unescape(rest));
+      AppendToOutputFile(Arguments(argc, argv), Unescape(rest));
     } else if (command == "ignore-interrupt") {
-      ::signal(SIGINT, SIG_IGN);
+      IgnoreStopRequests();
     } else if (command == "crash") {
       Crash(std::atoi(rest.c_str()));
     } else if (command == "hang") {
-      while (true) ::pause();
+      Hang();
     } else if (command == "exit") {
       return std::atoi(rest.c_str());
     } else {

@@ -11,7 +11,19 @@ namespace ripwarden::testing {
 
 namespace {
 constexpr const char* kScriptVariable = "RIPWARDEN_FAKE_ENCODER_SCRIPT";
+
+// The C runtime on Windows has no setenv; an empty value there removes the variable.
+void SetScriptVariable(const char* value) {
+#ifdef _WIN32
+  ::_putenv_s(kScriptVariable, value);
+#else
+  if (*value == '\0')
+    ::unsetenv(kScriptVariable);
+  else
+    ::setenv(kScriptVariable, value, 1);
+#endif
 }
+}  // namespace
 
 std::string FakeEncoderPath() { return FAKE_ENCODER_PATH; }
 
@@ -21,10 +33,10 @@ FakeEncoderScript::FakeEncoderScript(const TempFolder& folder, std::string_view 
   // A file of its own: an encoder started earlier may not have read its script yet.
   static int written = 0;
   const std::string name = "fake-encoder-" + std::to_string(++written) + ".script";
-  ::setenv(kScriptVariable, folder.Write(name, script).c_str(), 1);
+  SetScriptVariable(folder.Write(name, script).c_str());
 }
 
-FakeEncoderScript::~FakeEncoderScript() { ::unsetenv(kScriptVariable); }
+FakeEncoderScript::~FakeEncoderScript() { SetScriptVariable(""); }
 
 std::string ScriptText(std::string_view bytes) {
   std::string text;

@@ -171,9 +171,9 @@ TEST(BuildEncoderCommand, EveryLabelGivesOneNameThatTheDestinationCanHold) {
       request.destination = folder;
       const std::string output = BuildEncoderCommand(request, {}).output_file;
       EXPECT_EQ(output, destination.path() + "/" + kept + "_(2009-03-14_15-09-26).MP4");
-      std::ofstream(output) << "rip";
+      std::ofstream(Utf8Path(output)) << "rip";
       EXPECT_TRUE(FileExists(output)) << "the file system refused " << output;
-      std::filesystem::remove(output);
+      std::filesystem::remove(Utf8Path(output));
     }
   }
 }

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Runs the Windows test programs that scripts/build-windows.sh built, each
+# once, under Wine: a private prefix in the build folder, one wineserver kept
+# for the whole run (a start then costs well under a second, not seven).
+#   scripts/test-windows.sh [build folder]    default build/win64
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build/win64}
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+list="$build/windows-tests.txt"
+[ -f "$list" ] || { echo "no $list: run scripts/build-windows.sh first" >&2; exit 2; }
+
+export WINEPREFIX="$build/wine-prefix" WINEARCH=win64 WINEDEBUG=-all
+# No Mono or Gecko: nothing here needs them, and asking for them would wait on a dialog.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$WINEPREFIX"
+logs="$build/test-logs"
+rm -rf "$logs"
+mkdir -p "$logs"
+
+"$wineserver" -p
+trap '"$wineserver" -k 2>/dev/null || true' EXIT
+"$wine" wineboot -i >/dev/null 2>&1 || true
+
+passed=0
+failed=0
+broken=()
+while read -r program; do
+  [ -n "$program" ] || continue
+  name=$(basename "$program" .exe)
+  status=0
+  (cd "$(dirname "$program")" && timeout 900 "$wine" "$program" --gtest_color=no) >"$logs/$name.log" 2>&1 || status=$?
+  ok=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\?\..*/\1/p' "$logs/$name.log" | tail -n1)
+  bad=$(sed -n 's/^\[  FAILED  \] \([0-9]*\) tests\?, listed below:.*/\1/p' "$logs/$name.log" | tail -n1)
+  passed=$((passed + ${ok:-0}))
+  failed=$((failed + ${bad:-0}))
+  if [ "$status" -ne 0 ] || [ -z "$ok" ]; then
+    broken+=("$name")
+    echo "$name: FAILED (exit $status)"
+    grep -E '^\[  FAILED  \]|Failure|error' "$logs/$name.log" | head -n 40 || true
+  else
+    echo "$name: ${ok} passed"
+  fi
+done <"$list"
+
+[ ${#broken[@]} -eq 0 ] || echo "failed under Wine: ${broken[*]} (logs in $logs)"
+echo "windows: $passed passed, $failed failed"
+[ ${#broken[@]} -eq 0 ]
