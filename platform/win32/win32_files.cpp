@@ -7,6 +7,7 @@
 // windows.h renames it to CreateFileW, which is not the interface's name.
 #undef CreateFile
 
+#include "platform/win32/win32_process_runner.h"
 #include "platform/win32/win32_text.h"
 
 namespace ripwarden::win32_platform {
@@ -187,18 +188,12 @@ std::unique_ptr<OpenFile> Win32Files::OpenForReading(const std::string& path) {
   return std::make_unique<Win32OpenFile>(path, handle, false);
 }
 
-std::optional<FileStamp> Win32Files::Stamp(const std::string& path) {
-  std::wstring resolved = WidePath(path);
-  if (!path.empty() && path.find_first_of("/\\:") == std::string::npos) {
-    wchar_t found[32768];
-    const DWORD length = ::SearchPathW(nullptr, resolved.c_str(), L".exe", 32768, found, nullptr);
-    if (length == 0 || length >= 32768) return std::nullopt;
-    resolved.assign(found, length);
-  }
+namespace {
+
+std::optional<FileStamp> StampOf(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (resolved.empty() || !::GetFileAttributesExW(resolved.c_str(), GetFileExInfoStandard, &data)) {
+  if (path.empty() || !::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
     return std::nullopt;
-  }
   FileStamp stamp;
   stamp.is_folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   stamp.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
@@ -207,6 +202,36 @@ std::optional<FileStamp> Win32Files::Stamp(const std::string& path) {
                                 data.ftLastWriteTime.dwLowDateTime);
   stamp.modified_ns = (written - kFileTimeAt1970) * 100;
   return stamp;
+}
+
+// Removes one entry of a tree, links as themselves.
+bool RemoveEntry(const std::wstring& path, DWORD attributes) {
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    ::SetFileAttributesW(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return ::DeleteFileW(path.c_str()) != 0;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+    WIN32_FIND_DATAW entry{};
+    const HANDLE search = ::FindFirstFileW((path + L"\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        const std::wstring name = entry.cFileName;
+        if (name != L"." && name != L"..") RemoveEntry(path + L"\\" + name, entry.dwFileAttributes);
+      } while (::FindNextFileW(search, &entry));
+      ::FindClose(search);
+    }
+  }
+  // A junction or directory link goes as an empty folder would, its target untouched.
+  return ::RemoveDirectoryW(path.c_str()) != 0;
+}
+
+}  // namespace
+
+std::optional<FileStamp> Win32Files::Stamp(const std::string& path) { return StampOf(WidePath(path)); }
+
+std::optional<FileStamp> Win32Files::ProgramStamp(const std::string& program) {
+  const std::optional<std::wstring> file = ResolveProgram(program);
+  return file ? StampOf(*file) : std::nullopt;
 }
 
 bool Win32Files::CreateEmptyFile(const std::string& path) {
@@ -226,5 +251,42 @@ bool Win32Files::CreateFile(const std::string& path, std::string_view content) {
 }
 
 bool Win32Files::RemoveFile(const std::string& path) { return ::DeleteFileW(WidePath(path).c_str()) != 0; }
+
+bool Win32Files::RenameFile(const std::string& from, const std::string& to) {
+  if (from.empty() || to.empty()) return false;
+  // Without MOVEFILE_REPLACE_EXISTING an existing target makes it fail, in one step.
+  return ::MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool Win32Files::MakeFolders(const std::string& path) { return win32_platform::MakeFolders(path); }
+
+bool Win32Files::RemoveTree(const std::string& path) {
+  if (path.empty()) return false;
+  std::wstring wide = WidePath(path);
+  while (wide.size() > 3 && wide.back() == L'\\') wide.pop_back();
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  }
+  RemoveEntry(wide, attributes);
+  return ::GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::string> Win32Files::ListFolder(const std::string& path) {
+  std::vector<std::string> names;
+  if (path.empty()) return names;
+  std::wstring pattern = WidePath(path);
+  if (pattern.back() != L'\\') pattern += L'\\';
+  WIN32_FIND_DATAW entry{};
+  const HANDLE search = ::FindFirstFileW((pattern + L"*").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::wstring name = entry.cFileName;
+    if (name != L"." && name != L"..") names.push_back(Utf8(name));
+  } while (::FindNextFileW(search, &entry));
+  ::FindClose(search);
+  return names;
+}
 
 }  // namespace ripwarden::win32_platform

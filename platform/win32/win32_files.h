@@ -20,9 +20,17 @@ class Win32Files final : public Files {
   std::unique_ptr<OpenFile> Open(const std::string& path) override;
   std::unique_ptr<OpenFile> OpenForReading(const std::string& path) override;
   std::optional<FileStamp> Stamp(const std::string& path) override;
+  // The file the process runner would start (ResolveProgram).
+  std::optional<FileStamp> ProgramStamp(const std::string& program) override;
   bool CreateEmptyFile(const std::string& path) override;
   bool CreateFile(const std::string& path, std::string_view content) override;
   bool RemoveFile(const std::string& path) override;
+  bool RenameFile(const std::string& from, const std::string& to) override;
+  bool MakeFolders(const std::string& path) override;
+  // A junction or symbolic link inside the tree is removed itself, never
+  // what it points to; read-only entries go too, as on Linux.
+  bool RemoveTree(const std::string& path) override;
+  std::vector<std::string> ListFolder(const std::string& path) override;
 };
 
 // Writes content to a new file beside path, flushes it to the disk, then puts

@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <condition_variable>
+#include <cwctype>
+#include <mutex>
+#include <thread>
 
 #include "platform/win32/win32_command_line.h"
 #include "platform/win32/win32_text.h"
@@ -73,7 +77,84 @@ class HandleList {
   LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
 };
 
+// This process's environment with TEMP and TMP (and nothing else) changed, as
+// CreateProcessW takes it; empty for the caller's own.
+std::wstring ChildEnvironment(const std::string& temp_folder) {
+  if (temp_folder.empty()) return {};
+  const auto is_temp = [](std::wstring_view entry) {
+    std::wstring name(entry.substr(0, entry.find(L'=', 1)));
+    for (wchar_t& c : name) c = static_cast<wchar_t>(std::towupper(c));
+    return name == L"TEMP" || name == L"TMP";
+  };
+  std::wstring block;
+  wchar_t* own = ::GetEnvironmentStringsW();
+  for (const wchar_t* entry = own; entry != nullptr && *entry != L'\0'; entry += wcslen(entry) + 1) {
+    if (!is_temp(entry)) block.append(entry).push_back(L'\0');
+  }
+  if (own != nullptr) ::FreeEnvironmentStringsW(own);
+  const std::wstring folder = WidePath(temp_folder);
+  block.append(L"TEMP=" + folder).push_back(L'\0');
+  block.append(L"TMP=" + folder).push_back(L'\0');
+  block.push_back(L'\0');
+  return block;
+}
+
 }  // namespace
+
+// Copies a child's standard error into its log file on a thread of its own,
+// so that the child never waits on us, keeping at most kMostErrorLogBytes.
+class Win32ProcessRunner::ErrorLog {
+ public:
+  // Takes both handles.
+  static std::shared_ptr<ErrorLog> Start(HANDLE pipe_read_end, HANDLE file) {
+    auto log = std::make_shared<ErrorLog>();
+    std::thread([log, pipe_read_end, file] { log->Copy(pipe_read_end, file); }).detach();
+    return log;
+  }
+
+  // Waits at most timeout_ms for the child's standard error to end.
+  void WaitUntilWhole(std::uint32_t timeout_ms) {
+    std::unique_lock lock(mutex_);
+    ended_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [this] { return whole_; });
+  }
+
+ private:
+  void Copy(HANDLE from, HANDLE file) {
+    char chunk[16384];
+    std::size_t kept = 0;
+    std::uint64_t dropped = 0;
+    DWORD got = 0;
+    // Ends with ERROR_BROKEN_PIPE once every holder of the write end has gone.
+    while (::ReadFile(from, chunk, sizeof chunk, &got, nullptr) && got > 0) {
+      const std::size_t take = std::min<std::size_t>(got, kMostErrorLogBytes - kept);
+      if (take > 0 && WriteAll(file, chunk, take)) kept += take;
+      dropped += got - take;
+    }
+    if (dropped > 0) {
+      const std::string note = "\n[" + std::to_string(dropped) + " more bytes were not kept]\n";
+      WriteAll(file, note.data(), note.size());
+    }
+    ::CloseHandle(from);
+    ::CloseHandle(file);
+    std::lock_guard lock(mutex_);
+    whole_ = true;
+    ended_.notify_all();
+  }
+
+  static bool WriteAll(HANDLE file, const char* bytes, std::size_t size) {
+    while (size > 0) {
+      DWORD put = 0;
+      if (!::WriteFile(file, bytes, static_cast<DWORD>(size), &put, nullptr) || put == 0) return false;
+      bytes += put;
+      size -= put;
+    }
+    return true;
+  }
+
+  std::mutex mutex_;
+  std::condition_variable ended_;
+  bool whole_ = false;
+};
 
 std::optional<std::wstring> ResolveProgram(const std::string& program) {
   if (program.empty()) return std::nullopt;
@@ -111,6 +192,13 @@ void Win32ProcessRunner::Forget(Record& record) {
 ChildProcess Win32ProcessRunner::StartProcess(const std::string& program,
                                               const std::vector<std::string>& arguments,
                                               const std::string& working_folder) {
+  return StartProcessWithOptions(program, arguments, working_folder, {});
+}
+
+ChildProcess Win32ProcessRunner::StartProcessWithOptions(const std::string& program,
+                                                         const std::vector<std::string>& arguments,
+                                                         const std::string& working_folder,
+                                                         const ProcessOptions& options) {
   CollectReleased();
   const std::optional<std::wstring> file = ResolveProgram(program);
   if (!file) return kNoProcess;
@@ -128,7 +216,21 @@ ChildProcess Win32ProcessRunner::StartProcess(const std::string& program,
     return kNoProcess;
   }
   ::SetHandleInformation(input, HANDLE_FLAG_INHERIT, 0);
-  HANDLE child_error = Inheritable(::GetStdHandle(STD_ERROR_HANDLE));
+  HANDLE child_error = nullptr;
+  HANDLE error_read_end = nullptr;
+  HANDLE log_file = INVALID_HANDLE_VALUE;
+  if (!options.error_log.empty()) {
+    log_file = ::CreateFileW(WidePath(options.error_log).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (log_file != INVALID_HANDLE_VALUE && !::CreatePipe(&error_read_end, &child_error, &inherited, 0)) {
+      ::CloseHandle(log_file);
+      log_file = INVALID_HANDLE_VALUE;
+    }
+    if (error_read_end != nullptr) ::SetHandleInformation(error_read_end, HANDLE_FLAG_INHERIT, 0);
+  }
+  // A log that cannot be made leaves standard error the caller's, as on Linux.
+  if (child_error == nullptr) child_error = Inheritable(::GetStdHandle(STD_ERROR_HANDLE));
+  std::wstring environment = ChildEnvironment(options.temp_folder);
 
   std::vector<std::wstring> wide_arguments;
   wide_arguments.reserve(arguments.size());
@@ -150,13 +252,16 @@ ChildProcess Win32ProcessRunner::StartProcess(const std::string& program,
 
   PROCESS_INFORMATION started{};
   const bool ok =
-      ::CreateProcessW(file->c_str(), command_line.data(), nullptr, nullptr, TRUE, flags, nullptr,
+      ::CreateProcessW(file->c_str(), command_line.data(), nullptr, nullptr, TRUE, flags,
+                       environment.empty() ? nullptr : environment.data(),
                        folder.empty() ? nullptr : folder.c_str(), &startup.StartupInfo, &started) != 0;
   ::CloseHandle(child_input);
   ::CloseHandle(child_output);
   if (child_error != nullptr) ::CloseHandle(child_error);
   if (!ok) {
     ::CloseHandle(input);
+    if (error_read_end != nullptr) ::CloseHandle(error_read_end);
+    if (log_file != INVALID_HANDLE_VALUE) ::CloseHandle(log_file);
     return kNoProcess;
   }
   // In the job before it runs a single instruction, so that nothing it
@@ -171,6 +276,7 @@ ChildProcess Win32ProcessRunner::StartProcess(const std::string& program,
   record.pid = started.dwProcessId;
   record.input = input;
   record.output = std::move(output);
+  if (error_read_end != nullptr) record.error_log = ErrorLog::Start(error_read_end, log_file);
   record.output->Collect();
   return static_cast<ChildProcess>(id);
 }
@@ -224,12 +330,26 @@ bool Win32ProcessRunner::IsProcessRunning(ChildProcess process) {
   Record* record = Find(process);
   if (record == nullptr) return false;
   if (!record->status) return true;
-  return record->output->Available() > 0;
+  const bool running = record->output->Available() > 0;
+  // A child that handed its standard error to a process of its own would
+  // hold the log open: it is read as it stands after a moment.
+  if (!running && record->error_log) {
+    record->error_log->WaitUntilWhole(2000);
+    record->error_log.reset();
+  }
+  return running;
 }
 
 std::optional<int> Win32ProcessRunner::ExitCode(ChildProcess process) {
   Record* record = Find(process);
-  return record != nullptr ? record->status : std::nullopt;
+  if (record == nullptr || (record->killed && record->status == kKilledExitCode)) return std::nullopt;
+  return record->status;
+}
+
+std::optional<int> Win32ProcessRunner::EndingSignal(ChildProcess process) {
+  Record* record = Find(process);
+  if (record == nullptr || !record->killed || record->status != kKilledExitCode) return std::nullopt;
+  return 9;
 }
 
 bool Win32ProcessRunner::WaitForExit(ChildProcess process, std::uint32_t timeout_ms) {
@@ -260,7 +380,7 @@ void Win32ProcessRunner::InterruptProcess(ChildProcess process) {
 void Win32ProcessRunner::KillProcess(ChildProcess process) {
   Record* record = Find(process);
   if (record == nullptr || record->status) return;
-  ::TerminateProcess(record->process, kKilledExitCode);
+  if (::TerminateProcess(record->process, kKilledExitCode)) record->killed = true;
 }
 
 void Win32ProcessRunner::CloseProcess(ChildProcess process) {

@@ -14,15 +14,16 @@ namespace ripwarden::win32_platform {
 
 // Child processes started with CreateProcessW and no console window. The
 // child's standard output is an overlapped named pipe (a PipeReader), its
-// standard input a pipe of ours, its standard error this process's own; it
-// inherits no other handle of ours.
+// standard input a pipe of ours, its standard error this process's own or a
+// pipe that a thread copies into the error log; it inherits no other handle
+// of ours.
 //
 // Every child runs in one job object of the runner's that kills what is left
 // in it when the job's last handle closes: when the runner goes or this
 // program ends in any way, no encoder runs on. A stop request writes "q" to
 // the child's standard input, the encoder's own way to cancel; a kill is
-// TerminateProcess with the exit code 128 + 9, what a killed process reports
-// on Linux, so that the program reads the two alike.
+// TerminateProcess, reported as the signal 9 that a kill is on Linux, so that
+// the program reads the two alike.
 //
 // A process released by CloseProcess while it runs keeps its output drained
 // until it ends. Not thread-safe: one thread uses a runner.
@@ -37,12 +38,16 @@ class Win32ProcessRunner final : public ProcessRunner {
 
   ChildProcess StartProcess(const std::string& program, const std::vector<std::string>& arguments,
                             const std::string& working_folder) override;
+  ChildProcess StartProcessWithOptions(const std::string& program, const std::vector<std::string>& arguments,
+                                       const std::string& working_folder,
+                                       const ProcessOptions& options) override;
   ChildProcess IsProcessKnown(ChildProcess process) override;
   std::int32_t AvailableOutput(ChildProcess process) override;
   bool IsLineWaiting(ChildProcess process) override;
   std::string ReadOutputLine(ChildProcess process) override;
   bool IsProcessRunning(ChildProcess process) override;
   std::optional<int> ExitCode(ChildProcess process) override;
+  std::optional<int> EndingSignal(ChildProcess process) override;
   bool WaitForExit(ChildProcess process, std::uint32_t timeout_ms) override;
   void InterruptProcess(ChildProcess process) override;
   void KillProcess(ChildProcess process) override;
@@ -60,12 +65,15 @@ class Win32ProcessRunner final : public ProcessRunner {
   std::size_t ReleasedCount() const { return released_.size(); }
 
  private:
+  class ErrorLog;
   struct Record {
     void* process = nullptr;
     std::uint32_t pid = 0;
     void* input = nullptr;  // our end of the child's standard input
     std::unique_ptr<PipeReader> output;
+    std::shared_ptr<ErrorLog> error_log;
     std::optional<int> status;  // set once ended
+    bool killed = false;        // by KillProcess, and ended with its code
   };
 
   Record* Find(ChildProcess process);

@@ -3,6 +3,9 @@
 //
 //   record <file>          store pid, working folder and argv (NUL-separated)
 //   write <text>           one write to stdout; \r \n \t \0 \\ \xHH escapes
+//   error <text>           one write to stderr, escapes as in write
+//   flood-error <bytes>    that many 'e' to stderr
+//   environment <name> <file>  store the variable's value (nothing when unset)
 //   sleep <ms>
 //   flood <bytes> [<n>]    that many 'x', a line end after every n of them
 //                          (none without n), as fast as the pipe takes them
@@ -160,6 +163,16 @@ int main(int argc, char** argv) {
       Record(rest, argc, argv);
     } else if (command == "write") {
       WriteOutput(Unescape(rest));
+    } else if (command == "error") {
+      WriteError(Unescape(rest));
+    } else if (command == "flood-error") {
+      for (long left = std::atol(rest.c_str()); left > 0; left -= 65536) {
+        WriteError(std::string(static_cast<std::size_t>(std::min(left, 65536L)), 'e'));
+      }
+    } else if (command == "environment") {
+      const std::size_t gap = rest.find(' ');
+      const char* value = std::getenv(rest.substr(0, gap).c_str());
+      AppendToFile(rest.substr(gap + 1), value != nullptr ? value : "");
     } else if (command == "sleep") {
       std::this_thread::sleep_for(std::chrono::milliseconds(std::atol(rest.c_str())));
     } else if (command == "flood") {

@@ -41,6 +41,8 @@ void WriteOutput(std::string_view bytes) { WriteAll(STDOUT_FILENO, bytes, 98); }
 
 void CloseOutput() { ::close(STDOUT_FILENO); }
 
+void WriteError(std::string_view bytes) { WriteAll(STDERR_FILENO, bytes, 98); }
+
 void AppendToFile(const std::string& path, std::string_view bytes) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (fd < 0) _exit(97);

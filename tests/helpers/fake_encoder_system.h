@@ -16,6 +16,8 @@ void IgnoreStopRequests();
 // One write to standard output (as many as it takes); exit 98 on failure.
 void WriteOutput(std::string_view bytes);
 void CloseOutput();
+// One write to standard error; exit 98 on failure.
+void WriteError(std::string_view bytes);
 // Appends to a file, making it when missing; exit 97 on failure.
 void AppendToFile(const std::string& path, std::string_view bytes);
 // Puts from in to's place, replacing it.

@@ -64,6 +64,8 @@ void CloseOutput() {
   ::SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
 }
 
+void WriteError(std::string_view bytes) { WriteAll(::GetStdHandle(STD_ERROR_HANDLE), bytes, 98); }
+
 void AppendToFile(const std::string& path, std::string_view bytes) {
   const HANDLE file = ::CreateFileW(Wide(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "fakes/fake_clock.h"
+#include "native_platform.h"
 #include "platform/clock.h"
-#include "platform/linux/monotonic_clock.h"
 
 namespace ripwarden::testing {
 namespace {
@@ -34,8 +34,8 @@ TEST(IsDueTest, TickAheadOfNowIsNotDue) {
   EXPECT_TRUE(IsDue(0x7FFFFFFFu, 0, 1000));
 }
 
-TEST(MonotonicClockTest, CountsMillisecondsWhileSleeping) {
-  linux_platform::MonotonicClock clock;
+TEST(NativeClockTest, CountsMillisecondsWhileSleeping) {
+  NativeClock clock;
   const std::uint32_t start = clock.TickCount();
   clock.Sleep(60);
   const std::uint32_t end = clock.TickCount();

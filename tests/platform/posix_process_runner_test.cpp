@@ -1,5 +1,5 @@
-// What only real child processes show: how they are started, what they
-// inherit, large output, and that none of them is leaked.
+// What only the Linux runner shows: descriptors, signals, modes and the
+// search path.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -24,19 +24,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using linux_platform::PosixProcessRunner;
-
-std::string RealPath(const std::string& path) { return std::filesystem::canonical(path).string(); }
-
-// Drives the collection of released processes, as the main loop would.
-bool AwaitNothingReleased(PosixProcessRunner& runner) {
-  const auto deadline = std::chrono::steady_clock::now() + 10s;
-  while (runner.ReleasedCount() > 0) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    runner.IsProcessKnown(kNoProcess);
-    std::this_thread::sleep_for(2ms);
-  }
-  return true;
-}
 
 class PosixProcessRunnerTest : public ::testing::Test {
  protected:
@@ -65,58 +52,6 @@ class PosixProcessRunnerTest : public ::testing::Test {
   PosixProcessRunner runner_;
   std::vector<ChildProcess> started_;
 };
-
-TEST_F(PosixProcessRunnerTest, ArgumentsArriveAsTheyStand) {
-  const std::string record = temp_.Path("record");
-  const std::vector<std::string> arguments{"-i",         "/media/My DVD (1)/VIDEO_TS",
-                                           "-o",         "/tmp/Rips/MY_MOVIE_(2009-03-14_15-09-26).MP4",
-                                           "\"quoted\"", "'single'",
-                                           "$HOME",      "a;b",
-                                           "`id`",       "*",
-                                           "",           "back\\slash",
-                                           "two\nlines", "tab\there"};
-  const ChildProcess process = Run("record " + record + "\n", arguments);
-  ASSERT_NE(process, kNoProcess);
-  ASSERT_TRUE(runner_.WaitForExit(process, 10000));
-  const auto seen = ReadEncoderRecord(record);
-  ASSERT_TRUE(seen);
-  ASSERT_EQ(seen->argv.size(), arguments.size() + 1);
-  EXPECT_EQ(std::vector<std::string>(seen->argv.begin() + 1, seen->argv.end()), arguments);
-}
-
-TEST_F(PosixProcessRunnerTest, ProgramPathWithSpacesAndParentheses) {
-  const std::string folder = temp_.Path("Hand Brake (1.6)");
-  std::filesystem::create_directories(folder);
-  const std::string program = folder + "/Handbrake CLI;$x";
-  std::filesystem::copy_file(FakeEncoderPath(), program);
-  const std::string record = temp_.Path("record");
-  FakeEncoderScript follow(temp_, "record " + record + "\n");
-  const ChildProcess process = runner_.StartProcess(program, {"-i", "x"}, "");
-  ASSERT_NE(process, kNoProcess);
-  ASSERT_TRUE(runner_.WaitForExit(process, 10000));
-  const auto seen = ReadEncoderRecord(record);
-  ASSERT_TRUE(seen);
-  EXPECT_EQ(seen->argv, (std::vector<std::string>{program, "-i", "x"}));
-}
-
-TEST_F(PosixProcessRunnerTest, WorkingFolderIsHonoured) {
-  const std::string folder = temp_.Path("work folder");
-  std::filesystem::create_directories(folder);
-  const std::string record = temp_.Path("record");
-  ChildProcess process = Run("record " + record + "\n", {}, folder);
-  ASSERT_TRUE(runner_.WaitForExit(process, 10000));
-  auto seen = ReadEncoderRecord(record);
-  ASSERT_TRUE(seen);
-  EXPECT_EQ(seen->working_folder, RealPath(folder));
-
-  // None given: the child starts where this process is.
-  std::filesystem::remove(record);
-  process = Run("record " + record + "\n");
-  ASSERT_TRUE(runner_.WaitForExit(process, 10000));
-  seen = ReadEncoderRecord(record);
-  ASSERT_TRUE(seen);
-  EXPECT_EQ(seen->working_folder, RealPath(std::filesystem::current_path().string()));
-}
 
 TEST_F(PosixProcessRunnerTest, OutputDescriptorWakesAWatcherUntilTheOutputHasEnded) {
   // What the main loop sleeps on during a rip: readable when a line comes,
@@ -205,105 +140,6 @@ TEST_F(PosixProcessRunnerTest, InterruptArrivesEvenWhenThisProcessBlocksIt) {
   runner_.InterruptProcess(process);
   ASSERT_TRUE(runner_.WaitForExit(process, 10000));
   EXPECT_EQ(runner_.ExitCode(process), 1);
-}
-
-TEST_F(PosixProcessRunnerTest, TenMegabyteLineWithoutLineEnd) {
-  constexpr std::size_t kSize = 10 * 1024 * 1024;
-  const ChildProcess process = Run("flood " + std::to_string(kSize) + "\nexit 0\n");
-  const auto start = std::chrono::steady_clock::now();
-  const std::string line = runner_.ReadOutputLine(process);
-  const auto took = std::chrono::steady_clock::now() - start;
-  // Cut at its longest; the rest is never held.
-  EXPECT_EQ(line, std::string(OutputLines::kLongestLine, 'x'));
-  EXPECT_LT(took, 20s);
-  ASSERT_TRUE(runner_.WaitForExit(process, 10000));
-  EXPECT_FALSE(runner_.IsProcessRunning(process));
-}
-
-TEST_F(PosixProcessRunnerTest, WaitingKeepsTheOutputOfAProcessThatFillsThePipe) {
-  // Far more than a pipe holds: the process only ends when its output is read.
-  const ChildProcess process = Run("flood 1048576\nwrite \\nend\\n\nexit 0\n");
-  ASSERT_TRUE(runner_.WaitForExit(process, 10000));
-  EXPECT_EQ(runner_.ReadOutputLine(process).size(), OutputLines::kLongestLine);
-  EXPECT_EQ(runner_.ReadOutputLine(process), "end");
-  EXPECT_FALSE(runner_.IsProcessRunning(process));
-}
-
-TEST_F(PosixProcessRunnerTest, AFloodOfLinesWaitsInTheProcessWhileLinesAreTaken) {
-  const ChildProcess process = Run("flood 1073741824 31\n");
-  ASSERT_TRUE(AwaitLine(process));
-  std::int32_t most = 0;
-  for (int i = 0; i < 5000; ++i) {
-    if (runner_.IsLineWaiting(process)) {
-      ASSERT_EQ(runner_.ReadOutputLine(process), std::string(31, 'x'));
-    }
-    most = std::max(most, runner_.AvailableOutput(process));
-  }
-  // What is held, and what the pipe holds besides.
-  EXPECT_LE(most, static_cast<std::int32_t>(OutputLines::kMostHeld + (1 << 20)));
-  runner_.KillProcess(process);
-  EXPECT_TRUE(runner_.WaitForExit(process, 10000)) << "a full pipe kept the process from ending";
-}
-
-TEST_F(PosixProcessRunnerTest, RecordedEncoderRunReplays) {
-  const ChildProcess process = Run(ReplayScript(AssetsFolder() + "/handbrake-1.6.1/two-pass-10s-ok", 20));
-  std::vector<std::string> lines;
-  const auto deadline = std::chrono::steady_clock::now() + 30s;
-  while (runner_.IsProcessRunning(process) && std::chrono::steady_clock::now() < deadline) {
-    if (runner_.IsLineWaiting(process)) {
-      lines.push_back(runner_.ReadOutputLine(process));
-    } else {
-      std::this_thread::sleep_for(1ms);
-    }
-  }
-  EXPECT_EQ(runner_.ExitCode(process), 0);
-  const auto count = [&](const std::string& prefix) {
-    return std::count_if(lines.begin(), lines.end(),
-                         [&](const std::string& l) { return l.starts_with(prefix); });
-  };
-  EXPECT_EQ(count("Encoding: task 1 of 2, "), 14);
-  EXPECT_EQ(count("Encoding: task 2 of 2, "), 13);
-  EXPECT_EQ(count("libdvdnav: DVD Title: MY MOVIE"), 3);
-  ASSERT_FALSE(lines.empty());
-  EXPECT_EQ(lines.back(), "Encoding: task 2 of 2, 99.60 %");
-}
-
-TEST_F(PosixProcessRunnerTest, ClosedProcessRunsOnAndIsCollectedWhenItEnds) {
-  const std::string marker = temp_.Path("finished");
-  const ChildProcess process =
-      Run("write first\\n\nsleep 300\nwrite written after close\\n\ntouch " + marker + "\nexit 0\n");
-  ASSERT_TRUE(AwaitLine(process));
-  EXPECT_EQ(runner_.ReadOutputLine(process), "first");
-  runner_.CloseProcess(process);
-  EXPECT_EQ(runner_.ReleasedCount(), 1u);
-  // Writing after the close must neither fail nor kill it.
-  ASSERT_TRUE(AwaitNothingReleased(runner_));
-  EXPECT_TRUE(FileExists(marker));
-  EXPECT_TRUE(ZombieChildren().empty());
-}
-
-TEST(PosixProcessRunnerCycles, ThreeHundredStartsLeaveNoDescriptorAndNoZombie) {
-  TempFolder temp;
-  const int descriptors = OpenDescriptorCount();
-  ASSERT_TRUE(ChildProcesses().empty());
-  {
-    PosixProcessRunner runner;
-    FakeEncoderScript follow(temp, "write \\rEncoding: 1.00 %\nhang\n");
-    for (int i = 0; i < 300; ++i) {
-      const ChildProcess process = runner.StartProcess(FakeEncoderPath(), {"-i", "/dev/sr0"}, "");
-      ASSERT_NE(process, kNoProcess) << "start " << i;
-      runner.KillProcess(process);
-      runner.CloseProcess(process);
-    }
-    EXPECT_TRUE(AwaitNothingReleased(runner));
-    EXPECT_TRUE(ChildProcesses().empty());
-    EXPECT_EQ(OpenDescriptorCount(), descriptors);
-
-    // Killed but neither waited for nor closed: the runner's end collects them.
-    for (int i = 0; i < 5; ++i) runner.KillProcess(runner.StartProcess(FakeEncoderPath(), {}, ""));
-  }
-  EXPECT_TRUE(ChildProcesses().empty());
-  EXPECT_EQ(OpenDescriptorCount(), descriptors);
 }
 
 }  // namespace

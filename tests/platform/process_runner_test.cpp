@@ -9,7 +9,7 @@
 
 #include "fakes/fake_process_runner.h"
 #include "helpers/fake_encoder_control.h"
-#include "platform/linux/posix_process_runner.h"
+#include "native_platform.h"
 #include "temp_folder.h"
 
 namespace ripwarden::testing {
@@ -62,7 +62,7 @@ class RealWorld final : public RunnerWorld {
 
  private:
   TempFolder temp_;
-  linux_platform::PosixProcessRunner runner_;
+  NativeProcessRunner runner_;
   std::vector<ChildProcess> started_;
 };
 
@@ -250,8 +250,8 @@ TEST_P(ProcessRunnerTest, ClosedReferenceIsForgottenForGood) {
   EXPECT_EQ(runner_.IsProcessKnown(second), second);
 }
 
-INSTANTIATE_TEST_SUITE_P(Posix, ProcessRunnerTest,
-                         ::testing::Values(Implementation{"posix", []() -> std::unique_ptr<RunnerWorld> {
+INSTANTIATE_TEST_SUITE_P(Native, ProcessRunnerTest,
+                         ::testing::Values(Implementation{kNativeName, []() -> std::unique_ptr<RunnerWorld> {
                                                             return std::make_unique<RealWorld>();
                                                           }}));
 INSTANTIATE_TEST_SUITE_P(Fake, ProcessRunnerTest,

@@ -1,0 +1,29 @@
+#pragma once
+
+// The services of the system the tests were built for, for the suites that
+// run over every implementation.
+#ifdef _WIN32
+#include "platform/win32/tick_clock.h"
+#include "platform/win32/win32_files.h"
+#include "platform/win32/win32_process_runner.h"
+#else
+#include "platform/linux/linux_files.h"
+#include "platform/linux/monotonic_clock.h"
+#include "platform/linux/posix_process_runner.h"
+#endif
+
+namespace ripwarden::testing {
+
+#ifdef _WIN32
+using NativeClock = win32_platform::TickClock;
+using NativeFiles = win32_platform::Win32Files;
+using NativeProcessRunner = win32_platform::Win32ProcessRunner;
+inline constexpr const char* kNativeName = "win32";
+#else
+using NativeClock = linux_platform::MonotonicClock;
+using NativeFiles = linux_platform::LinuxFiles;
+using NativeProcessRunner = linux_platform::PosixProcessRunner;
+inline constexpr const char* kNativeName = "posix";
+#endif
+
+}  // namespace ripwarden::testing

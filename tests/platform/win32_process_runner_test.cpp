@@ -1,0 +1,87 @@
+// What only the Win32 runner shows: its job object, the event a loop sleeps
+// on, and what CreateProcessW refuses.
+#include <windows.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "helpers/fake_encoder_control.h"
+#include "helpers/process_census.h"
+#include "platform/win32/win32_process_runner.h"
+#include "temp_folder.h"
+
+namespace ripwarden::testing {
+namespace {
+
+using win32_platform::Win32ProcessRunner;
+
+bool Runs(std::uint32_t pid) {
+  const HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
+  if (process == nullptr) return false;
+  const bool running = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  ::CloseHandle(process);
+  return running;
+}
+
+TEST(Win32ProcessRunnerTest, NoEncoderOutlivesTheRunnersJob) {
+  TempFolder temp;
+  const std::string record = temp.Path("record");
+  std::vector<std::uint32_t> pids;
+  {
+    Win32ProcessRunner runner;
+    FakeEncoderScript script(temp, "record " + record + "\nignore-interrupt\nhang\n");
+    const ChildProcess kept = runner.StartProcess(FakeEncoderPath(), {}, "");
+    const ChildProcess released = runner.StartProcess(FakeEncoderPath(), {}, "");
+    ASSERT_NE(kept, kNoProcess);
+    ASSERT_NE(released, kNoProcess);
+    pids = {runner.ProcessId(kept), runner.ProcessId(released)};
+    ASSERT_TRUE(AwaitEncoderRecord(record, 10000));
+    // Asked to stop, it does not; released, the runner still holds it.
+    runner.InterruptProcess(kept);
+    runner.CloseProcess(released);
+    EXPECT_FALSE(runner.WaitForExit(kept, 300));
+    EXPECT_EQ(runner.ReleasedCount(), 1u);
+    EXPECT_TRUE(Runs(pids[0]));
+    EXPECT_TRUE(Runs(pids[1]));
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while ((Runs(pids[0]) || Runs(pids[1])) && std::chrono::steady_clock::now() < deadline) ::Sleep(10);
+  EXPECT_FALSE(Runs(pids[0]));
+  EXPECT_FALSE(Runs(pids[1]));
+  EXPECT_TRUE(ChildProcesses().empty());
+}
+
+TEST(Win32ProcessRunnerTest, OutputEventWakesAWatcherUntilTheOutputHasEnded) {
+  TempFolder temp;
+  Win32ProcessRunner runner;
+  FakeEncoderScript script(temp, "sleep 100\nwrite first\\n\nexit 0\n");
+  const ChildProcess process = runner.StartProcess(FakeEncoderPath(), {}, "");
+  HANDLE event = runner.OutputEvent(process);
+  ASSERT_NE(event, nullptr);
+  ASSERT_EQ(::WaitForSingleObject(event, 10000), WAIT_OBJECT_0);
+  ASSERT_TRUE(runner.WaitForExit(process, 10000));
+  EXPECT_EQ(runner.ReadOutputLine(process), "first");
+  while (runner.IsProcessRunning(process)) runner.ReadOutputLine(process);
+  EXPECT_EQ(runner.OutputEvent(process), nullptr);
+  EXPECT_EQ(runner.OutputEvent(kNoProcess), nullptr);
+}
+
+TEST(Win32ProcessRunnerTest, NothingStartsWithoutARunnableProgramOrItsFolder) {
+  TempFolder temp;
+  Win32ProcessRunner runner;
+  const int handles = OpenDescriptorCount();
+  const std::string not_a_program = temp.Write("HandBrakeCLI.exe", "not a program");
+  EXPECT_EQ(runner.StartProcess(temp.Path("missing/HandBrakeCLI.exe"), {}, ""), kNoProcess);
+  EXPECT_EQ(runner.StartProcess(not_a_program, {}, ""), kNoProcess);
+  EXPECT_EQ(runner.StartProcess(temp.path(), {}, ""), kNoProcess);
+  EXPECT_EQ(runner.StartProcess("", {}, ""), kNoProcess);
+  EXPECT_EQ(runner.StartProcess("no-such-program-ripwarden", {}, ""), kNoProcess);
+  EXPECT_EQ(runner.StartProcess(FakeEncoderPath(), {}, temp.Path("missing folder")), kNoProcess);
+  EXPECT_EQ(OpenDescriptorCount(), handles);
+  EXPECT_TRUE(ChildProcesses().empty());
+}
+
+}  // namespace
+}  // namespace ripwarden::testing

@@ -1,0 +1,165 @@
+// The Win32 services that have no shared suite: the named mutex, the Run
+// key, the settings file on NTFS (as Wine emulates it) and folder sources.
+#include <windows.h>
+// windows.h renames it to CreateFileW, which is not the interface's name.
+#undef CreateFile
+
+#include <algorithm>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "platform/win32/mutex_instance_lock.h"
+#include "platform/win32/registry_autostart.h"
+#include "platform/win32/win32_drives.h"
+#include "platform/win32/win32_files.h"
+#include "temp_folder.h"
+
+namespace ripwarden::testing {
+namespace {
+
+using namespace win32_platform;
+
+TEST(MutexInstanceLockTest, SecondHolderIsRefusedUntilTheFirstReleases) {
+  // A name of the test's own, so that a running program is not disturbed.
+  const std::string name = "Ripwarden-test-" + std::to_string(::GetCurrentProcessId());
+  MutexInstanceLock first(name);
+  MutexInstanceLock second(name);
+  ASSERT_TRUE(first.Acquire());
+  EXPECT_FALSE(second.Acquire());
+  first.Release();
+  EXPECT_TRUE(second.Acquire());
+  second.Release();
+  second.Release();  // nothing held: nothing happens
+  EXPECT_TRUE(first.Acquire());
+}
+
+TEST(RegistryAutostartTest, RegisterWritesTheProgramAndUnregisterRemovesIt) {
+  const std::optional<std::string> before = RegistryAutostart::RegisteredPath();
+  RegistryAutostart autostart("C:\\Program Files\\Ripwarden\\Ripwarden.exe");
+  autostart.Register();
+  EXPECT_EQ(RegistryAutostart::RegisteredPath(), "C:\\Program Files\\Ripwarden\\Ripwarden.exe");
+  autostart.Unregister();
+  EXPECT_EQ(RegistryAutostart::RegisteredPath(), std::nullopt);
+  autostart.Unregister();
+  // Without a path of its own it registers the running program.
+  RegistryAutostart running;
+  running.Register();
+  EXPECT_EQ(RegistryAutostart::RegisteredPath(), RunningProgramPath());
+  EXPECT_TRUE(RunningProgramPath().ends_with(".exe"));
+  running.Unregister();
+  if (before) RegistryAutostart(*before).Register();
+}
+
+class Win32FilesTest : public ::testing::Test {
+ protected:
+  TempFolder temp_;
+  Win32Files files_;
+};
+
+TEST_F(Win32FilesTest, SettingsFileIsReplacedWholeAndLeavesNothingBeside) {
+  const std::string path = temp_.Write("Settings.cfg", "[Ripping]\r\nSourceDrive = D\r\n");
+  auto file = files_.Open(path);
+  ASSERT_TRUE(file);
+  ASSERT_TRUE(file->Writable());
+  EXPECT_EQ(file->ReadAll(), "[Ripping]\r\nSourceDrive = D\r\n");
+  ASSERT_TRUE(file->ReplaceContent("[Ripping]\r\nSourceDrive = E\r\n"));
+  EXPECT_EQ(temp_.Read("Settings.cfg"), "[Ripping]\r\nSourceDrive = E\r\n");
+  // The handle still reads and writes the file now in place.
+  EXPECT_EQ(file->ReadAll(), "[Ripping]\r\nSourceDrive = E\r\n");
+  ASSERT_TRUE(file->ReplaceContent("x"));
+  EXPECT_EQ(temp_.Read("Settings.cfg"), "x");
+  EXPECT_EQ(files_.ListFolder(temp_.path()), std::vector<std::string>{"Settings.cfg"});
+}
+
+TEST_F(Win32FilesTest, ReadOnlyFileIsReadButNeverReplaced) {
+  const std::string path = temp_.Write("Settings.cfg", "old");
+  ASSERT_TRUE(::SetFileAttributesW(Utf8Path(path).c_str(), FILE_ATTRIBUTE_READONLY));
+  auto file = files_.Open(path);
+  ASSERT_TRUE(file);
+  EXPECT_FALSE(file->Writable());
+  EXPECT_EQ(file->ReadAll(), "old");
+  EXPECT_FALSE(file->ReplaceContent("new"));
+  EXPECT_EQ(temp_.Read("Settings.cfg"), "old");
+  ::SetFileAttributesW(Utf8Path(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(Win32FilesTest, AnsiFileIsReadInItsCodePageAndWrittenBackInIt) {
+  // "Caf\xE9" is "Café" in Windows-1252, the ANSI code page of an English system.
+  ASSERT_EQ(::GetACP(), 1252u) << "the test assumes Windows-1252";
+  const std::string path = temp_.Write("Settings.cfg", "Destination = C:\\Caf\xE9\\\r\n");
+  auto file = files_.Open(path);
+  ASSERT_TRUE(file);
+  EXPECT_EQ(file->ReadAll(), "Destination = C:\\Caf\xC3\xA9\\\r\n");
+  ASSERT_TRUE(file->ReplaceContent("Destination = D:\\Caf\xC3\xA9\\\r\n"));
+  EXPECT_EQ(temp_.Read("Settings.cfg"), "Destination = D:\\Caf\xE9\\\r\n");
+  // A character the code page lacks makes the file UTF-8 from then on.
+  ASSERT_TRUE(file->ReplaceContent("Destination = D:\\\xE6\xBC\xA2\\\r\n"));
+  EXPECT_EQ(temp_.Read("Settings.cfg"), "Destination = D:\\\xE6\xBC\xA2\\\r\n");
+  EXPECT_EQ(files_.Open(path)->ReadAll(), "Destination = D:\\\xE6\xBC\xA2\\\r\n");
+}
+
+TEST_F(Win32FilesTest, NewFilesAndRenamesNeverReplaceWhatIsThere) {
+  const std::string path = temp_.Path("Data/Config/Presets.cfg");
+  ASSERT_TRUE(files_.CreateFile(path, "first"));
+  EXPECT_FALSE(files_.CreateFile(path, "second"));
+  EXPECT_EQ(temp_.Read("Data/Config/Presets.cfg"), "first");
+  const std::string other = temp_.Write("other.cfg", "other");
+  EXPECT_FALSE(files_.RenameFile(other, path));
+  EXPECT_EQ(temp_.Read("Data/Config/Presets.cfg"), "first");
+  EXPECT_TRUE(files_.RenameFile(other, temp_.Path("Data/renamed.cfg")));
+  EXPECT_EQ(temp_.Read("Data/renamed.cfg"), "other");
+  EXPECT_FALSE(FileExists(other));
+  EXPECT_TRUE(files_.CreateEmptyFile(path));
+  EXPECT_EQ(temp_.Read("Data/Config/Presets.cfg"), "first");
+}
+
+TEST_F(Win32FilesTest, RemoveTreeTakesReadOnlyFilesAndLeavesALinkedFolderAlone) {
+  const std::string outside = temp_.Write("outside/keep.txt", "kept");
+  temp_.Write("rip/hb.1/pass.log", "x");
+  const std::string locked = temp_.Write("rip/locked.txt", "x");
+  ::SetFileAttributesW(Utf8Path(locked).c_str(), FILE_ATTRIBUTE_READONLY);
+  const bool linked =
+      ::CreateSymbolicLinkW(Utf8Path(temp_.Path("rip/link")).c_str(), Utf8Path(temp_.Path("outside")).c_str(),
+                            SYMBOLIC_LINK_FLAG_DIRECTORY) != 0;
+  std::vector<std::string> names = files_.ListFolder(temp_.Path("rip"));
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, linked ? (std::vector<std::string>{"hb.1", "link", "locked.txt"})
+                          : (std::vector<std::string>{"hb.1", "locked.txt"}));
+  EXPECT_TRUE(files_.RemoveTree(temp_.Path("rip")));
+  EXPECT_FALSE(FileExists(temp_.Path("rip")));
+  EXPECT_EQ(ReadFileBytes(outside), "kept");
+  EXPECT_TRUE(files_.RemoveTree(temp_.Path("rip")));
+  EXPECT_TRUE(files_.ListFolder(temp_.Path("rip")).empty());
+}
+
+TEST_F(Win32FilesTest, StampOfABareNameIsTheWorkingFoldersProgramStampSearches) {
+  EXPECT_EQ(files_.Stamp("cmd.exe"), std::nullopt) << "not in the working folder";
+  const auto program = files_.ProgramStamp("cmd");
+  ASSERT_TRUE(program);
+  EXPECT_FALSE(program->is_folder);
+  EXPECT_GT(program->size, 0u);
+}
+
+TEST(Win32DrivesTest, FolderHoldingVideoTsReadsAsDiscNamedAfterIt) {
+  TempFolder temp;
+  temp.Write("MY MOVIE/video_ts/VIDEO_TS.IFO", "ifo");
+  temp.Write("Empty/readme.txt", "");
+  Win32Drives drives;
+  const std::string folder = temp.Path("MY MOVIE");
+  EXPECT_EQ(drives.QueryVolume(folder), (VolumeInfo{"folder", "MY MOVIE"}));
+  EXPECT_EQ(drives.QueryVolume(folder + "\\"), (VolumeInfo{"folder", "MY MOVIE"}));
+  EXPECT_EQ(drives.EncoderInputPath(folder), folder);
+  EXPECT_EQ(drives.QueryVolume(temp.Path("Empty")), std::nullopt);
+  EXPECT_EQ(drives.QueryVolume("MY MOVIE"), std::nullopt) << "a relative path names no source";
+  EXPECT_EQ(drives.EncoderInputPath("d:"), "D:\\VIDEO_TS");
+  EXPECT_EQ(drives.EncoderInputPath("E"), "E:\\VIDEO_TS");
+  // The system drive holds a file system; its letter reads like a disc's.
+  EXPECT_TRUE(drives.QueryVolume("C"));
+  drives.EjectDrive(folder);
+  drives.LoadDrive("Q:");
+  EXPECT_EQ(drives.QueryVolume(folder), (VolumeInfo{"folder", "MY MOVIE"}));
+}
+
+}  // namespace
+}  // namespace ripwarden::testing
