@@ -105,7 +105,9 @@ TEST_F(Win32WindowsTest, EveryControlHasItsClassIdTextFontAndPlace) {
     wchar_t class_name[64] = {};
     ::GetClassNameW(control, class_name, 64);
     EXPECT_STREQ(class_name, expected.class_name);
-    if (expected.text != nullptr) EXPECT_EQ(WindowText(control), expected.text);
+    if (expected.text != nullptr) {
+      EXPECT_EQ(WindowText(control), expected.text);
+    }
     const auto font = reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
     if (expected.points == 0) {
       EXPECT_EQ(font, nullptr);
@@ -122,7 +124,9 @@ TEST_F(Win32WindowsTest, EveryControlHasItsClassIdTextFontAndPlace) {
     EXPECT_EQ(at.top, expected.at.top);
     EXPECT_EQ(at.right - at.left, expected.at.right);
     // A drop-down list is as tall as its open list; the closed box is the system's.
-    if (expected.at.bottom != 0) EXPECT_EQ(at.bottom - at.top, expected.at.bottom);
+    if (expected.at.bottom != 0) {
+      EXPECT_EQ(at.bottom - at.top, expected.at.bottom);
+    }
   }
   EXPECT_EQ(::SendMessageW(windows_.ControlHandle(kRipProgressBar), PBM_GETRANGE, FALSE, 0), 10000);
   EXPECT_TRUE(::GetWindowLongW(windows_.ControlHandle(kRipProgressBar), GWL_STYLE) & PBS_SMOOTH);
@@ -291,6 +295,9 @@ TEST_F(Win32WindowsTest, TheBarAndStatusFollowTheEncoderOutput) {
   processes_.Output(encoder, "Encoding: task 1 of 1, 100.00 %\n");
   processes_.Exit(encoder, 0);
   files_.Put(state_.OutputFile, "ftyp....");
+  clock_.Advance(1000);
+  Pump();
+  // The poll after the last line finds the encoder ended.
   clock_.Advance(2500);
   Pump();
   EXPECT_EQ(::SendMessageW(windows_.ControlHandle(kRipProgressBar), PBM_GETPOS, 0, 0), 10000);
