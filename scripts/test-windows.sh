@@ -20,8 +20,17 @@ logs="$build/test-logs"
 rm -rf "$logs"
 mkdir -p "$logs"
 
+# The window tests draw on a display: a private Xvfb when there is none.
+xvfb_pid=
+if [ -z "${DISPLAY:-}" ]; then
+  display=:$((100 + $$ % 400))
+  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=$display
+  sleep 1
+fi
 "$wineserver" -p
-trap '"$wineserver" -k 2>/dev/null || true' EXIT
+trap '"$wineserver" -k 2>/dev/null || true; [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true' EXIT
 "$wine" wineboot -i >/dev/null 2>&1 || true
 
 passed=0
