@@ -23,10 +23,11 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     ::PostThreadMessageW(loop_thread, WM_QUIT, 0, 0);
   });
-  const auto start = std::chrono::steady_clock::now();
   program.Run();
-  const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   stopper.join();
-  std::printf("win32 loop, idle: %ld wakeups in %.1f s, %.2f per second\n", sleeps, elapsed, sleeps / elapsed);
+  // Over the idle time only: the way out (the tray icon's removal) takes
+  // Wine a moment of its own.
+  std::printf("win32 loop, idle: %ld wakeups in %d s, %.2f per second\n", sleeps, seconds,
+              static_cast<double>(sleeps) / seconds);
   return 0;
 }
