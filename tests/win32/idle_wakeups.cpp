@@ -25,8 +25,7 @@ int main(int argc, char** argv) {
   });
   program.Run();
   stopper.join();
-  // Over the idle time only: the way out (the tray icon's removal) takes
-  // Wine a moment of its own.
+  // Over the idle time only, not the way out.
   std::printf("win32 loop, idle: %ld wakeups in %d s, %.2f per second\n", sleeps, seconds,
               static_cast<double>(sleeps) / seconds);
   return 0;
