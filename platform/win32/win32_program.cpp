@@ -3,7 +3,7 @@
 #include <windows.h>
 // After windows.h, which they need.
 #include <commctrl.h>
-#include <objbase.h>
+#include <ole2.h>
 
 #include <algorithm>
 #include <string>
@@ -42,8 +42,8 @@ bool PrepareWindows() {
                                                                  ICC_PROGRESS_CLASS | ICC_DATE_CLASSES |
                                                                  ICC_USEREX_CLASSES | ICC_INTERNET_CLASSES};
   ::InitCommonControlsEx(&classes);
-  // The folder browser is made of COM objects.
-  return SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  // The folder browser is made of COM objects, and takes drops.
+  return SUCCEEDED(::OleInitialize(nullptr));
 }
 
 }  // namespace
@@ -83,7 +83,7 @@ struct Win32Program::Parts : WindowMessageFilter {
   Parts() { windows.AddMessageFilter(this); }
   ~Parts() override {
     windows.RemoveMessageFilter(this);
-    if (com_ready) ::CoUninitialize();
+    if (com_ready) ::OleUninitialize();
   }
 
   void Turn() {

@@ -2,6 +2,8 @@
 // driven through the system's messages as a user's clicks and keys arrive.
 #include <gtest/gtest.h>
 
+#include "platform/win32/win32_folder_dialog.h"
+#include "platform/win32/win32_message_boxes.h"
 #include "win32/win32_fixture.h"
 #include "win32/window_picture.h"
 
@@ -332,6 +334,16 @@ TEST_F(Win32WindowsTest, DrawsTheWindowsForTheDocumentation) {
   picture(kSettingsWindow, "win32-settings-ripping.png");
   ::SendMessageW(windows_.ControlHandle(kSettingsTabs), TCM_SETCURFOCUS, 1, 0);
   picture(kSettingsWindow, "win32-settings-other.png");
+}
+
+TEST(Win32DialogTextTest, BoxesBreakParagraphsAndTheBrowserOpensOnTheFolder) {
+  EXPECT_EQ(win32_platform::BoxText("One.\r\rTwo.\r\nThree."), L"One.\r\n\r\nTwo.\r\nThree.");
+  using win32_platform::InitialBrowseFolder;
+  EXPECT_EQ(InitialBrowseFolder("C:\\Rips\\"), L"C:\\Rips");
+  EXPECT_EQ(InitialBrowseFolder("C:/Rips/"), L"C:\\Rips");
+  // A drive's root keeps its backslash.
+  EXPECT_EQ(InitialBrowseFolder("C:\\"), L"C:\\");
+  EXPECT_EQ(InitialBrowseFolder("C:\\" + std::string(300, 'x')).size(), 259u);
 }
 
 }  // namespace
