@@ -36,6 +36,7 @@ namespace ripwarden::win32_platform {
 namespace {
 
 constexpr std::uint32_t kLongestSleepMs = 2500;
+constexpr std::uint32_t kEndedOutputLookMs = 20;
 
 bool PrepareWindows() {
   INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES | ICC_TAB_CLASSES |
@@ -109,10 +110,16 @@ struct Win32Program::Parts : WindowMessageFilter {
 };
 
 void Win32Program::Parts::Sleep() {
-  const auto timeout = std::min<std::uint32_t>(engine.MillisecondsToNextPoll(), kLongestSleepMs);
+  auto timeout = std::min<std::uint32_t>(engine.MillisecondsToNextPoll(), kLongestSleepMs);
   HANDLE output = nullptr;
   if (state.RipInProgress == 1 && state.EncoderProgram != kNoProcess) {
     output = processes.OutputEvent(state.EncoderProgram);
+  }
+  // Signalled with no line to take: output at its end, not yet seen as
+  // such. Waiting on it would return at once, again and again.
+  if (output != nullptr && ::WaitForSingleObject(output, 0) == WAIT_OBJECT_0) {
+    output = nullptr;
+    timeout = std::min<std::uint32_t>(timeout, kEndedOutputLookMs);
   }
   if (sleep_observer) sleep_observer(timeout);
   ::MsgWaitForMultipleObjectsEx(output != nullptr ? 1 : 0, output != nullptr ? &output : nullptr, timeout,

@@ -110,6 +110,10 @@ TEST_F(Win32WindowsTest, EveryControlHasItsClassIdTextFontAndPlace) {
     if (expected.text != nullptr) {
       EXPECT_EQ(WindowText(control), expected.text);
     }
+    // A disc labelled "TOM & JERRY" shows its "&".
+    if (std::wstring(class_name) == L"Static") {
+      EXPECT_TRUE(::GetWindowLongW(control, GWL_STYLE) & SS_NOPREFIX);
+    }
     const auto font = reinterpret_cast<HFONT>(::SendMessageW(control, WM_GETFONT, 0, 0));
     if (expected.points == 0) {
       EXPECT_EQ(font, nullptr);
