@@ -122,6 +122,16 @@ void PipeReader::Collect(bool overflow) {
   }
 }
 
+void PipeReader::AwaitPending(std::uint32_t timeout_ms) {
+  const DWORD start = ::GetTickCount();
+  Collect();
+  while (pending_ && !ended_) {
+    const DWORD waited = ::GetTickCount() - start;
+    if (waited >= timeout_ms || ::WaitForSingleObject(event_, timeout_ms - waited) != WAIT_OBJECT_0) return;
+    Collect();
+  }
+}
+
 std::size_t PipeReader::Available() {
   Collect();
   DWORD in_pipe = 0;

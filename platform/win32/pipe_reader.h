@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -31,6 +32,10 @@ class PipeReader {
   // Takes what has arrived, without waiting. With overflow, output beyond
   // the most held is read and dropped, so that a writer waited for can end.
   void Collect(bool overflow = false);
+  // Waits at most timeout_ms for the read in flight to finish, then collects.
+  // For a child just ended: its end of the pipe may close a moment after the
+  // system reports the process gone.
+  void AwaitPending(std::uint32_t timeout_ms);
   // Bytes that can be taken without waiting.
   std::size_t Available();
   // As OutputLines::NextLine: waits while the output stops inside a line.

@@ -169,6 +169,11 @@ bool MakeFolders(const std::string& path) {
 }
 
 std::unique_ptr<OpenFile> Win32Files::Open(const std::string& path) {
+  // Asked first, not left to the open: an administrator (or Wine run as root) may open it for writing anyway.
+  const DWORD attributes = ::GetFileAttributesW(WidePath(path).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    return OpenForReading(path);
+  }
   HANDLE handle = OpenExisting(WidePath(path), GENERIC_READ | GENERIC_WRITE);
   if (handle != INVALID_HANDLE_VALUE && IsDiskFile(handle)) {
     return std::make_unique<Win32OpenFile>(path, handle, true);

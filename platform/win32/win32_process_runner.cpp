@@ -19,6 +19,8 @@ namespace {
 
 // What HandBrakeCLI reads from its standard input to stop cleanly.
 constexpr char kStopRequest[] = "q\n";
+// How long the end of a child's output may lag behind the end of the child.
+constexpr std::uint32_t kOutputEndGrace = 200;
 
 bool IsFolder(const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
@@ -286,7 +288,11 @@ Win32ProcessRunner::Record* Win32ProcessRunner::Find(ChildProcess process) {
   const auto found = records_.find(static_cast<std::uint64_t>(process));
   if (found == records_.end()) return nullptr;
   Record& record = found->second;
-  if (!record.status) record.status = ExitStatus(record.process);
+  if (!record.status) {
+    record.status = ExitStatus(record.process);
+    // Once, when the end is first seen: the output's end follows the process's closely.
+    if (record.status) record.output->AwaitPending(kOutputEndGrace);
+  }
   return &record;
 }
 
@@ -358,7 +364,10 @@ bool Win32ProcessRunner::WaitForExit(ChildProcess process, std::uint32_t timeout
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
   while (true) {
     record->output->Collect(true);
-    if (!record->status) record->status = ExitStatus(record->process);
+    if (!record->status) {
+      record->status = ExitStatus(record->process);
+      if (record->status) record->output->AwaitPending(kOutputEndGrace);
+    }
     if (record->status) return true;
     const auto left =
         std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());

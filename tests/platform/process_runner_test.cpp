@@ -9,7 +9,7 @@
 
 #include "fakes/fake_process_runner.h"
 #include "helpers/fake_encoder_control.h"
-#include "native_platform.h"
+#include "helpers/native_platform.h"
 #include "temp_folder.h"
 
 namespace ripwarden::testing {

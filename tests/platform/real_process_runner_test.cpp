@@ -9,20 +9,14 @@
 #include <gtest/gtest.h>
 
 #include "helpers/fake_encoder_control.h"
+#include "helpers/native_platform.h"
 #include "helpers/process_census.h"
-#include "native_platform.h"
 #include "temp_folder.h"
 
 namespace ripwarden::testing {
 namespace {
 
 using namespace std::chrono_literals;
-
-#ifdef _WIN32
-constexpr const char* kProgramSuffix = ".exe";
-#else
-constexpr const char* kProgramSuffix = "";
-#endif
 
 std::string SlashesForward(std::string path) {
   std::replace(path.begin(), path.end(), '\\', '/');
@@ -261,13 +255,19 @@ TEST_F(RealProcessRunnerTest, TemporaryFilesGoWhereTheOptionsSay) {
 #else
   const std::vector<std::string> variables{"TMPDIR"};
 #endif
-  std::string script;
-  for (const std::string& name : variables) script += "environment " + name + " " + temp_.Path(name) + "\n";
-  RunToTheEnd(Run(script + "exit 0\n", {}, "", {.temp_folder = folder, .error_log = ""}));
-  for (const std::string& name : variables) EXPECT_EQ(SlashesForward(temp_.Read(name)), folder) << name;
+  const auto script = [&](const std::string& suffix) {
+    std::string text;
+    for (const std::string& name : variables)
+      text += "environment " + name + " " + temp_.Path(name + suffix) + "\n";
+    return text + "exit 0\n";
+  };
+  RunToTheEnd(Run(script(".given"), {}, "", {.temp_folder = folder, .error_log = ""}));
+  for (const std::string& name : variables)
+    EXPECT_EQ(SlashesForward(temp_.Read(name + ".given")), folder) << name;
   // Without the option the child has this process's own.
-  RunToTheEnd(Run(script + "exit 0\n"));
-  for (const std::string& name : variables) EXPECT_NE(SlashesForward(temp_.Read(name)), folder) << name;
+  RunToTheEnd(Run(script(".own")));
+  for (const std::string& name : variables)
+    EXPECT_NE(SlashesForward(temp_.Read(name + ".own")), folder) << name;
 }
 
 }  // namespace

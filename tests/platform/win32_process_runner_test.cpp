@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -27,17 +28,20 @@ bool Runs(std::uint32_t pid) {
 
 TEST(Win32ProcessRunnerTest, NoEncoderOutlivesTheRunnersJob) {
   TempFolder temp;
-  const std::string record = temp.Path("record");
   std::vector<std::uint32_t> pids;
   {
     Win32ProcessRunner runner;
-    FakeEncoderScript script(temp, "record " + record + "\nignore-interrupt\nhang\n");
-    const ChildProcess kept = runner.StartProcess(FakeEncoderPath(), {}, "");
-    const ChildProcess released = runner.StartProcess(FakeEncoderPath(), {}, "");
-    ASSERT_NE(kept, kNoProcess);
-    ASSERT_NE(released, kNoProcess);
-    pids = {runner.ProcessId(kept), runner.ProcessId(released)};
-    ASSERT_TRUE(AwaitEncoderRecord(record, 10000));
+    // One record each: two writers of one file would trip over each other.
+    std::vector<ChildProcess> started;
+    for (const char* name : {"kept", "released"}) {
+      FakeEncoderScript script(temp, "ignore-interrupt\nrecord " + temp.Path(name) + "\nhang\n");
+      started.push_back(runner.StartProcess(FakeEncoderPath(), {}, ""));
+      ASSERT_NE(started.back(), kNoProcess);
+      ASSERT_TRUE(AwaitEncoderRecord(temp.Path(name), 10000));
+      pids.push_back(runner.ProcessId(started.back()));
+    }
+    const ChildProcess kept = started[0];
+    const ChildProcess released = started[1];
     // Asked to stop, it does not; released, the runner still holds it.
     runner.InterruptProcess(kept);
     runner.CloseProcess(released);
@@ -81,6 +85,21 @@ TEST(Win32ProcessRunnerTest, NothingStartsWithoutARunnableProgramOrItsFolder) {
   EXPECT_EQ(runner.StartProcess(FakeEncoderPath(), {}, temp.Path("missing folder")), kNoProcess);
   EXPECT_EQ(OpenDescriptorCount(), handles);
   EXPECT_TRUE(ChildProcesses().empty());
+}
+
+TEST(Win32ProcessRunnerTest, BareProgramNameIsLookedUpInThePathWithItsExtension) {
+  TempFolder temp;
+  const std::filesystem::path encoder(FakeEncoderPath());
+  const char* saved = std::getenv("PATH");
+  const std::string old_path = saved != nullptr ? saved : "";
+  ::_putenv_s("PATH", ("C:\\nonexistent;" + encoder.parent_path().string()).c_str());
+  Win32ProcessRunner runner;
+  FakeEncoderScript script(temp, "exit 7\n");
+  const ChildProcess found = runner.StartProcess(encoder.stem().string(), {}, "");
+  ::_putenv_s("PATH", old_path.c_str());
+  ASSERT_NE(found, kNoProcess);
+  ASSERT_TRUE(runner.WaitForExit(found, 10000));
+  EXPECT_EQ(runner.ExitCode(found), 7);
 }
 
 }  // namespace

@@ -5,14 +5,17 @@
 #undef CreateFile
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 #include <gtest/gtest.h>
 
+#include "platform/win32/data_home.h"
 #include "platform/win32/mutex_instance_lock.h"
 #include "platform/win32/registry_autostart.h"
 #include "platform/win32/win32_drives.h"
 #include "platform/win32/win32_files.h"
+#include "platform/win32/win32_process_runner.h"
 #include "temp_folder.h"
 
 namespace ripwarden::testing {
@@ -20,11 +23,12 @@ namespace {
 
 using namespace win32_platform;
 
+// A name of the test's own, so that a running program is not disturbed.
+std::string TestMutexName() { return "Ripwarden-test-" + std::to_string(::GetCurrentProcessId()); }
+
 TEST(MutexInstanceLockTest, SecondHolderIsRefusedUntilTheFirstReleases) {
-  // A name of the test's own, so that a running program is not disturbed.
-  const std::string name = "Ripwarden-test-" + std::to_string(::GetCurrentProcessId());
-  MutexInstanceLock first(name);
-  MutexInstanceLock second(name);
+  MutexInstanceLock first(TestMutexName());
+  MutexInstanceLock second(TestMutexName());
   ASSERT_TRUE(first.Acquire());
   EXPECT_FALSE(second.Acquire());
   first.Release();
@@ -32,6 +36,23 @@ TEST(MutexInstanceLockTest, SecondHolderIsRefusedUntilTheFirstReleases) {
   second.Release();
   second.Release();  // nothing held: nothing happens
   EXPECT_TRUE(first.Acquire());
+}
+
+TEST(MutexInstanceLockTest, AnotherCopyHoldingItRefusesThisOneUntilItEndsInAnyWay) {
+  Win32ProcessRunner runner;
+  const ChildProcess other = runner.StartProcess(MUTEX_HOLDER, {TestMutexName()}, "");
+  ASSERT_NE(other, kNoProcess);
+  ASSERT_EQ(runner.ReadOutputLine(other), "y");
+  MutexInstanceLock lock(TestMutexName());
+  EXPECT_FALSE(lock.Acquire());
+  // Killed, as a crash would end it: the system lets the mutex go.
+  runner.KillProcess(other);
+  ASSERT_TRUE(runner.WaitForExit(other, 10000));
+  EXPECT_TRUE(lock.Acquire());
+  // And now this copy is the one that refuses the next.
+  const ChildProcess next = runner.StartProcess(MUTEX_HOLDER, {TestMutexName()}, "");
+  EXPECT_EQ(runner.ReadOutputLine(next), "n");
+  runner.KillProcess(next);
 }
 
 TEST(RegistryAutostartTest, RegisterWritesTheProgramAndUnregisterRemovesIt) {
@@ -96,6 +117,9 @@ TEST_F(Win32FilesTest, AnsiFileIsReadInItsCodePageAndWrittenBackInIt) {
   // A character the code page lacks makes the file UTF-8 from then on.
   ASSERT_TRUE(file->ReplaceContent("Destination = D:\\\xE6\xBC\xA2\\\r\n"));
   EXPECT_EQ(temp_.Read("Settings.cfg"), "Destination = D:\\\xE6\xBC\xA2\\\r\n");
+  // Held open, the file lets others read it only.
+  EXPECT_EQ(files_.Open(path), nullptr);
+  file.reset();
   EXPECT_EQ(files_.Open(path)->ReadAll(), "Destination = D:\\\xE6\xBC\xA2\\\r\n");
 }
 
@@ -119,13 +143,13 @@ TEST_F(Win32FilesTest, RemoveTreeTakesReadOnlyFilesAndLeavesALinkedFolderAlone) 
   temp_.Write("rip/hb.1/pass.log", "x");
   const std::string locked = temp_.Write("rip/locked.txt", "x");
   ::SetFileAttributesW(Utf8Path(locked).c_str(), FILE_ATTRIBUTE_READONLY);
-  const bool linked =
-      ::CreateSymbolicLinkW(Utf8Path(temp_.Path("rip/link")).c_str(), Utf8Path(temp_.Path("outside")).c_str(),
-                            SYMBOLIC_LINK_FLAG_DIRECTORY) != 0;
+  // Wine makes it a link of the host's, which its folder listing may not show.
+  ::CreateSymbolicLinkW(Utf8Path(temp_.Path("rip/link")).c_str(), Utf8Path(temp_.Path("outside")).c_str(),
+                        SYMBOLIC_LINK_FLAG_DIRECTORY);
   std::vector<std::string> names = files_.ListFolder(temp_.Path("rip"));
+  std::erase(names, "link");
   std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, linked ? (std::vector<std::string>{"hb.1", "link", "locked.txt"})
-                          : (std::vector<std::string>{"hb.1", "locked.txt"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"hb.1", "locked.txt"}));
   EXPECT_TRUE(files_.RemoveTree(temp_.Path("rip")));
   EXPECT_FALSE(FileExists(temp_.Path("rip")));
   EXPECT_EQ(ReadFileBytes(outside), "kept");
@@ -159,6 +183,62 @@ TEST(Win32DrivesTest, FolderHoldingVideoTsReadsAsDiscNamedAfterIt) {
   drives.EjectDrive(folder);
   drives.LoadDrive("Q:");
   EXPECT_EQ(drives.QueryVolume(folder), (VolumeInfo{"folder", "MY MOVIE"}));
+}
+
+TEST(Win32DrivesTest, CdromDriveIsListedAndReadWithItsLabel) {
+  // scripts/test-windows.sh makes the drive: a folder Wine offers as a CD-ROM.
+  const char* letter = std::getenv("RIPWARDEN_TEST_CDROM");
+  if (letter == nullptr) GTEST_SKIP() << "no CD-ROM drive was set up";
+  const std::string drive = letter;
+  Win32Drives drives;
+  EXPECT_EQ(drives.QueryVolume(drive), (VolumeInfo{"CDFS", "MY MOVIE"}));
+  EXPECT_EQ(drives.QueryVolume(drive + ":"), (VolumeInfo{"CDFS", "MY MOVIE"}));
+  const std::vector<std::string> listed = drives.ListDrives();
+  EXPECT_NE(std::find(listed.begin(), listed.end(), drive + ": MY MOVIE"), listed.end());
+  EXPECT_TRUE(std::none_of(listed.begin(), listed.end(), [](const std::string& entry) {
+    return entry.starts_with("C:") || entry.starts_with("Z:");
+  })) << "a hard disk is no optical drive";
+  const std::string input = drives.EncoderInputPath(drive);
+  EXPECT_EQ(input, drive + ":\\VIDEO_TS");
+  EXPECT_TRUE(Win32Files().Stamp(input + "\\VIDEO_TS.IFO"));
+  // Wine's drive has no tray: the requests fail, silently, and change nothing.
+  drives.EjectDrive(drive);
+  drives.LoadDrive(drive);
+  EXPECT_EQ(drives.QueryVolume(drive), (VolumeInfo{"CDFS", "MY MOVIE"}));
+}
+
+TEST(DataHomeTest, NewUserGetsTheShippedDefaultsAndKeepsTheirOwnFromThenOn) {
+  TempFolder temp;
+  temp.Write("Program/Data/Config/Settings.cfg", "[Ripping]\r\nSourceDrive = D\r\n");
+  temp.Write("Program/Data/Config/Presets.cfg", "shipped presets");
+  const std::string defaults = temp.Path("Program/Data/Config");
+  // A user who kept presets from before, but whose settings were lost.
+  temp.Write("Home/Data/Config/Presets.cfg", "own presets");
+  ASSERT_TRUE(InstallDefaults(temp.Path("Home"), defaults));
+  EXPECT_EQ(temp.Read("Home/Data/Config/Settings.cfg"), "[Ripping]\r\nSourceDrive = D\r\n");
+  EXPECT_EQ(temp.Read("Home/Data/Config/Presets.cfg"), "own presets");
+
+  temp.Write("Home/Data/Config/Settings.cfg", "changed");
+  EXPECT_FALSE(InstallDefaults(temp.Path("Home"), defaults));
+  EXPECT_EQ(temp.Read("Home/Data/Config/Settings.cfg"), "changed");
+
+  ASSERT_TRUE(InstallDefaults(temp.Path("Other"), defaults));
+  EXPECT_EQ(temp.Read("Other/Data/Config/Presets.cfg"), "shipped presets");
+  EXPECT_FALSE(InstallDefaults(temp.Path("Third"), temp.Path("Missing"))) << "nothing to copy";
+}
+
+TEST(DataHomeTest, HomeIsUnderTheRoamingFolderUnlessChosenAndDefaultsBesideTheProgram) {
+  ASSERT_EQ(::_putenv_s("RIPWARDEN_HOME", ""), 0);
+  const char* roaming = std::getenv("APPDATA");
+  ASSERT_NE(roaming, nullptr);
+  EXPECT_EQ(ResolveHome(), std::string(roaming) + "\\Ripwarden");
+  ASSERT_EQ(::_putenv_s("RIPWARDEN_HOME", "D:\\Portable"), 0);
+  EXPECT_EQ(ResolveHome(), "D:\\Portable");
+  ::_putenv_s("RIPWARDEN_HOME", "");
+  const std::string program = RunningProgramPath();
+  EXPECT_EQ(ShippedDefaultsFolder(), program.substr(0, program.find_last_of('\\')) + "\\Data\\Config");
+  EXPECT_TRUE(VideosFolder().ends_with("\\")) << VideosFolder();
+  EXPECT_TRUE(Win32Files().Stamp(VideosFolder())) << "the Videos folder is named but missing";
 }
 
 }  // namespace

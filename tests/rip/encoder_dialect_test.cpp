@@ -6,9 +6,7 @@
 #include <fstream>
 
 #include "helpers/fake_encoder_control.h"
-#include "platform/linux/linux_files.h"
-#include "platform/linux/monotonic_clock.h"
-#include "platform/linux/posix_process_runner.h"
+#include "helpers/native_platform.h"
 #include "temp_folder.h"
 
 namespace ripwarden {
@@ -35,9 +33,9 @@ TEST(DialectFromHelp, TellsTheEncoderGenerationsApart) {
 class EncoderDialectsTest : public ::testing::Test {
  protected:
   testing::TempFolder folder_;
-  linux_platform::PosixProcessRunner processes_;
-  linux_platform::LinuxFiles files_;
-  linux_platform::MonotonicClock clock_;
+  testing::NativeProcessRunner processes_;
+  testing::NativeFiles files_;
+  testing::NativeClock clock_;
 };
 
 TEST_F(EncoderDialectsTest, AsksTheProgramOnceUntilItChanges) {
@@ -45,7 +43,7 @@ TEST_F(EncoderDialectsTest, AsksTheProgramOnceUntilItChanges) {
   testing::FakeEncoderScript script(folder_, "record " + record + "\nwrite " +
                                                  testing::ScriptText("   --main-feature\n -2, --two-pass\n") +
                                                  "\nexit 0\n");
-  const std::string program = folder_.Path("encoder");
+  const std::string program = folder_.Path(std::string("encoder") + testing::kProgramSuffix);
   std::filesystem::copy_file(testing::FakeEncoderPath(), program);
   EncoderDialects dialects(processes_, files_, clock_);
   EXPECT_EQ(dialects.For(program), (EncoderDialect{true, TwoPass::kBareFlag}));
@@ -73,7 +71,7 @@ TEST_F(EncoderDialectsTest, AProgramThatNeverAnswersIsGivenUp) {
   EXPECT_EQ(dialects.For("/no/such/program"), EncoderDialect{});
 
   // Nor one that answers with lines for ever.
-  const std::string flooding = folder_.Path("flooding");
+  const std::string flooding = folder_.Path(std::string("flooding") + testing::kProgramSuffix);
   std::filesystem::copy_file(testing::FakeEncoderPath(), flooding);
   testing::FakeEncoderScript flood(folder_, "write --main-feature\\n\nflood 1073741824 80\n");
   const auto flood_started = clock_.TickCount();

@@ -8,8 +8,7 @@
 
 #include "engine_fixture.h"
 #include "helpers/fake_encoder_control.h"
-#include "platform/linux/linux_files.h"
-#include "platform/linux/posix_process_runner.h"
+#include "helpers/native_platform.h"
 #include "temp_folder.h"
 
 namespace ripwarden::testing {
@@ -63,11 +62,11 @@ class RealRunnerTest : public ::testing::Test {
   long turns_ = 0;
 
   TempFolder home_;
-  linux_platform::LinuxFiles files_;
+  NativeFiles files_;
   SettingsStore settings_{files_, Charset::kUtf8, home_.Path("Data/Config/Settings.cfg")};
   Presets presets_{files_, home_.Path("Data/Config/Presets.cfg")};
   FakeDrives drives_;
-  linux_platform::PosixProcessRunner processes_;
+  NativeProcessRunner processes_;
   FakeClock clock_;
   FakeCalendar calendar_;
   FixedDialect dialects_;

@@ -2,6 +2,7 @@
 // and the real runner into the engine; and what such a process is handed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <regex>
@@ -86,14 +87,28 @@ TEST_F(RecordedOutputTest, CancelStopsTheEncoderAndRemovesItsFile) {
   EXPECT_TRUE(ZombieChildren().empty());
 }
 
+// What a shell would act on, in names the file system allows.
+#ifdef _WIN32
+const std::string kHostile = "%PATH% & mkdir by-ampersand ^& (x) 'q'";
+const std::string kHostileFileName = "%PATH%_&_mkdir_by-ampersand_^&_(x)_'q'";
+const std::vector<std::string> kMadeByAShell = {"by-ampersand"};
+#else
+const std::string kHostile = "$(touch by-dollar) `touch by-backquote`; touch by-semicolon 'q' \"qq\"";
+const std::string kHostileFileName = "$(touch_by-dollar)_`touch_by-backquote`;_touch_by-semicolon_'q'_qq";
+const std::vector<std::string> kMadeByAShell = {"by-dollar", "by-backquote", "by-semicolon"};
+#endif
+
 TEST_F(RecordedOutputTest, LabelAndFoldersReachTheEncoderVerbatimAndNoShell) {
-  const std::string hostile = "$(touch by-dollar) `touch by-backquote`; touch by-semicolon 'q' \"qq\"";
-  const std::string destination = home_.Path(hostile + "/");
-  const std::string image = home_.Path(hostile + ".iso");
-  home_.Write(hostile + "/.keep", "");
+#ifdef _WIN32
+  GTEST_SKIP() << "the core still tells an image path by its leading \"/\" and joins folders with \"/\"; "
+                  "it passes once those rules come from the platform";
+#endif
+  const std::string destination = home_.Path(kHostile + "/");
+  const std::string image = home_.Path(kHostile + ".iso");
+  home_.Write(kHostile + "/.keep", "");
   settings_.WriteSetting("Ripping", "Destination", destination);
   settings_.WriteSetting("Ripping", "SourceDrive", image);
-  drives_.InsertDisc(image, {"udf", hostile});
+  drives_.InsertDisc(image, {"udf", kHostile});
   const std::string record = home_.Path("argv");
   script_ = std::make_unique<FakeEncoderScript>(home_, "record " + record + "\nexit 0\n");
 
@@ -101,15 +116,18 @@ TEST_F(RecordedOutputTest, LabelAndFoldersReachTheEncoderVerbatimAndNoShell) {
   const auto seen = AwaitEncoderRecord(record, 10000);
   ASSERT_TRUE(seen);
   RunUntilTheRipEnds();
-  EXPECT_EQ(seen->argv,
-            (std::vector<std::string>{
-                FakeEncoderPath(), "-i", image, "-o",
-                destination + "$(touch_by-dollar)_`touch_by-backquote`;_touch_by-semicolon_'q'_qq_"
-                              "(2009-03-14_15-09-26).MP4",
-                "-L"}));
-  EXPECT_EQ(seen->working_folder, std::filesystem::canonical(destination).string());
+  ASSERT_FALSE(seen->argv.empty());
+  // Windows hands the program's own path over with its backslashes.
+  std::string program = seen->argv.front();
+  std::replace(program.begin(), program.end(), '\\', '/');
+  EXPECT_EQ(program, FakeEncoderPath());
+  EXPECT_EQ(std::vector<std::string>(seen->argv.begin() + 1, seen->argv.end()),
+            (std::vector<std::string>{"-i", image, "-o",
+                                      destination + kHostileFileName + "_(2009-03-14_15-09-26).MP4", "-L"}));
+  EXPECT_TRUE(std::filesystem::equivalent(Utf8Path(seen->working_folder), Utf8Path(destination)))
+      << seen->working_folder;
   for (const std::string& folder : {home_.path(), destination, std::filesystem::current_path().string()}) {
-    for (const char* made : {"by-dollar", "by-backquote", "by-semicolon"}) {
+    for (const std::string& made : kMadeByAShell) {
       EXPECT_FALSE(FileExists(folder + "/" + made)) << "a shell ran: " << folder << "/" << made;
     }
   }

@@ -19,11 +19,14 @@ using NativeClock = win32_platform::TickClock;
 using NativeFiles = win32_platform::Win32Files;
 using NativeProcessRunner = win32_platform::Win32ProcessRunner;
 inline constexpr const char* kNativeName = "win32";
+// What a program's file name ends in.
+inline constexpr const char* kProgramSuffix = ".exe";
 #else
 using NativeClock = linux_platform::MonotonicClock;
 using NativeFiles = linux_platform::LinuxFiles;
 using NativeProcessRunner = linux_platform::PosixProcessRunner;
 inline constexpr const char* kNativeName = "posix";
+inline constexpr const char* kProgramSuffix = "";
 #endif
 
 }  // namespace ripwarden::testing
