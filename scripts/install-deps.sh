@@ -18,7 +18,7 @@ tests=(libgtest-dev desktop-file-utils fonts-dejavu-core clang clang-format libc
 # for CPack, which looks at the program with file.
 package=(dpkg-dev file lintian appstream)
 # GoogleTest comes as sources, built with the cross compiler.
-windows=(cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64 xvfb xauth)
+windows=(cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64 xvfb xauth nsis zip)
 
 packages=("${build[@]}")
 case "$what" in

@@ -7,6 +7,8 @@ namespace ripwarden::testing {
 namespace {
 
 bool IsDriveName(const std::string& source) {
+  // A Windows drive is its letter.
+  if (source.size() == 1 && source[0] >= 'A' && source[0] <= 'Z') return true;
   return source.size() > 2 && source.starts_with("sr") &&
          std::all_of(source.begin() + 2, source.end(), [](char c) { return c >= '0' && c <= '9'; });
 }

@@ -8,7 +8,8 @@
 
 namespace ripwarden::testing {
 
-// Sources that hold whatever the test put in. Drive names ("sr0") and
+// Sources that hold whatever the test put in. Drive names ("sr0", or "D"
+// as Windows names its drives) and
 // absolute paths are told apart as on Linux; only the media put in are
 // readable. Ejecting a drive takes its disc out.
 class FakeDrives final : public Drives {
