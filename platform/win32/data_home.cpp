@@ -50,6 +50,14 @@ std::string ResolveHome() {
   return roaming.empty() ? std::string() : roaming + "\\Ripwarden";
 }
 
+std::string ResolveStateFolder() {
+  const std::string chosen = Environment(L"RIPWARDEN_HOME");
+  if (!chosen.empty()) return chosen + "\\State";
+  // The history and logs belong to this machine, not to a roaming profile.
+  const std::string local = Environment(L"LOCALAPPDATA");
+  return local.empty() ? std::string() : local + "\\Ripwarden\\State";
+}
+
 std::string ShippedDefaultsFolder() {
   const std::string program = RunningProgramPath();
   const auto slash = program.find_last_of("\\/");

@@ -12,6 +12,10 @@ namespace ripwarden::win32_platform {
 // %APPDATA%\Ripwarden.
 std::string ResolveHome();
 
+// Where the history of rips and the encoder's logs go: %RIPWARDEN_HOME%\State
+// when set, else %LOCALAPPDATA%\Ripwarden\State.
+std::string ResolveStateFolder();
+
 // The shipped defaults: Data\Config in the running program's own folder.
 std::string ShippedDefaultsFolder();
 

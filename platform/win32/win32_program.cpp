@@ -8,28 +8,13 @@
 #include <algorithm>
 #include <string>
 
-#include "app/application.h"
-#include "config/presets.h"
-#include "config/settings_store.h"
-#include "platform/win32/data_home.h"
-#include "platform/win32/mutex_instance_lock.h"
-#include "platform/win32/registry_autostart.h"
-#include "platform/win32/system_calendar.h"
-#include "platform/win32/tick_clock.h"
-#include "platform/win32/win32_drives.h"
-#include "platform/win32/win32_files.h"
+#include "app/app_graph.h"
+#include "platform/system.h"
 #include "platform/win32/win32_folder_dialog.h"
 #include "platform/win32/win32_message_boxes.h"
-#include "platform/win32/win32_process_runner.h"
-#include "platform/win32/win32_text.h"
 #include "platform/win32/win32_tray.h"
 #include "platform/win32/win32_window_system.h"
-#include "platform/win32/win32_working_directory.h"
-#include "rip/encoder_dialect.h"
-#include "rip/rip_engine.h"
-#include "ui/app_windows.h"
 #include "ui/window_ids.h"
-#include "ui/window_rip_view.h"
 
 namespace ripwarden::win32_platform {
 
@@ -51,30 +36,16 @@ bool PrepareWindows() {
 
 struct Win32Program::Parts : WindowMessageFilter {
   bool com_ready = PrepareWindows();
-  MutexInstanceLock lock;
-  Win32WorkingDirectory working_directory;
-  Win32Files files;
-  Win32Drives drives;
-  Win32ProcessRunner processes;
-  TickClock clock;
-  SystemCalendar calendar;
-  RegistryAutostart autostart;
+  std::unique_ptr<System> system = MakeSystem({});
   Win32WindowSystem windows;
   Win32FolderDialog folders;
   Win32Tray tray{windows, kProgressWindow};
   Win32MessageBoxes boxes;
-
-  std::string home = ResolveHome();
-  std::string defaults = ShippedDefaultsFolder();
-  SettingsStore settings{files, Charset::kUtf8, kSettingsPath, defaults + "\\Settings.cfg"};
-  Presets presets{files};
-  EncoderDialects dialects{processes, files, clock};
-  WindowRipView view{windows, tray, boxes};
-  RipState state;
-  RipEngine engine{
-      state, {settings, presets, drives, processes, files, clock, calendar, dialects, view}, kAppName};
-  AppWindows ui{{windows, folders, settings, presets, files, drives, autostart, engine}, kAppName};
-  Application app{{lock, working_directory, windows, tray, boxes, settings, state, engine, ui}};
+  AppGraph graph{
+      {.system = system->services(), .windows = windows, .folders = folders, .tray = tray, .boxes = boxes}};
+  Application& app = graph.app;
+  RipEngine& engine = graph.engine;
+  RipState& state = graph.state;
 
   // A turn waiting on a question box: the session's end cannot run the way
   // out inside it.
@@ -113,7 +84,8 @@ void Win32Program::Parts::Sleep() {
   auto timeout = std::min<std::uint32_t>(engine.MillisecondsToNextPoll(), kLongestSleepMs);
   HANDLE output = nullptr;
   if (state.RipInProgress == 1 && state.EncoderProgram != kNoProcess) {
-    output = processes.OutputEvent(state.EncoderProgram);
+    const WaitHandle handle = system->OutputHandle(state.EncoderProgram);
+    if (handle != kNoWaitHandle) output = reinterpret_cast<HANDLE>(handle);
   }
   // Signalled with no line to take: output at its end, not yet seen as
   // such. Waiting on it would return at once, again and again.
@@ -137,31 +109,7 @@ void Win32Program::SetSleepObserver(std::function<void(std::uint32_t)> observer)
   parts_->sleep_observer = std::move(observer);
 }
 
-bool Win32Program::Start() {
-  Parts& p = *parts_;
-  // A new user starts from the shipped settings, ripping into their videos folder.
-  bool fresh = false;
-  if (p.lock.Acquire()) {
-    p.lock.Release();
-    fresh = !p.home.empty() && InstallDefaults(p.home, p.defaults);
-  }
-  if (!p.app.Start(p.home)) return false;
-  if (fresh && p.settings.ReadSetting("Ripping", "Destination").empty()) {
-    const std::string videos = VideosFolder();
-    if (!videos.empty() && MakeFolders(videos)) {
-      p.settings.WriteSetting("Ripping", "Destination", videos);
-      p.windows.SetText(control::kDestinationField, videos);
-    }
-  }
-  // An encoder installed elsewhere than its installer's default is found on
-  // the search path.
-  if (fresh && !ResolveProgram(p.settings.ReadSetting("HandBrake", "Location"))) {
-    if (const auto found = ResolveProgram("HandBrakeCLI")) {
-      p.settings.WriteSetting("HandBrake", "Location", Utf8(*found));
-    }
-  }
-  return true;
-}
+bool Win32Program::Start() { return parts_->app.Start(); }
 
 int Win32Program::Run() {
   Parts& p = *parts_;

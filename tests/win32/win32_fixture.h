@@ -10,17 +10,17 @@
 #include <vector>
 
 #include "../rip/engine_fixture.h"
-#include "app/application.h"
+#include "app/app_graph.h"
 #include "fakes/fake_instance_lock.h"
 #include "fakes/fake_tray.h"
+#include "fakes/fake_user_environment.h"
 #include "fakes/fake_window_system.h"
 #include "fakes/fake_working_directory.h"
+#include "platform/win32/win32_path_rules.h"
 #include "platform/win32/win32_text.h"
 #include "platform/win32/win32_tray.h"
 #include "platform/win32/win32_window_system.h"
-#include "ui/app_windows.h"
 #include "ui/window_ids.h"
-#include "ui/window_rip_view.h"
 
 inline bool operator==(const POINT& a, const POINT& b) { return a.x == b.x && a.y == b.y; }
 
@@ -57,7 +57,7 @@ class Win32WindowsTest : public ::testing::Test {
     ::InitCommonControlsEx(&classes);
   }
 
-  void Start() { ASSERT_TRUE(app_.Start("C:\\")); }
+  void Start() { ASSERT_TRUE(app_.Start()); }
 
   // Lets the system deliver what the user did, then hands it to the program.
   void Pump() {
@@ -105,13 +105,16 @@ class Win32WindowsTest : public ::testing::Test {
   }
 
   FakeFiles files_;
-  SettingsStore settings_{files_, Charset::kUtf8, kSettings};
-  Presets presets_{files_, kPresets};
   FakeDrives drives_;
   FakeProcessRunner processes_;
   FakeClock clock_{1000};
   FakeCalendar calendar_;
   FixedDialect dialects_;
+  win32_platform::Win32PathRules paths_;
+  NoAutostart autostart_;
+  FakeInstanceLock lock_;
+  FakeWorkingDirectory working_directory_;
+  FakeUserEnvironment user_;
   win32_platform::Win32WindowSystem windows_;
   FakeFolderDialog folders_;
   std::vector<std::pair<DWORD, NOTIFYICONDATAW>> shell_calls_;
@@ -120,17 +123,26 @@ class Win32WindowsTest : public ::testing::Test {
                                     return TRUE;
                                   }};
   FakeMessageBoxes boxes_;
-  WindowRipView view_{windows_, tray_, boxes_};
-  RipState state_;
-  RipEngine engine_{state_,
-                    {settings_, presets_, drives_, processes_, files_, clock_, calendar_, dialects_, view_},
-                    "Ripwarden"};
-  NoAutostart autostart_;
-  AppWindows ui_{
-      {windows_, folders_, settings_, presets_, files_, drives_, autostart_, engine_}, "Ripwarden", kPresets};
-  FakeInstanceLock lock_;
-  FakeWorkingDirectory working_directory_;
-  Application app_{{lock_, working_directory_, windows_, tray_, boxes_, settings_, state_, engine_, ui_}};
+  AppGraph graph_{{.system = {.lock = lock_,
+                              .working_directory = working_directory_,
+                              .files = files_,
+                              .drives = drives_,
+                              .processes = processes_,
+                              .clock = clock_,
+                              .calendar = calendar_,
+                              .autostart = autostart_,
+                              .paths = paths_,
+                              .user = user_,
+                              .media_probe = nullptr},
+                   .windows = windows_,
+                   .folders = folders_,
+                   .tray = tray_,
+                   .boxes = boxes_},
+                  {.settings_path = kSettings, .presets_path = kPresets, .dialects = &dialects_}};
+  SettingsStore& settings_ = graph_.settings;
+  WindowRipView& view_ = graph_.view;
+  RipState& state_ = graph_.state;
+  Application& app_ = graph_.app;
 };
 
 }  // namespace ripwarden::testing

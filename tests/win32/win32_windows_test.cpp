@@ -300,7 +300,7 @@ TEST_F(Win32WindowsTest, TheBarAndStatusFollowTheEncoderOutput) {
 
   processes_.Output(encoder, "Encoding: task 1 of 1, 100.00 %\n");
   processes_.Exit(encoder, 0);
-  files_.Put(state_.OutputFile, "ftyp....");
+  files_.Put(state_.EncodingFile, "ftyp....");
   clock_.Advance(1000);
   Pump();
   // The poll after the last line finds the encoder ended.
