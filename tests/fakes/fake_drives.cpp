@@ -7,8 +7,6 @@ namespace ripwarden::testing {
 namespace {
 
 bool IsDriveName(const std::string& source) {
-  // A Windows drive is its letter.
-  if (source.size() == 1 && source[0] >= 'A' && source[0] <= 'Z') return true;
   return source.size() > 2 && source.starts_with("sr") &&
          std::all_of(source.begin() + 2, source.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
@@ -29,9 +27,15 @@ void FakeDrives::InsertDisc(const std::string& source, VolumeInfo volume) {
 
 void FakeDrives::RemoveDisc(const std::string& source) { media_.erase(source); }
 
+// A Windows drive, its letter, only when a test added it: elsewhere "D" is
+// a setting that names no drive.
+bool FakeDrives::IsLetterDrive(const std::string& source) const {
+  return source.size() == 1 && source[0] >= 'A' && source[0] <= 'Z' && drives_.count(source) != 0;
+}
+
 std::optional<VolumeInfo> FakeDrives::QueryVolume(const std::string& source) {
   ++volume_queries;
-  if (!IsDriveName(source) && !IsImagePath(source)) return std::nullopt;
+  if (!IsDriveName(source) && !IsImagePath(source) && !IsLetterDrive(source)) return std::nullopt;
   const auto found = media_.find(source);
   if (found == media_.end()) return std::nullopt;
   return found->second;
@@ -51,12 +55,13 @@ std::vector<std::string> FakeDrives::ListDrives() {
 
 std::string FakeDrives::EncoderInputPath(const std::string& source) {
   if (IsDriveName(source)) return "/dev/" + source;
+  if (IsLetterDrive(source)) return source + ":";
   return IsImagePath(source) ? source : std::string();
 }
 
 void FakeDrives::EjectDrive(const std::string& source) {
   ejected.push_back(source);
-  if (IsDriveName(source)) media_.erase(source);
+  if (IsDriveName(source) || IsLetterDrive(source)) media_.erase(source);
 }
 
 void FakeDrives::LoadDrive(const std::string& source) { loaded.push_back(source); }

@@ -31,6 +31,7 @@ class FakeDrives final : public Drives {
   std::vector<std::string> loaded;
 
  private:
+  bool IsLetterDrive(const std::string& source) const;
   std::map<std::string, std::string> drives_;  // name to model
   std::map<std::string, VolumeInfo> media_;
 };
