@@ -19,6 +19,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/error_log.h"
 #include "platform/linux/program_search.h"
 
 namespace ripwarden::linux_platform {
@@ -102,67 +103,34 @@ std::size_t ReadWaiting(int fd, bool& output_ended, char* buffer, std::size_t si
   return 0;
 }
 
-}  // namespace
-
-// Copies a child's standard error into its log file on a thread of its own,
-// so that the child never waits on us, keeping at most kMostErrorLogBytes.
-class PosixProcessRunner::ErrorLog {
- public:
-  // Takes both descriptors.
-  static std::shared_ptr<ErrorLog> Start(int pipe_read_end, int file) {
-    auto log = std::make_shared<ErrorLog>();
-    std::thread([log, pipe_read_end, file] { log->Copy(pipe_read_end, file); }).detach();
-    return log;
+bool WriteAll(int fd, const char* bytes, std::size_t size) {
+  while (size > 0) {
+    const ssize_t put = ::write(fd, bytes, size);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    bytes += put;
+    size -= static_cast<std::size_t>(put);
   }
+  return true;
+}
 
-  // Waits at most timeout_ms for the child's standard error to end.
-  void WaitUntilWhole(std::uint32_t timeout_ms) {
-    std::unique_lock lock(mutex_);
-    ended_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [this] { return whole_; });
-  }
-
- private:
-  void Copy(int from, int file) {
-    char chunk[16384];
-    std::size_t kept = 0;
-    std::uint64_t dropped = 0;
-    while (true) {
-      const ssize_t got = ::read(from, chunk, sizeof chunk);
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) break;
-      const std::size_t size = static_cast<std::size_t>(got);
-      const std::size_t take = std::min(size, kMostErrorLogBytes - kept);
-      if (take > 0 && WriteAll(file, chunk, take)) kept += take;
-      dropped += size - take;
-    }
-    if (dropped > 0) {
-      const std::string note = "\n[" + std::to_string(dropped) + " more bytes were not kept]\n";
-      WriteAll(file, note.data(), note.size());
-    }
-    ::close(from);
-    ::close(file);
-    std::lock_guard lock(mutex_);
-    whole_ = true;
-    ended_.notify_all();
-  }
-
-  static bool WriteAll(int fd, const char* bytes, std::size_t size) {
-    while (size > 0) {
-      const ssize_t put = ::write(fd, bytes, size);
-      if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) return false;
-      bytes += put;
-      size -= static_cast<std::size_t>(put);
-    }
-    return true;
-  }
-
-  std::mutex mutex_;
-  std::condition_variable ended_;
-  bool whole_ = false;
-};
-
-namespace {
+// Copies the child's standard error (the pipe's read end) into the log file;
+// takes both descriptors.
+std::shared_ptr<ErrorLog> StartErrorLog(int from, int file) {
+  return ErrorLog::Start(
+      [from](char* buffer, std::size_t size) -> std::size_t {
+        while (true) {
+          const ssize_t got = ::read(from, buffer, size);
+          if (got < 0 && errno == EINTR) continue;
+          return got > 0 ? static_cast<std::size_t>(got) : 0;
+        }
+      },
+      [file](const char* bytes, std::size_t size) { return WriteAll(file, bytes, size); },
+      [from, file] {
+        ::close(from);
+        ::close(file);
+      });
+}
 
 // This process's environment with TMPDIR (and nothing else) changed.
 class ChildEnvironment {
@@ -309,7 +277,7 @@ ChildProcess PosixProcessRunner::StartProcessWithOptions(const std::string& prog
   Record& record = records_[id];
   record.pid = pid;
   record.output = read_end;
-  if (log_file >= 0) record.error_log = ErrorLog::Start(error_ends[0], log_file);
+  if (log_file >= 0) record.error_log = StartErrorLog(error_ends[0], log_file);
   return static_cast<ChildProcess>(id);
 }
 

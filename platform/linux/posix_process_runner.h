@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/error_log.h"
 #include "platform/output_lines.h"
 #include "platform/process_runner.h"
 
@@ -61,7 +62,6 @@ class PosixProcessRunner final : public ProcessRunner {
   std::size_t ReleasedCount() const { return released_.size(); }
 
  private:
-  class ErrorLog;
   struct Record {
     pid_t pid = 0;
     int output = -1;  // read end of the pipe, non-blocking

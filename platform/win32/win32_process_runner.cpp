@@ -103,60 +103,35 @@ std::wstring ChildEnvironment(const std::string& temp_folder) {
 
 }  // namespace
 
-// Copies a child's standard error into its log file on a thread of its own,
-// so that the child never waits on us, keeping at most kMostErrorLogBytes.
-class Win32ProcessRunner::ErrorLog {
- public:
-  // Takes both handles.
-  static std::shared_ptr<ErrorLog> Start(HANDLE pipe_read_end, HANDLE file) {
-    auto log = std::make_shared<ErrorLog>();
-    std::thread([log, pipe_read_end, file] { log->Copy(pipe_read_end, file); }).detach();
-    return log;
-  }
+namespace {
 
-  // Waits at most timeout_ms for the child's standard error to end.
-  void WaitUntilWhole(std::uint32_t timeout_ms) {
-    std::unique_lock lock(mutex_);
-    ended_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [this] { return whole_; });
+bool WriteAll(HANDLE file, const char* bytes, std::size_t size) {
+  while (size > 0) {
+    DWORD put = 0;
+    if (!::WriteFile(file, bytes, static_cast<DWORD>(size), &put, nullptr) || put == 0) return false;
+    bytes += put;
+    size -= put;
   }
+  return true;
+}
 
- private:
-  void Copy(HANDLE from, HANDLE file) {
-    char chunk[16384];
-    std::size_t kept = 0;
-    std::uint64_t dropped = 0;
-    DWORD got = 0;
-    // Ends with ERROR_BROKEN_PIPE once every holder of the write end has gone.
-    while (::ReadFile(from, chunk, sizeof chunk, &got, nullptr) && got > 0) {
-      const std::size_t take = std::min<std::size_t>(got, kMostErrorLogBytes - kept);
-      if (take > 0 && WriteAll(file, chunk, take)) kept += take;
-      dropped += got - take;
-    }
-    if (dropped > 0) {
-      const std::string note = "\n[" + std::to_string(dropped) + " more bytes were not kept]\n";
-      WriteAll(file, note.data(), note.size());
-    }
-    ::CloseHandle(from);
-    ::CloseHandle(file);
-    std::lock_guard lock(mutex_);
-    whole_ = true;
-    ended_.notify_all();
-  }
+// Copies the child's standard error (the pipe's read end) into the log file;
+// takes both handles. A read ends with ERROR_BROKEN_PIPE once every holder of
+// the write end has gone.
+std::shared_ptr<ErrorLog> StartErrorLog(HANDLE from, HANDLE file) {
+  return ErrorLog::Start(
+      [from](char* buffer, std::size_t size) -> std::size_t {
+        DWORD got = 0;
+        return ::ReadFile(from, buffer, static_cast<DWORD>(size), &got, nullptr) ? got : 0;
+      },
+      [file](const char* bytes, std::size_t size) { return WriteAll(file, bytes, size); },
+      [from, file] {
+        ::CloseHandle(from);
+        ::CloseHandle(file);
+      });
+}
 
-  static bool WriteAll(HANDLE file, const char* bytes, std::size_t size) {
-    while (size > 0) {
-      DWORD put = 0;
-      if (!::WriteFile(file, bytes, static_cast<DWORD>(size), &put, nullptr) || put == 0) return false;
-      bytes += put;
-      size -= put;
-    }
-    return true;
-  }
-
-  std::mutex mutex_;
-  std::condition_variable ended_;
-  bool whole_ = false;
-};
+}  // namespace
 
 std::optional<std::wstring> ResolveProgram(const std::string& program) {
   if (program.empty()) return std::nullopt;
@@ -278,7 +253,7 @@ ChildProcess Win32ProcessRunner::StartProcessWithOptions(const std::string& prog
   record.pid = started.dwProcessId;
   record.input = input;
   record.output = std::move(output);
-  if (error_read_end != nullptr) record.error_log = ErrorLog::Start(error_read_end, log_file);
+  if (error_read_end != nullptr) record.error_log = StartErrorLog(error_read_end, log_file);
   record.output->Collect();
   return static_cast<ChildProcess>(id);
 }

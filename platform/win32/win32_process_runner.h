@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/error_log.h"
 #include "platform/process_runner.h"
 #include "platform/win32/pipe_reader.h"
 
@@ -65,7 +66,6 @@ class Win32ProcessRunner final : public ProcessRunner {
   std::size_t ReleasedCount() const { return released_.size(); }
 
  private:
-  class ErrorLog;
   struct Record {
     void* process = nullptr;
     std::uint32_t pid = 0;
