@@ -68,8 +68,14 @@ class Files {
   virtual bool RemoveFile(const std::string& path) = 0;
 
   // Gives a file or folder a new path in the same file system. Never replaces
-  // what is already at `to`: false then, and when the rename fails.
+  // what is already at `to`: false then, and when the rename fails. The new
+  // name is on the disk when this returns (the folder's entry is flushed).
   virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
+
+  // Writes what the system still holds of a file's data through to the disk,
+  // so that a power cut afterwards cannot leave it shorter than it is now.
+  // False when the file cannot be opened or the disk refused the data.
+  virtual bool FlushFile(const std::string& path) = 0;
 
   // Makes a folder and the folders above it that are missing; true when the
   // folder exists afterwards.

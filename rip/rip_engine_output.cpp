@@ -102,6 +102,13 @@ void RipEngine::FinishAtEncoderEnd(const std::string* disc_label) {
                     " Clean the disc and rip it again.");
       return;
     }
+    // Renamed before its last seconds reach the disk, a power cut would
+    // leave a short file under the finished name.
+    if (!services_.files.FlushFile(state_.EncodingFile)) {
+      KeepIncomplete();
+      FailWithError("FAILED: The finished rip could not be written to the disk: " + state_.OutputFile);
+      return;
+    }
     if (!services_.files.RenameFile(state_.EncodingFile, state_.OutputFile)) {
       state_.Record.output = state_.EncodingFile;
       FailWithError("FAILED: The finished rip could not be given its name: " + state_.OutputFile);

@@ -70,6 +70,17 @@ bool IsRegularFile(int fd) {
   return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
 }
 
+// The entry of a renamed file lives in its folder: until the folder is
+// flushed, a power cut can bring back the old name.
+void SyncFolderOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
 bool HasWriteBit(int fd) {
   struct stat info {};
   return ::fstat(fd, &info) == 0 && (info.st_mode & 0222) != 0;
@@ -134,11 +145,24 @@ bool LinuxFiles::RenameFile(const std::string& from, const std::string& to) {
   // RENAME_NOREPLACE makes "never over an existing file" one step. File
   // systems without it (some network ones) fall back to link and unlink,
   // which refuses an existing target too.
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-  if (errno != EINVAL && errno != ENOSYS) return false;
-  if (::link(from.c_str(), to.c_str()) != 0) return false;
-  ::unlink(from.c_str());
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    if (::link(from.c_str(), to.c_str()) != 0) return false;
+    ::unlink(from.c_str());
+  }
+  SyncFolderOf(to);
   return true;
+}
+
+bool LinuxFiles::FlushFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return false;
+  int synced;
+  do {
+    synced = ::fsync(fd);
+  } while (synced != 0 && errno == EINTR);
+  ::close(fd);
+  return synced == 0;
 }
 
 bool LinuxFiles::MakeFolders(const std::string& path) { return linux_platform::MakeFolders(path); }

@@ -17,6 +17,7 @@ class LinuxFiles final : public Files {
   bool CreateFile(const std::string& path, std::string_view content) override;
   bool RemoveFile(const std::string& path) override;
   bool RenameFile(const std::string& from, const std::string& to) override;
+  bool FlushFile(const std::string& path) override;
   bool MakeFolders(const std::string& path) override;
   bool RemoveTree(const std::string& path) override;
   std::vector<std::string> ListFolder(const std::string& path) override;

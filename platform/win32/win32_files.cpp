@@ -299,6 +299,17 @@ bool Win32Files::RenameFile(const std::string& from, const std::string& to) {
   return ::MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), MOVEFILE_WRITE_THROUGH) != 0;
 }
 
+bool Win32Files::FlushFile(const std::string& path) {
+  // FlushFileBuffers needs a handle that may write; others may go on reading.
+  const HANDLE handle =
+      ::CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool flushed = ::FlushFileBuffers(handle) != 0;
+  ::CloseHandle(handle);
+  return flushed;
+}
+
 bool Win32Files::MakeFolders(const std::string& path) { return win32_platform::MakeFolders(path); }
 
 bool Win32Files::RemoveTree(const std::string& path) {

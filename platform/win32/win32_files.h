@@ -26,6 +26,7 @@ class Win32Files final : public Files {
   bool CreateFile(const std::string& path, std::string_view content) override;
   bool RemoveFile(const std::string& path) override;
   bool RenameFile(const std::string& from, const std::string& to) override;
+  bool FlushFile(const std::string& path) override;
   bool MakeFolders(const std::string& path) override;
   // A junction or symbolic link inside the tree is removed itself, never
   // what it points to; read-only entries go too, as on Linux.

@@ -240,6 +240,7 @@ class UnreadableFiles final : public Files {
   bool CreateFile(const std::string&, std::string_view) override { return false; }
   bool RemoveFile(const std::string&) override { return false; }
   bool RenameFile(const std::string&, const std::string&) override { return false; }
+  bool FlushFile(const std::string&) override { return false; }
   bool MakeFolders(const std::string&) override { return false; }
   bool RemoveTree(const std::string&) override { return false; }
   std::vector<std::string> ListFolder(const std::string&) override { return {}; }

@@ -70,8 +70,16 @@ bool FakeFiles::RenameFile(const std::string& from, const std::string& to) {
   if (refuse_rename.count(from) != 0 || Exists(to) || IsFolder(to)) return false;
   const auto found = files_.find(from);
   if (found == files_.end()) return false;
+  renames.push_back(from + " -> " + to + (found->second->flushed ? " (flushed)" : ""));
   files_[to] = found->second;
   files_.erase(found);
+  return true;
+}
+
+bool FakeFiles::FlushFile(const std::string& path) {
+  const auto found = files_.find(path);
+  if (found == files_.end()) return false;
+  found->second->flushed = true;
   return true;
 }
 

@@ -26,6 +26,7 @@ class FakeFiles final : public Files {
   bool CreateFile(const std::string& path, std::string_view content) override;
   bool RemoveFile(const std::string& path) override;
   bool RenameFile(const std::string& from, const std::string& to) override;
+  bool FlushFile(const std::string& path) override;
   bool MakeFolders(const std::string& path) override;
   bool RemoveTree(const std::string& path) override;
   std::vector<std::string> ListFolder(const std::string& path) override;
@@ -36,12 +37,16 @@ class FakeFiles final : public Files {
   std::set<std::string> refuse_removal;  // paths that RemoveFile fails on
   std::vector<std::string> removed;      // paths removed, in order
   std::set<std::string> refuse_rename;   // source paths that RenameFile fails on
+  // Each rename as "from -> to", with " (flushed)" when from's data had been
+  // flushed since it was last put.
+  std::vector<std::string> renames;
 
  private:
   struct Entry {
     std::string content;
     bool writable = true;
     std::int64_t version = 0;
+    bool flushed = false;
   };
   class Handle;
 

@@ -101,10 +101,13 @@ TEST_F(RipProgressTest, CompletesWhenTheEncoderEndsWellWhateverItsLastPercentage
   Set("Other", "EjectOnFinish", "1");
   processes.Output(Encoder(), "\rEncoding: task 2 of 2, 99.60 %\n");
   WriteOutputFile();
+  const std::string part = state.EncodingFile, whole = state.OutputFile;
   processes.Exit(Encoder(), 0);
   ReadAll();
   Poll();
   EXPECT_EQ(view.status, "COMPLETE!");
+  EXPECT_EQ(files.renames, std::vector<std::string>{part + " -> " + whole + " (flushed)"})
+      << "named finished before its data reached the disk";
   EXPECT_EQ(view.progress_bar, 10000);
   EXPECT_FALSE(view.cancel_enabled);
   EXPECT_EQ(view.balloons.back(), "Rip Complete!");
