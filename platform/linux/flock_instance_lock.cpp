@@ -5,7 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
+
+#include "platform/linux/user_home.h"
 
 namespace ripwarden::linux_platform {
 
@@ -15,17 +16,20 @@ FlockInstanceLock::~FlockInstanceLock() { Release(); }
 
 bool FlockInstanceLock::Acquire() {
   if (fd_ >= 0) return true;
-  // O_NOFOLLOW: in /tmp another user could plant a symbolic link by that name.
+  // A copy that cannot lock cannot know it is alone, and a second copy would
+  // take the first one's running rip for a dead run's leftovers.
+  const auto slash = path_.rfind('/');
+  if (slash != std::string::npos && slash > 0 && !MakeFolders(path_.substr(0, slash))) return false;
+  // O_NOFOLLOW: a link planted by that name must not lead the lock elsewhere.
   const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd < 0) return true;
+  if (fd < 0) return false;
   int locked;
   do {
     locked = ::flock(fd, LOCK_EX | LOCK_NB);
   } while (locked != 0 && errno == EINTR);
   if (locked != 0) {
-    const bool held_elsewhere = errno == EWOULDBLOCK;
     ::close(fd);
-    return !held_elsewhere;
+    return false;
   }
   fd_ = fd;
   return true;
@@ -38,12 +42,6 @@ void FlockInstanceLock::Release() {
   fd_ = -1;
 }
 
-std::string InstanceLockPath(const char* runtime_folder, unsigned uid) {
-  if (runtime_folder != nullptr && runtime_folder[0] == '/')
-    return std::string(runtime_folder) + "/ripwarden.lock";
-  return "/tmp/ripwarden-" + std::to_string(uid) + ".lock";
-}
-
-std::string DefaultInstanceLockPath() { return InstanceLockPath(std::getenv("XDG_RUNTIME_DIR"), ::getuid()); }
+std::string InstanceLockPath(const std::string& state_folder) { return state_folder + "/ripwarden.lock"; }
 
 }  // namespace ripwarden::linux_platform

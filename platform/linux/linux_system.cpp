@@ -39,7 +39,6 @@ class LinuxSystem final : public System {
   WaitHandle OutputHandle(ChildProcess process) override { return processes_.OutputDescriptor(process); }
 
  private:
-  linux_platform::FlockInstanceLock lock_{linux_platform::DefaultInstanceLockPath()};
   linux_platform::LinuxWorkingDirectory working_directory_;
   linux_platform::LinuxFiles files_;
   linux_platform::LinuxDrives drives_;
@@ -49,6 +48,7 @@ class LinuxSystem final : public System {
   linux_platform::XdgAutostart autostart_;
   linux_platform::PosixPathRules paths_;
   linux_platform::XdgUserEnvironment user_;
+  linux_platform::FlockInstanceLock lock_{linux_platform::InstanceLockPath(user_.StateFolder())};
   linux_platform::AvMediaProbe media_probe_;
 };
 

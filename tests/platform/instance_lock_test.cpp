@@ -102,17 +102,15 @@ TEST(InstanceLockTest, EncoderStartedByTheHolderDoesNotKeepTheLock) {
   EXPECT_TRUE(lock.Acquire());
 }
 
-TEST(InstanceLockTest, LockThatCannotBeCreatedDoesNotStopTheProgram) {
-  FlockInstanceLock lock("/nonexistent-folder/ripwarden.lock");
-  EXPECT_TRUE(lock.Acquire());
-  lock.Release();
-}
-
-TEST(InstanceLockTest, LockLivesInTheRuntimeFolderElsePerUserInTmp) {
-  EXPECT_EQ(linux_platform::InstanceLockPath("/run/user/1000", 1000), "/run/user/1000/ripwarden.lock");
-  EXPECT_EQ(linux_platform::InstanceLockPath(nullptr, 1000), "/tmp/ripwarden-1000.lock");
-  EXPECT_EQ(linux_platform::InstanceLockPath("", 1001), "/tmp/ripwarden-1001.lock");
-  EXPECT_EQ(linux_platform::InstanceLockPath("relative", 0), "/tmp/ripwarden-0.lock");
+TEST(InstanceLockTest, ALockThatCannotBeTakenIsNeverTakenForGranted) {
+  TempFolder temp;
+  FlockInstanceLock made(temp.Path("State/deeper/ripwarden.lock"));
+  EXPECT_TRUE(made.Acquire()) << "its folder was not made";
+  temp.Write("file", "");
+  FlockInstanceLock impossible(temp.Path("file/ripwarden.lock"));
+  EXPECT_FALSE(impossible.Acquire());
+  EXPECT_EQ(linux_platform::InstanceLockPath("/home/u/.local/state/ripwarden"),
+            "/home/u/.local/state/ripwarden/ripwarden.lock");
 }
 
 }  // namespace

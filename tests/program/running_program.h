@@ -32,7 +32,7 @@ class ProgramSandbox {
   std::string scratch() const { return temp_.Path("sandbox/tmp"); }
   std::string settings_file() const { return program_home() + "/Data/Config/Settings.cfg"; }
   std::string presets_file() const { return program_home() + "/Data/Config/Presets.cfg"; }
-  std::string lock_file() const { return runtime() + "/ripwarden.lock"; }
+  std::string lock_file() const { return program_home() + "/State/ripwarden.lock"; }
   // The start of the names of a run's two log files.
   std::string Log(std::string_view name) const { return temp_.Path("logs/" + std::string(name)); }
 
