@@ -50,8 +50,15 @@ void Application::BuildTrayMenu() {
 }
 
 void Application::RunOnce() {
+  if (quitting_) {
+    // Only the stopping encoder is looked after: no new rip may start.
+    services_.engine.ContinueWork();
+    services_.engine.ReadEncoderOutput();
+    FinishQuit();
+    return;
+  }
   if (stop_requested_) {
-    if (!quit_confirmed_) Quit();
+    Quit();
     return;
   }
   if (auto event = services_.windows.TakeEvent()) {
@@ -59,7 +66,7 @@ void Application::RunOnce() {
   } else if (auto tray_event = services_.tray.TakeEvent()) {
     Dispatch(*tray_event);
   }
-  if (quit_confirmed_) return;
+  if (quitting_) return;
   services_.engine.PollDrive();
   services_.engine.ReadEncoderOutput();
 }
@@ -152,9 +159,18 @@ bool Application::ConfirmQuit() {
 }
 
 void Application::Quit() {
+  if (quitting_) return;
+  quitting_ = true;
   // As things stand now: a rip may have started or ended while the user
   // was being asked.
   if (services_.rip_state.RipInProgress == 1) services_.engine.CancelRip(true);
+  FinishQuit();
+}
+
+void Application::FinishQuit() {
+  // The lock is held until the encoder is gone: a copy started meanwhile
+  // would take its file for a dead run's.
+  if (services_.engine.IsStopping()) return;
   services_.tray.RemoveTrayIcon();
   services_.lock.Release();
   quit_confirmed_ = true;

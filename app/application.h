@@ -47,11 +47,11 @@ class Application {
   // encoder output. Once a stop was requested, the turn quits instead.
   void RunOnce();
   void OnMenuCommand(int item_id);
-  // The Exit command; true once the user confirmed and everything was let go.
+  // The Exit command; true once the user confirmed.
   bool ConfirmQuit();
   // The way out without asking (Exit confirmed, or a stop requested):
-  // cancels a running rip and lets go of the tray and the single-instance
-  // lock.
+  // cancels a running rip and, once its encoder is gone (later turns go on
+  // with it), lets go of the tray and the single-instance lock.
   void Quit();
   // The system asks the program to stop: the next turn quits without asking.
   void RequestStop() { stop_requested_ = true; }
@@ -63,12 +63,14 @@ class Application {
 
  private:
   void BuildTrayMenu();
+  void FinishQuit();
   void Dispatch(const UiEvent& event);
   void ShowAndRaise(int window_id);
   std::string SourceDrive();
 
   AppServices services_;
   bool has_tray_ = false;
+  bool quitting_ = false;
   bool quit_confirmed_ = false;
   bool stop_requested_ = false;
 };

@@ -100,7 +100,7 @@ class WatchedView final : public RipView {
 
 class AnyDialect final : public EncoderDialectSource {
  public:
-  EncoderDialect For(const std::string&) override { return {}; }
+  std::optional<EncoderDialect> For(const std::string&) override { return EncoderDialect{}; }
 };
 
 bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }

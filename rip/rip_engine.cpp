@@ -21,6 +21,9 @@ void RipEngine::EndRip(const std::string& status, std::int32_t bar_value, const 
   services_.processes.CloseProcess(state_.EncoderProgram);
   state_.RipInProgress = 0;
   state_.EncoderProgram = kNoProcess;
+  state_.AwaitingDialect = 0;
+  state_.Stopping = RipState::Stop::kNone;
+  state_.StopKilled = 0;
   state_.OutputFile.clear();
   state_.EncodingFile.clear();
   state_.RipDiscLabel.clear();
@@ -34,16 +37,46 @@ void RipEngine::EndRip(const std::string& status, std::int32_t bar_value, const 
   services_.view.EnableCancelButton(false);
 }
 
-void RipEngine::StopEncoder() {
-  ProcessRunner& processes = services_.processes;
-  const ChildProcess encoder = processes.IsProcessKnown(state_.EncoderProgram);
-  if (encoder == kNoProcess) return;
+void RipEngine::StopRip(RipState::Stop outcome) {
+  if (state_.Stopping != RipState::Stop::kNone) return;
+  services_.view.EnableCancelButton(false);
+  state_.Stopping = outcome;
+  state_.StopTick = services_.clock.TickCount();
+  state_.StopKilled = 0;
   // Interrupted, the encoder ends cleanly and removes its pass files; killed,
   // it would leave them behind.
-  processes.InterruptProcess(encoder);
-  if (!processes.WaitForExit(encoder, kStopGraceMs)) {
-    processes.KillProcess(encoder);
-    processes.WaitForExit(encoder, kKillWaitMs);
+  const ChildProcess encoder = services_.processes.IsProcessKnown(state_.EncoderProgram);
+  if (encoder != kNoProcess) services_.processes.InterruptProcess(encoder);
+  ContinueStop();
+}
+
+void RipEngine::ContinueStop() {
+  ProcessRunner& processes = services_.processes;
+  const ChildProcess encoder = processes.IsProcessKnown(state_.EncoderProgram);
+  if (encoder != kNoProcess && processes.IsProcessRunning(encoder)) {
+    const std::uint32_t now = services_.clock.TickCount();
+    if (state_.StopKilled == 0) {
+      if (!IsDue(now, state_.StopTick, static_cast<std::int32_t>(kStopGraceMs))) return;
+      processes.KillProcess(encoder);
+      state_.StopKilled = 1;
+      state_.StopTick = now;
+    }
+    // A process the system cannot end (stuck in the drive's driver) is left
+    // to the runner; the rip ends all the same.
+    if (!IsDue(now, state_.StopTick, static_cast<std::int32_t>(kKillWaitMs))) return;
+  }
+  const RipState::Stop outcome = state_.Stopping;
+  const std::string source = state_.RipSource;
+  if (outcome == RipState::Stop::kCancel) {
+    // Removed only now: a file still being written would come back.
+    if (!state_.EncodingFile.empty()) services_.files.RemoveFile(state_.EncodingFile);
+    state_.Record.output.clear();
+    EndRip(kCancelledText, 0, "cancelled");
+    EjectDrive(source);
+  } else {
+    KeepIncomplete();
+    EndRip(kDiscLostText, 0, "failed");
+    Balloon("DVD Rip Failed", kDiscLostBalloonText, BalloonIcon::kError);
   }
 }
 
@@ -54,13 +87,20 @@ void RipEngine::CancelRip(bool without_asking) {
   }
   // A rip that ended while the question was open is not undone.
   if (state_.RipInProgress == 0) return;
-  services_.view.EnableCancelButton(false);
-  // Stopped first: a file still being written would come back after removal.
-  StopEncoder();
-  if (!state_.EncodingFile.empty()) services_.files.RemoveFile(state_.EncodingFile);
-  state_.Record.output.clear();
-  EndRip(kCancelledText, 0, "cancelled");
-  EjectDrive(services_.settings.ReadSetting(setting::kSourceDrive));
+  StopRip(RipState::Stop::kCancel);
+}
+
+bool RipEngine::IsStopping() const {
+  return state_.RipInProgress == 1 && state_.Stopping != RipState::Stop::kNone;
+}
+
+void RipEngine::ContinueWork() {
+  if (state_.RipInProgress != 1) return;
+  if (state_.Stopping != RipState::Stop::kNone) {
+    ContinueStop();
+  } else if (state_.AwaitingDialect == 1) {
+    LaunchEncoder();
+  }
 }
 
 void RipEngine::EjectDrive(const std::string& source) { services_.drives.EjectDrive(source); }

@@ -54,17 +54,25 @@ class RipEngine {
   // system to end a killed one.
   static constexpr std::uint32_t kStopGraceMs = 5000;
   static constexpr std::uint32_t kKillWaitMs = 2000;
+  // How often a rip that is starting or stopping is looked at.
+  static constexpr std::uint32_t kPendingLookMs = 20;
 
   RipEngine(RipState& state, RipServices services, std::string app_name);
 
-  // Once per main-loop turn; polls the drive when its interval has passed.
+  // Once per main-loop turn: goes on with a rip that is starting or
+  // stopping, and polls the drive when its interval has passed.
   void PollDrive();
   // Once per main-loop turn; takes one whole line of encoder output, if any.
   void ReadEncoderOutput();
   // Starts a rip of the disc in the drive; nothing while one is running.
   void StartRip();
   // Cancels the running rip, asking the user first unless without_asking.
+  // The rip ends once its encoder is gone (see IsStopping).
   void CancelRip(bool without_asking);
+  // True while a cancelled or failed rip waits for its encoder to end.
+  bool IsStopping() const;
+  // Goes on with a rip that is starting or stopping; PollDrive does it too.
+  void ContinueWork();
 
   // The trimmed volume label of a source; empty when it has none.
   std::string GetVolumeLabel(const std::string& source);
@@ -82,13 +90,22 @@ class RipEngine {
   // The newest encoder logs kept.
   static constexpr std::size_t kMostLogs = 50;
 
-  // How long the main loop may sleep before the next drive poll is due.
+  // How long the main loop may sleep before the engine needs a turn: the next
+  // drive poll, or sooner while a rip is starting or stopping.
   std::uint32_t MillisecondsToNextPoll();
   // True when a line of the encoder's output is waiting to be read.
   bool IsOutputWaiting();
 
  private:
   void AutoRipOrAnnounce(const std::string& label);
+  // The disc in the drive is gone (or was ejected): the next one found is new.
+  void DiscLeft();
+  // Starts the encoder once its options are known.
+  void LaunchEncoder();
+  // Asks the encoder to stop; the rip ends as outcome once it is gone.
+  void StopRip(RipState::Stop outcome);
+  // Kills an encoder that outstays its grace, and ends the rip once it is gone.
+  void ContinueStop();
   // Ends the rip once the encoder is gone, or when the disc went missing;
   // disc_label is the label of the disc in the drive, null when there is none.
   void CheckRipEnd(const std::string* disc_label);
@@ -107,8 +124,6 @@ class RipEngine {
   void FinishRecord(const std::string& status, const char* result);
   std::string RecordTime();
   std::string HistoryPath() const;
-  // Interrupts the encoder, kills it if it does not stop, and waits for it.
-  void StopEncoder();
   void Balloon(const std::string& title, const std::string& text, BalloonIcon icon);
 
   RipState& state_;

@@ -44,13 +44,16 @@ void RipEngine::ReadEncoderOutput() {
   if (!processes.IsLineWaiting(state_.EncoderProgram)) return;
   const std::string line = processes.ReadOutputLine(state_.EncoderProgram);
   services_.view.InsertOutputLine(line);
+  // A stopping encoder's last words are shown, but decide nothing.
+  if (state_.Stopping != RipState::Stop::kNone) return;
 
   if (TextField(line, 1, ':') == "Muxing" && state_.MuxingSeen == 0) {
     state_.MuxingSeen = 1;
     // The disc has been read to the end; it can leave while the file is
     // finished. The rip itself completes when the encoder has ended well.
     if (services_.settings.ReadSetting(setting::kEjectOnFinish) == "1") {
-      EjectDrive(services_.settings.ReadSetting(setting::kSourceDrive));
+      EjectDrive(state_.RipSource);
+      state_.RipDiscLeft = 1;
     }
   }
   const std::string percent_text = PercentText(line);
@@ -58,17 +61,18 @@ void RipEngine::ReadEncoderOutput() {
   if (!CarriesPercentage(line, percent_text)) return;
   state_.LastUpdatePercent = state_.ProgressPercent;
   const std::uint32_t now = services_.clock.TickCount();
-  if (IsDue(now, state_.ProgressTick, state_.ProgressInterval)) {
+  if (state_.ProgressShown == 0 || IsDue(now, state_.ProgressTick, state_.ProgressInterval)) {
     // A garbled update may claim any percentage; the bar shows only what exists.
     services_.view.SetRipProgressBar(
         std::clamp(ProgressBarValue(state_.ProgressPercent), 0, kProgressBarFull));
     services_.view.SetStatusText(percent_text + "%");
     state_.ProgressTick = now;
+    state_.ProgressShown = 1;
   }
 }
 
 void RipEngine::CheckRipEnd(const std::string* disc_label) {
-  if (state_.RipInProgress == 0) return;
+  if (state_.RipInProgress == 0 || state_.Stopping != RipState::Stop::kNone) return;
   // Without its disc an encoder fails or stops short whatever it says; only
   // one that had read the disc to the end (muxing) may finish without it.
   if (disc_label == nullptr && state_.MuxingSeen == 0) {
@@ -116,13 +120,12 @@ void RipEngine::FinishAtEncoderEnd(const std::string* disc_label) {
     }
     state_.Record.output = state_.OutputFile;
     // Another disc put in while the file was finished is the next rip, not this one's to eject.
-    const bool ripped_disc_in = disc_label != nullptr && *disc_label == state_.RipDiscLabel;
+    const bool ripped_disc_in = disc_label != nullptr && state_.RipDiscLeft == 0;
+    const std::string source = state_.RipSource;
     view.EnableCancelButton(false);
     EndRip(kCompleteText, kProgressBarFull, "complete");
     Balloon("Rip Complete!", "The DVD has been ripped to your computer.", BalloonIcon::kInformation);
-    if (ripped_disc_in && services_.settings.ReadSetting(setting::kEjectOnFinish) == "1") {
-      EjectDrive(services_.settings.ReadSetting(setting::kSourceDrive));
-    }
+    if (ripped_disc_in && services_.settings.ReadSetting(setting::kEjectOnFinish) == "1") EjectDrive(source);
     return;
   }
   // The encoder's own reason is worth more than its exit code.
@@ -148,10 +151,7 @@ void RipEngine::FailWithError(const std::string& status, const std::string& more
 
 void RipEngine::FailDiscLost() {
   // An encoder left reading a vanished disc would run on (or hang) unseen.
-  StopEncoder();
-  KeepIncomplete();
-  EndRip(kDiscLostText, 0, "failed");
-  Balloon("DVD Rip Failed", kDiscLostBalloonText, BalloonIcon::kError);
+  StopRip(RipState::Stop::kDiscLost);
 }
 
 }  // namespace ripwarden

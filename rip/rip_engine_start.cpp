@@ -35,23 +35,36 @@ void RipEngine::StartRip() {
     request.two_pass = settings.ReadSetting(setting::kTwoPass);
     request.audio_booster = settings.ReadSetting(setting::kAudioBooster);
   }
-  const std::string program = settings.ReadSetting(setting::kEncoderLocation);
-  const EncoderCommand command =
-      BuildEncoderCommand(request, services_.dialects.For(program), services_.paths);
-  state_.OutputFile = command.output_file;
-  state_.EncodingFile = command.encoding_file;
-  state_.RipDiscLabel = request.label;
-  view.InsertOutputLine(command.display_line);
-
-  BeginRecord(source, request.start);
-  ProcessOptions options;
-  PrepareRecordFiles(options);
-  state_.EncoderProgram =
-      services_.processes.StartProcessWithOptions(program, command.arguments, request.destination, options);
   state_.RipInProgress = 1;
+  state_.RipSource = source;
+  state_.RipDiscLabel = request.label;
+  state_.RipDiscLeft = 0;
+  state_.Request = std::move(request);
+  state_.EncoderPath = settings.ReadSetting(setting::kEncoderLocation);
   state_.ProgressPercent = 0.0f;
   state_.LastUpdatePercent = 0.0f;
+  state_.ProgressShown = 0;
   state_.MuxingSeen = 0;
+  state_.AwaitingDialect = 1;
+  LaunchEncoder();
+}
+
+void RipEngine::LaunchEncoder() {
+  // The encoder may still be saying which options it takes; a later turn
+  // goes on from here.
+  const auto dialect = services_.dialects.For(state_.EncoderPath);
+  if (!dialect) return;
+  state_.AwaitingDialect = 0;
+  const EncoderCommand command = BuildEncoderCommand(state_.Request, *dialect, services_.paths);
+  state_.OutputFile = command.output_file;
+  state_.EncodingFile = command.encoding_file;
+  services_.view.InsertOutputLine(command.display_line);
+
+  BeginRecord(state_.RipSource, state_.Request.start);
+  ProcessOptions options;
+  PrepareRecordFiles(options);
+  state_.EncoderProgram = services_.processes.StartProcessWithOptions(state_.EncoderPath, command.arguments,
+                                                                      state_.Request.destination, options);
   // Nothing will ever end this rip by itself: end it now and say why.
   if (state_.EncoderProgram == kNoProcess) FailWithError(kLaunchFailedText);
 }

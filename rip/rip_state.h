@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/process_runner.h"
+#include "rip/encoder_command.h"
 #include "rip/rip_history.h"
 
 namespace ripwarden {
@@ -20,6 +21,24 @@ struct RipState {
 
   std::int32_t RipInProgress = 0;
   ChildProcess EncoderProgram = kNoProcess;
+  // Set once this rip showed its first progress update: the first is shown
+  // however long the clock ran since the last rip's.
+  std::int32_t ProgressShown = 0;
+  // The source the rip reads, as chosen when it started, and the encoder.
+  std::string RipSource;
+  std::string EncoderPath;
+  // A rip waits in this until the encoder said which options it takes.
+  std::int32_t AwaitingDialect = 0;
+  RipRequest Request;
+  // The ripped disc left its drive (or was ejected) while the encoder was
+  // still finishing the file: any disc found from then on is another one.
+  std::int32_t RipDiscLeft = 0;
+  // A rip ends only once its stopped encoder is gone; until then it is
+  // stopping, and how it will end is kept here.
+  enum class Stop { kNone, kCancel, kDiscLost };
+  Stop Stopping = Stop::kNone;
+  std::uint32_t StopTick = 0;
+  std::int32_t StopKilled = 0;
   // The file a whole rip ends as; until then the encoder writes EncodingFile.
   std::string OutputFile;
   std::string EncodingFile;

@@ -94,6 +94,7 @@ TEST_F(DiscFaultTest, ADiscTakenOutMidRipFailsTheRipAndStopsTheEncoder) {
   ASSERT_TRUE(RunUntilShown("ready"));
   fs::remove(drive_);
   Poll();
+  RunWhileStopping(engine_, clock_);
   EXPECT_EQ(view_.status, kDiscLostText);
   EXPECT_EQ(view_.balloons.back(), "DVD Rip Failed");
   EXPECT_EQ(view_.disc_label, "[Empty]");
@@ -133,6 +134,8 @@ TEST_F(DiscFaultTest, ADiscSwappedBetweenPollsIsANewDisc) {
   FakeEncoderScript script(home_, "write ready\\n\noutput done\n" + std::string(kWholeLog) + "exit 0\n");
   Insert(Image("SECOND DISC"));
   Poll();
+  RunWhileStopping(engine_, clock_);
+  Poll();
   EXPECT_EQ(view_.disc_label, "SECOND DISC");
   EXPECT_EQ(view_.balloons,
             (std::vector<std::string>{"DVD Rip Started", "DVD Rip Failed", "DVD Rip Started"}));
@@ -153,6 +156,7 @@ TEST_F(DiscFaultTest, ADiscSwappedBetweenPollsIsANewDisc) {
   EXPECT_EQ(state_.RipInProgress, 1);
   EXPECT_EQ(view_.balloons.back(), "DVD Rip Started");
   engine_.CancelRip(true);
+  RunWhileStopping(engine_, clock_);
 }
 
 TEST_F(DiscFaultTest, ADiscWithoutLabelIsRippedUnderTheDateAlone) {

@@ -146,6 +146,38 @@ TEST_F(DriveMonitorTest, ADiscSwappedInWhileAFileIsFinishedIsRippedAfterIt) {
   EXPECT_EQ(processes.started().size(), 2u);
 }
 
+// Discs of a box often share a label: once the ripped disc left, the one
+// found next is another disc, never ejected by the first one's end.
+TEST_F(DriveMonitorTest, ADiscWithTheSameLabelPutInAfterTheRippedOneLeftIsNew) {
+  for (const char* auto_rip : {"1", "0"}) {
+    SCOPED_TRACE(std::string("AutoRip ") + auto_rip);
+    const std::string label = std::string("DVD_VIDEO_") + auto_rip;
+    Set("Other", "AutoRip", "0");
+    Set("Other", "EjectOnFinish", "1");
+    Insert(label);
+    Poll();
+    engine.StartRip();
+    view.balloons.clear();
+    Set("Other", "AutoRip", auto_rip);
+    processes.Output(Encoder(), "\rMuxing: this may take awhile...\r");
+    ReadAll();
+    EXPECT_EQ(drives.ejected, std::vector<std::string>{"sr0"});
+    Poll();
+    Insert(label);
+    Poll();
+    WriteOutputFile();
+    processes.Exit(Encoder(), 0);
+    Poll();
+    EXPECT_EQ(drives.ejected, std::vector<std::string>{"sr0"}) << "the new disc went out unripped";
+    EXPECT_EQ(view.balloons, auto_rip == std::string("1")
+                                 ? (std::vector<std::string>{"Rip Complete!", "DVD Rip Started"})
+                                 : (std::vector<std::string>{"DVD Inserted", "Rip Complete!"}));
+    engine.CancelRip(true);
+    drives.ejected.clear();
+    view.balloons.clear();
+  }
+}
+
 TEST_F(DriveMonitorTest, TurningAutoRipOnRipsAnAnnouncedDisc) {
   Insert();
   Poll();

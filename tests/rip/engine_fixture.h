@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "config/presets.h"
 #include "config/settings_store.h"
@@ -19,13 +21,28 @@ namespace ripwarden::testing {
 
 class FixedDialect final : public EncoderDialectSource {
  public:
-  EncoderDialect For(const std::string& program) override {
+  std::optional<EncoderDialect> For(const std::string& program) override {
     asked.push_back(program);
+    if (!answered) return std::nullopt;
     return dialect;
   }
   EncoderDialect dialect;
+  // False: the program is still being asked.
+  bool answered = true;
   std::vector<std::string> asked;
 };
+
+// Turns of the main loop while a cancelled or failed rip waits for its
+// encoder to go; the clock moves with the time they take.
+inline void RunWhileStopping(RipEngine& engine, FakeClock& clock) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (engine.IsStopping() && std::chrono::steady_clock::now() < deadline) {
+    engine.ReadEncoderOutput();
+    engine.ContinueWork();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    clock.Advance(1);
+  }
+}
 
 // The engine over fakes of everything it talks to, with a settings file that
 // watches sr0 and rips into /srv/rips/.

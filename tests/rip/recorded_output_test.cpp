@@ -93,6 +93,7 @@ TEST_F(RecordedOutputTest, CancelStopsTheEncoderAndRemovesItsFile) {
   ASSERT_EQ(ChildProcesses().size(), 1u);
   EXPECT_NE(view_.status, "Reading Disc...") << "no progress was shown before the cancel";
   engine_.CancelRip(true);
+  RunWhileStopping(engine_, clock_);
   EXPECT_EQ(view_.status, "USER CANCELLED");
   EXPECT_FALSE(FileExists(OutputFile() + ".part"));
   EXPECT_FALSE(FileExists(OutputFile()));

@@ -61,6 +61,19 @@ TEST_F(RipProgressTest, ShowsEachLineAndTheProgressAtMostOncePerSecond) {
   EXPECT_EQ(StatusCalls(), (std::vector<std::string>{"bar: 3334", "status: 33.33%"}));
 }
 
+// A station left running for weeks: the tick count moves on by more than
+// half its range between two rips.
+TEST_F(RipProgressTest, TheFirstUpdateIsShownHoweverLongTheStationRan) {
+  clock.Advance(0x80000000u + 5000);
+  processes.Output(Encoder(), "Encoding: task 1 of 2, 1.00 %\r");
+  ReadAll();
+  EXPECT_EQ(StatusCalls(), (std::vector<std::string>{"bar: 100", "status: 1.00%"}));
+  clock.Advance(1000);
+  processes.Output(Encoder(), "Encoding: task 1 of 2, 2.00 %\r");
+  ReadAll();
+  EXPECT_EQ(StatusCalls(), (std::vector<std::string>{"bar: 200", "status: 2.00%"}));
+}
+
 TEST_F(RipProgressTest, LogLinesBetweenUpdatesLeaveTheDisplayAlone) {
   clock.Advance(5000);
   processes.Output(Encoder(),
@@ -199,10 +212,26 @@ TEST_F(RipProgressTest, CancelAsksAndOnlyYesStopsTheRip) {
 
 TEST_F(RipProgressTest, CancelWithoutAskingKillsAnEncoderThatIgnoresTheInterrupt) {
   processes.process(Encoder()).exits_on_interrupt = false;
+  WriteOutputFile();
   engine.CancelRip(true);
   EXPECT_TRUE(view.questions.empty());
-  EXPECT_TRUE(processes.process(processes.last_started()).killed);
+  EXPECT_FALSE(view.cancel_enabled);
+  // It is given its grace, turn by turn, while the windows go on.
+  clock.Advance(RipEngine::kStopGraceMs - 1);
+  engine.PollDrive();
+  EXPECT_FALSE(processes.process(Encoder()).killed);
+  EXPECT_TRUE(engine.IsStopping());
+  EXPECT_NE(view.status, "USER CANCELLED");
+  EXPECT_LE(engine.MillisecondsToNextPoll(), RipEngine::kPendingLookMs);
+  EXPECT_TRUE(files.Exists(state.EncodingFile)) << "removed while the encoder may still write it";
+  clock.Advance(1);
+  engine.PollDrive();
+  EXPECT_TRUE(processes.process(Encoder()).killed);
+  ReadAll();
+  engine.PollDrive();
   EXPECT_EQ(view.status, "USER CANCELLED");
+  EXPECT_FALSE(engine.IsStopping());
+  EXPECT_EQ(drives.ejected, std::vector<std::string>{"sr0"});
 }
 
 TEST_F(RipProgressTest, NothingIsReadOnceTheRipHasEnded) {

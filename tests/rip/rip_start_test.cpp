@@ -56,6 +56,27 @@ TEST_F(RipStartTest, SpeaksTheDialectOfTodaysEncoder) {
   EXPECT_EQ(processes.process(Encoder()).arguments[12], "-a");
 }
 
+// An encoder slow to say which options it takes: the rip waits for it,
+// turn by turn, instead of holding the windows or guessing.
+TEST_F(RipStartTest, WaitsForTheEncodersAnswerWithoutHoldingTheTurn) {
+  Insert();
+  dialects.answered = false;
+  engine.StartRip();
+  EXPECT_EQ(view.status, "Reading Disc...");
+  EXPECT_EQ(processes.start_attempts(), 0);
+  EXPECT_EQ(state.RipInProgress, 1);
+  EXPECT_LE(engine.MillisecondsToNextPoll(), RipEngine::kPendingLookMs);
+  engine.PollDrive();
+  EXPECT_EQ(processes.start_attempts(), 0);
+  dialects.answered = true;
+  dialects.dialect = kCurrentDialect;
+  engine.PollDrive();
+  ASSERT_EQ(processes.start_attempts(), 1);
+  EXPECT_EQ(processes.process(Encoder()).arguments[6], "--main-feature");
+  EXPECT_EQ(dialects.asked.size(), 3u);
+  EXPECT_EQ(engine.MillisecondsToNextPoll(), 2500u - 0u);
+}
+
 TEST_F(RipStartTest, LeavesOutCodecOptionsWithoutAPreset) {
   Insert();
   Set("Ripping", "Encoding", "");
