@@ -25,6 +25,9 @@ constexpr float kWholePercent = 99.9f;
 // of either kind.
 std::string FileName(const std::string& path) { return path.substr(path.find_last_of("/\\") + 1); }
 
+// A file's folder as it was joined to the name, separator and all.
+std::string Folder(const std::string& path) { return path.substr(0, path.size() - FileName(path).size()); }
+
 // A record the history could not take in is still where the user can find it.
 void WriteRecord(RipHistory history, const RipRecord& record, RipView& view) {
   if (history.Write(record) == HistoryWrite::kKeptAside) {
@@ -60,12 +63,16 @@ void RipEngine::SettleLeftovers() {
   for (RipRecord record : history.Records().value_or(std::vector<RipRecord>{})) {
     if (record.result != "running") continue;
     // What the dead encoder wrote is kept for the user to judge, never under
-    // the finished name and never thrown away.
+    // the finished name and never thrown away: while it cannot be reached (a
+    // destination not mounted yet, a rename refused) the rip stays open.
     const std::string partial = record.output + std::string(kEncodingSuffix);
     const std::string incomplete = IncompleteName(record.output);
-    if (const auto stamp = files.Stamp(partial); stamp && files.RenameFile(partial, incomplete)) {
+    if (const auto stamp = files.Stamp(partial)) {
+      if (!files.RenameFile(partial, incomplete)) continue;
       record.output = incomplete;
       record.bytes = static_cast<std::int64_t>(stamp->size);
+    } else if (!record.output.empty() && !files.Stamp(Folder(record.output))) {
+      continue;
     } else {
       record.output.clear();
     }

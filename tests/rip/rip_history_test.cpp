@@ -144,6 +144,41 @@ TEST_F(RipHistoryTest, AHistoryThatCannotBeReadKeepsItsRecordsAndTheNewOnesAside
   EXPECT_EQ(records[2].result, "complete") << "a stale copy kept aside undid the rip's end";
 }
 
+// A partial file on a destination that is not there yet (a network share or
+// a USB disk mounted after login), or that cannot take its new name, waits
+// for a later start; a rip that left no file on a present destination is
+// settled at once.
+TEST_F(RipHistoryTest, ARipWhosePartialFileCannotBeReachedStaysOpenForALaterStart) {
+  RipHistory history(files, HistoryFile());
+  for (const std::string output : {"/mnt/nas/A.MP4", "/srv/rips/B.MP4", "/srv/rips/C.MP4"}) {
+    RipRecord running;
+    running.id = output;
+    running.output = output;
+    running.result = "running";
+    ASSERT_EQ(history.Write(running), HistoryWrite::kWritten);
+  }
+  files.Put("/srv/rips/B.MP4.part", "ftyp");
+  files.refuse_rename.insert("/srv/rips/B.MP4.part");
+  engine.SettleLeftovers();
+  auto records = History();
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[0].result, "running");
+  EXPECT_EQ(records[1].result, "running");
+  EXPECT_EQ(records[2].result, "interrupted");
+  EXPECT_EQ(records[2].output, "");
+
+  files.PutFolder("/mnt/nas/");
+  files.Put("/mnt/nas/A.MP4.part", "ftyp....");
+  files.refuse_rename.clear();
+  engine.SettleLeftovers();
+  records = History();
+  EXPECT_EQ(records[0].result, "interrupted");
+  EXPECT_EQ(records[0].output, "/mnt/nas/A.incomplete.MP4");
+  EXPECT_EQ(records[0].bytes, 8);
+  EXPECT_EQ(records[1].output, "/srv/rips/B.incomplete.MP4");
+  EXPECT_TRUE(files.Exists("/srv/rips/B.incomplete.MP4"));
+}
+
 TEST_F(RipHistoryTest, KeepsOnlyTheNewestLogs) {
   const std::string logs = std::string(kRecords) + "/logs";
   for (int i = 0; i < 60; ++i) files.Put(logs + "/old-" + std::to_string(100 + i) + ".log", "log");
