@@ -11,9 +11,10 @@ namespace ripwarden {
 
 // A child's standard error copied into its log file on a thread of its own,
 // so that the child never waits on the program, keeping at most
-// kMostErrorLogBytes (from platform/process_runner.h) and then saying how
-// much more there was. Shared by every ProcessRunner; each supplies the
-// system's reads and writes.
+// kMostErrorLogBytes (from platform/process_runner.h): the first half as it
+// comes and the last half at the end, with a note between them of how much
+// was left out. Shared by every ProcessRunner; each supplies the system's
+// reads and writes.
 class ErrorLog {
  public:
   // Bytes read into the buffer; 0 once the output has ended or failed.

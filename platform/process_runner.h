@@ -19,7 +19,7 @@ struct ProcessOptions {
   // TMP on Windows); empty leaves it the caller's.
   std::string temp_folder;
   // A file made anew that receives the child's standard error, at most
-  // kMostErrorLogBytes of it; empty leaves standard error the caller's. It is
+  // kMostErrorLogBytes of it, from its start and its end; empty leaves standard error the caller's. It is
   // read on a thread of the runner's, so a chatty child never waits on it,
   // and it is whole once the runner reports the process ended.
   std::string error_log;

@@ -85,7 +85,8 @@ class RipEngine {
   void KeepRecords(const std::string& folder, MediaProbe* probe);
   // After a start that holds the instance lock: a rip that was running when
   // the program died gets its file's incomplete name and reads as
-  // interrupted, and the encoder's scratch files go.
+  // interrupted, and the encoder's scratch files go. A rip whose file cannot
+  // be reached yet stays open for a later start.
   void SettleLeftovers();
   // The newest encoder logs kept.
   static constexpr std::size_t kMostLogs = 50;

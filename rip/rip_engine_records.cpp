@@ -25,6 +25,17 @@ constexpr float kWholePercent = 99.9f;
 // of either kind.
 std::string FileName(const std::string& path) { return path.substr(path.find_last_of("/\\") + 1); }
 
+// A file's folder as it was joined to the name, separator and all.
+std::string Folder(const std::string& path) { return path.substr(0, path.size() - FileName(path).size()); }
+
+// A record the history could not take in is still where the user can find it.
+void WriteRecord(RipHistory history, const RipRecord& record, RipView& view) {
+  if (history.Write(record) == HistoryWrite::kKeptAside) {
+    view.InsertOutputLine("The rip history could not be read, so this rip's record was kept in " +
+                          history.AsidePath() + ".");
+  }
+}
+
 std::string Megabytes(std::uint64_t bytes) {
   char text[32];
   std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
@@ -48,21 +59,26 @@ void RipEngine::SettleLeftovers() {
   if (records_folder_.empty()) return;
   Files& files = services_.files;
   RipHistory history(files, HistoryPath());
-  for (RipRecord record : history.Records()) {
+  // A history that cannot be read now is settled at a later start.
+  for (RipRecord record : history.Records().value_or(std::vector<RipRecord>{})) {
     if (record.result != "running") continue;
     // What the dead encoder wrote is kept for the user to judge, never under
-    // the finished name and never thrown away.
+    // the finished name and never thrown away: while it cannot be reached (a
+    // destination not mounted yet, a rename refused) the rip stays open.
     const std::string partial = record.output + std::string(kEncodingSuffix);
     const std::string incomplete = IncompleteName(record.output);
-    if (const auto stamp = files.Stamp(partial); stamp && files.RenameFile(partial, incomplete)) {
+    if (const auto stamp = files.Stamp(partial)) {
+      if (!files.RenameFile(partial, incomplete)) continue;
       record.output = incomplete;
       record.bytes = static_cast<std::int64_t>(stamp->size);
+    } else if (!record.output.empty() && !files.Stamp(Folder(record.output))) {
+      continue;
     } else {
       record.output.clear();
     }
     record.result = "interrupted";
     record.reason = kInterruptedReason;
-    history.Write(record);
+    WriteRecord(history, record, services_.view);
   }
   files.RemoveTree(services_.paths.JoinPath(records_folder_, "tmp"));
 }
@@ -103,7 +119,7 @@ void RipEngine::PrepareRecordFiles(ProcessOptions& options) {
   state_.ScratchFolder = paths.JoinPath(paths.JoinPath(records_folder_, "tmp"), name);
   if (files.MakeFolders(state_.ScratchFolder)) options.temp_folder = state_.ScratchFolder;
   options.error_log = state_.Record.log;
-  RipHistory(files, HistoryPath()).Write(state_.Record);
+  WriteRecord(RipHistory(files, HistoryPath()), state_.Record, services_.view);
 }
 
 void RipEngine::FinishRecord(const std::string& status, const char* result) {
@@ -137,7 +153,7 @@ void RipEngine::FinishRecord(const std::string& status, const char* result) {
   services_.view.InsertOutputLine(summary);
 
   if (!records_folder_.empty() && !record.id.empty()) {
-    RipHistory(files, HistoryPath()).Write(record);
+    WriteRecord(RipHistory(files, HistoryPath()), record, services_.view);
   }
 }
 

@@ -274,11 +274,20 @@ std::optional<RipRecord> ParseRecordLine(std::string_view line) {
   return r;
 }
 
-std::vector<std::string> RipHistory::Lines() {
+std::string RipHistory::AsidePath() const {
+  constexpr std::string_view kExtension = ".jsonl";
+  const std::string_view stem = path_.ends_with(kExtension)
+                                    ? std::string_view(path_).substr(0, path_.size() - kExtension.size())
+                                    : path_;
+  return std::string(stem) + "-kept.jsonl";
+}
+
+std::optional<std::vector<std::string>> RipHistory::Lines(const std::string& path) {
   std::vector<std::string> lines;
-  const auto file = files_.OpenForReading(path_);
+  const auto file = files_.OpenForReading(path);
+  if (!file && !files_.Stamp(path)) return lines;
   const auto content = file ? file->ReadAll() : std::nullopt;
-  if (!content) return lines;
+  if (!content) return std::nullopt;
   std::string_view rest = *content;
   while (!rest.empty()) {
     const auto end = rest.find('\n');
@@ -289,28 +298,63 @@ std::vector<std::string> RipHistory::Lines() {
   return lines;
 }
 
-bool RipHistory::Write(const RipRecord& record) {
-  std::vector<std::string> lines = Lines();
+namespace {
+
+// Puts the record in place of the one with its id, or after the rest. A
+// record still running never replaces one that ended: a copy kept aside may
+// outlive the write that folded it in.
+void Merge(std::vector<std::string>& lines, const RipRecord& record) {
   const std::string prefix = IdPrefix(record.id);
-  std::string line = RecordLine(record);
-  bool replaced = false;
+  bool found = false;
   for (std::string& old : lines) {
-    if (old.starts_with(prefix)) {
-      old = line;
-      replaced = true;
-    }
+    if (!old.starts_with(prefix)) continue;
+    found = true;
+    const auto ended = ParseRecordLine(old);
+    if (record.result != "running" || !ended || ended->result == "running") old = RecordLine(record);
   }
-  if (!replaced) lines.push_back(std::move(line));
+  if (!found) lines.push_back(RecordLine(record));
+}
+
+void MergeLines(std::vector<std::string>& lines, const std::vector<std::string>& more) {
+  for (const std::string& line : more) {
+    if (const auto record = ParseRecordLine(line)) Merge(lines, *record);
+  }
+}
+
+}  // namespace
+
+bool RipHistory::Store(const std::string& path, const std::vector<std::string>& lines) {
   const std::size_t first = lines.size() > kMostRecords ? lines.size() - kMostRecords : 0;
   std::string content;
   for (std::size_t i = first; i < lines.size(); ++i) content += lines[i] + "\n";
-  if (auto file = files_.Open(path_)) return file->ReplaceContent(content);
-  return files_.CreateFile(path_, content);
+  if (auto file = files_.Open(path)) return file->ReplaceContent(content);
+  return files_.CreateFile(path, content);
 }
 
-std::vector<RipRecord> RipHistory::Records() {
+HistoryWrite RipHistory::Write(const RipRecord& record) {
+  auto lines = Lines(path_);
+  auto aside = Lines(AsidePath());
+  if (!lines) {
+    // Replacing a history that could not be read would lose every record in it.
+    if (!aside) return HistoryWrite::kFailed;
+    Merge(*aside, record);
+    return Store(AsidePath(), *aside) ? HistoryWrite::kKeptAside : HistoryWrite::kFailed;
+  }
+  const bool fold = aside && !aside->empty();
+  if (fold) MergeLines(*lines, *aside);
+  Merge(*lines, record);
+  if (!Store(path_, *lines)) return HistoryWrite::kFailed;
+  if (fold) files_.RemoveFile(AsidePath());
+  return HistoryWrite::kWritten;
+}
+
+std::optional<std::vector<RipRecord>> RipHistory::Records() {
+  auto lines = Lines(path_);
+  const auto aside = Lines(AsidePath());
+  if (!lines || !aside) return std::nullopt;
+  MergeLines(*lines, *aside);
   std::vector<RipRecord> records;
-  for (const std::string& line : Lines()) {
+  for (const std::string& line : *lines) {
     if (auto record = ParseRecordLine(line)) records.push_back(std::move(*record));
   }
   return records;

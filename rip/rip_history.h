@@ -39,9 +39,14 @@ struct RipRecord {
 std::string RecordLine(const RipRecord& record);
 std::optional<RipRecord> ParseRecordLine(std::string_view line);
 
+// What became of a record given to the history.
+enum class HistoryWrite { kWritten, kKeptAside, kFailed };
+
 // The history file: one JSON object a line, newest last. Every write
 // replaces the whole file in one step, so a crash at any moment leaves the
-// earlier records whole.
+// earlier records whole. A history that is there but cannot be read is never
+// replaced: records go to a file beside it until a write can read both, and
+// that write folds them in.
 class RipHistory {
  public:
   static constexpr std::size_t kMostRecords = 1000;
@@ -49,16 +54,21 @@ class RipHistory {
   RipHistory(Files& files, std::string path) : files_(files), path_(std::move(path)) {}
 
   // Adds the record, or replaces the one with its id; the oldest records go
-  // beyond kMostRecords. False when the file could not be written.
-  bool Write(const RipRecord& record);
+  // beyond kMostRecords. kKeptAside when it went to AsidePath() because the
+  // history could not be read.
+  HistoryWrite Write(const RipRecord& record);
 
-  // Every record that could be read, oldest first.
-  std::vector<RipRecord> Records();
+  // Every record that could be read, oldest first, with those kept aside;
+  // nothing when the history is there but could not be read. Without a
+  // history there are no records.
+  std::optional<std::vector<RipRecord>> Records();
 
   const std::string& path() const { return path_; }
+  std::string AsidePath() const;
 
  private:
-  std::vector<std::string> Lines();
+  std::optional<std::vector<std::string>> Lines(const std::string& path);
+  bool Store(const std::string& path, const std::vector<std::string>& lines);
 
   Files& files_;
   std::string path_;

@@ -180,18 +180,18 @@ TEST_F(ApplicationTest, OnlyTheCopyThatRunsSettlesWhatACrashLeft) {
   dead.id = "1";
   dead.output = "/srv/rips/A.MP4";
   dead.result = "running";
-  ASSERT_TRUE(history.Write(dead));
+  ASSERT_EQ(history.Write(dead), HistoryWrite::kWritten);
   files.Put("/srv/rips/A.MP4.part", "ftyp....");
 
   lock.another_copy_runs = true;
   EXPECT_FALSE(Start("/home"));
   EXPECT_TRUE(files.Exists("/srv/rips/A.MP4.part"));
-  EXPECT_EQ(history.Records().at(0).result, "running");
+  EXPECT_EQ(history.Records().value().at(0).result, "running");
 
   lock.another_copy_runs = false;
   ASSERT_TRUE(Start("/home"));
   EXPECT_TRUE(files.Exists("/srv/rips/A.incomplete.MP4"));
-  EXPECT_EQ(history.Records().at(0).result, "interrupted");
+  EXPECT_EQ(history.Records().value().at(0).result, "interrupted");
 }
 
 TEST_F(ApplicationTest, WithoutATrayTheProgressWindowShowsWhateverTheSetting) {

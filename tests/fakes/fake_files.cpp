@@ -4,10 +4,14 @@ namespace ripwarden::testing {
 
 class FakeFiles::Handle final : public OpenFile {
  public:
-  Handle(std::shared_ptr<Entry> entry, bool writable) : entry_(std::move(entry)), writable_(writable) {}
+  Handle(std::shared_ptr<Entry> entry, bool writable, bool readable)
+      : entry_(std::move(entry)), writable_(writable), readable_(readable) {}
 
   bool Writable() const override { return writable_; }
-  std::optional<std::string> ReadAll() override { return entry_->content; }
+  std::optional<std::string> ReadAll() override {
+    if (!readable_) return std::nullopt;
+    return entry_->content;
+  }
   bool ReplaceContent(std::string_view content) override {
     if (!writable_) return false;
     entry_->content = std::string(content);
@@ -18,6 +22,7 @@ class FakeFiles::Handle final : public OpenFile {
  private:
   std::shared_ptr<Entry> entry_;
   bool writable_;
+  bool readable_;
 };
 
 void FakeFiles::Put(const std::string& path, std::string content, bool writable) {
@@ -33,13 +38,13 @@ std::optional<std::string> FakeFiles::Content(const std::string& path) const {
 std::unique_ptr<OpenFile> FakeFiles::Open(const std::string& path) {
   const auto found = files_.find(path);
   if (found == files_.end()) return nullptr;
-  return std::make_unique<Handle>(found->second, found->second->writable);
+  return std::make_unique<Handle>(found->second, found->second->writable, refuse_reading.count(path) == 0);
 }
 
 std::unique_ptr<OpenFile> FakeFiles::OpenForReading(const std::string& path) {
   const auto found = files_.find(path);
   if (found == files_.end()) return nullptr;
-  return std::make_unique<Handle>(found->second, false);
+  return std::make_unique<Handle>(found->second, false, refuse_reading.count(path) == 0);
 }
 
 std::optional<FileStamp> FakeFiles::Stamp(const std::string& path) {

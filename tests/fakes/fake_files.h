@@ -34,6 +34,7 @@ class FakeFiles final : public Files {
   // A folder that Stamp reports as existing.
   void PutFolder(const std::string& path) { folders_.insert(path); }
 
+  std::set<std::string> refuse_reading;  // paths whose ReadAll fails, as on a failing disk
   std::set<std::string> refuse_removal;  // paths that RemoveFile fails on
   std::vector<std::string> removed;      // paths removed, in order
   std::set<std::string> refuse_rename;   // source paths that RenameFile fails on

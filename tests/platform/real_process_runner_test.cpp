@@ -11,6 +11,7 @@
 #include "helpers/fake_encoder_control.h"
 #include "helpers/native_platform.h"
 #include "helpers/process_census.h"
+#include "rip/encoder_log.h"
 #include "temp_folder.h"
 
 namespace ripwarden::testing {
@@ -234,17 +235,29 @@ TEST_F(RealProcessRunnerTest, StandardErrorGoesToTheLogWholeOnceTheEndIsReported
   EXPECT_EQ(runner_.ExitCode(process), 0);
 }
 
-TEST_F(RealProcessRunnerTest, ErrorLogKeepsItsMostAndSaysHowMuchWasLeftOut) {
+// A damaged disc makes the encoder chatty, and its verdict comes last.
+TEST_F(RealProcessRunnerTest, ErrorLogKeepsItsStartAndItsEndAndSaysHowMuchWasLeftOut) {
   const std::string log = temp_.Path("encoder.log");
-  const std::size_t over = 100000;
-  const ChildProcess process = Run("flood-error " + std::to_string(kMostErrorLogBytes + over) + "\nexit 3\n",
-                                   {}, "", {.temp_folder = "", .error_log = log});
+  const std::size_t last_flood = kMostErrorLogBytes / 2 - 1000;
+  const std::string verdict = "sync: got 307 frames, 2250 expected\nEncode done!\n";
+  const ChildProcess process =
+      Run("log first line\nflood-error " + std::to_string(kMostErrorLogBytes) + "\nerror \\n\nflood-error " +
+              std::to_string(last_flood) + "\nerror \\n\nlog sync: got 307 frames, 2250 expected\n" +
+              "log Encode done!\nexit 3\n",
+          {}, "", {.temp_folder = "", .error_log = log});
   RunToTheEnd(process);
   const std::string kept = ReadFileBytes(log);
-  const std::string note = "\n[" + std::to_string(over) + " more bytes were not kept]\n";
-  ASSERT_EQ(kept.size(), kMostErrorLogBytes + note.size());
-  EXPECT_TRUE(kept.ends_with(note));
-  EXPECT_EQ(kept.find_first_not_of('e'), kMostErrorLogBytes);
+  EXPECT_TRUE(kept.starts_with("first line\neeee")) << kept.substr(0, 20);
+  const auto note = kept.find("\n[");
+  ASSERT_EQ(note, kMostErrorLogBytes / 2);
+  const auto note_end = kept.find("]\n", note) + 2;
+  const std::size_t written = 11 + kMostErrorLogBytes + 1 + last_flood + 1 + verdict.size();
+  const std::size_t left_out = written - (kept.size() - (note_end - note));
+  EXPECT_EQ(kept.substr(note, note_end - note),
+            "\n[" + std::to_string(left_out) + " more bytes were not kept]\n");
+  // The end starts at a whole line, and the encoder's verdict is there to read.
+  EXPECT_EQ(kept.substr(note_end), std::string(last_flood, 'e') + "\n" + verdict);
+  EXPECT_EQ(ReadEncoderLog(kept).frames_got, 307);
 }
 
 TEST_F(RealProcessRunnerTest, TemporaryFilesGoWhereTheOptionsSay) {

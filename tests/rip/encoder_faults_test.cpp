@@ -64,7 +64,7 @@ TEST_P(EncoderFaultTest, EndsClearlyAndLeavesNothingBehind) {
   EXPECT_FALSE(FileExists(file + ".part"));
   EXPECT_FALSE(FileExists(home_.Path("State/tmp/") + file.substr(file.rfind('/') + 1)));
   EXPECT_EQ(drives_.ejected.empty(), !complete && !cancelled);
-  const auto records = RipHistory(files_, home_.Path("State/history.jsonl")).Records();
+  const auto records = RipHistory(files_, home_.Path("State/history.jsonl")).Records().value();
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].result, complete ? "complete" : cancelled ? "cancelled" : "failed");
   EXPECT_EQ(records[0].output, !fault.file_kept ? "" : complete ? file : IncompleteName(file));

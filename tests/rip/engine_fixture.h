@@ -93,7 +93,9 @@ class EngineTest : public ::testing::Test {
     if (!state.Record.log.empty()) files.Put(state.Record.log, text);
   }
   std::vector<RipRecord> History() {
-    return RipHistory(files, std::string(kRecords) + "/history.jsonl").Records();
+    auto records = RipHistory(files, std::string(kRecords) + "/history.jsonl").Records();
+    EXPECT_TRUE(records) << "the history could not be read";
+    return records.value_or(std::vector<RipRecord>{});
   }
 
   FakeFiles files;

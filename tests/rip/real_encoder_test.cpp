@@ -136,7 +136,7 @@ TEST_F(RealEncoderTest, RipsTheDiscOnceIntoAPlayableFile) {
   EXPECT_EQ(media->audio_codec, "aac");
   EXPECT_NEAR(media->duration_seconds, kSeconds, 1.0);
   // Its record: whole by the encoder's count and by the file's own length.
-  const auto records = RipHistory(files_, home_.Path("State/history.jsonl")).Records();
+  const auto records = RipHistory(files_, home_.Path("State/history.jsonl")).Records().value();
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].result, "complete");
   EXPECT_EQ(records[0].output, rips_ + names[0]);

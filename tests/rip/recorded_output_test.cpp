@@ -57,7 +57,7 @@ TEST_F(RecordedOutputTest, ASuccessfulTwoPassRunCompletesAndShowsOnlyRealPercent
   EXPECT_TRUE(has("Encoding: task 2 of 2, 99.60 %"));
   EXPECT_TRUE(has("Encoding: task 1 of 2, 13.20 %"));
   // Judged whole by the encoder's own count, not by its last percentage.
-  const auto records = RipHistory(files_, home_.Path("State/history.jsonl")).Records();
+  const auto records = RipHistory(files_, home_.Path("State/history.jsonl")).Records().value();
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].result, "complete");
   EXPECT_EQ(records[0].frames_encoded, 250);

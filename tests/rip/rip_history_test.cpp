@@ -47,13 +47,13 @@ TEST_F(RipHistoryTest, KeepsTheNewestRecordsAndRewritesARecordInPlace) {
     RipRecord record;
     record.id = std::to_string(i);
     record.result = "running";
-    ASSERT_TRUE(history.Write(record));
+    ASSERT_EQ(history.Write(record), HistoryWrite::kWritten);
   }
   RipRecord again;
   again.id = "500";
   again.result = "complete";
-  ASSERT_TRUE(history.Write(again));
-  const auto records = history.Records();
+  ASSERT_EQ(history.Write(again), HistoryWrite::kWritten);
+  const auto records = history.Records().value();
   ASSERT_EQ(records.size(), RipHistory::kMostRecords);
   EXPECT_EQ(records.front().id, "5");
   EXPECT_EQ(records.back().id, "1004");
@@ -107,6 +107,76 @@ TEST_F(RipHistoryTest, TheNextStartSettlesARipThatWasRunningWhenTheProgramDied) 
   EXPECT_FALSE(files.Exists(output));
   EXPECT_FALSE(files.Exists(output + ".part"));
   EXPECT_TRUE(files.ListFolder(std::string(kRecords) + "/tmp").empty());
+}
+
+// A history that is there but cannot be read (a busy disk, a file another
+// program holds) is never replaced by the few records written meanwhile.
+TEST_F(RipHistoryTest, AHistoryThatCannotBeReadKeepsItsRecordsAndTheNewOnesAside) {
+  EXPECT_EQ(RipHistory(files, HistoryFile()).Records(), std::vector<RipRecord>{}) << "no history is no error";
+  StartAndEndRip(250);
+  const auto before = files.Content(HistoryFile());
+  files.refuse_reading.insert(HistoryFile());
+  EXPECT_FALSE(RipHistory(files, HistoryFile()).Records());
+  StartAndEndRip(120);
+  EXPECT_EQ(files.Content(HistoryFile()), before);
+  const std::string aside = std::string(kRecords) + "/history-kept.jsonl";
+  EXPECT_EQ(view.output.front(),
+            "The rip history could not be read, so this rip's record was kept in " + aside + ".");
+
+  // Readable again: the rip kept aside counts, and the next write folds it in.
+  files.refuse_reading.clear();
+  ASSERT_EQ(History().size(), 2u);
+  EXPECT_EQ(History()[1].result, "failed");
+  files.refuse_reading.insert(HistoryFile());
+  Insert("THIRD");
+  engine.StartRip();
+  files.refuse_reading.clear();
+  files.refuse_removal.insert(aside);
+  WriteOutputFile(250);
+  processes.Exit(Encoder(), 0);
+  Poll();
+  EXPECT_EQ(RipHistory(files, aside).Records().value().back().result, "running")
+      << "the test kept no stale copy";
+  const auto records = History();
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[0].result, "complete");
+  EXPECT_EQ(records[1].result, "failed");
+  EXPECT_EQ(records[2].result, "complete") << "a stale copy kept aside undid the rip's end";
+}
+
+// A partial file on a destination that is not there yet (a network share or
+// a USB disk mounted after login), or that cannot take its new name, waits
+// for a later start; a rip that left no file on a present destination is
+// settled at once.
+TEST_F(RipHistoryTest, ARipWhosePartialFileCannotBeReachedStaysOpenForALaterStart) {
+  RipHistory history(files, HistoryFile());
+  for (const std::string output : {"/mnt/nas/A.MP4", "/srv/rips/B.MP4", "/srv/rips/C.MP4"}) {
+    RipRecord running;
+    running.id = output;
+    running.output = output;
+    running.result = "running";
+    ASSERT_EQ(history.Write(running), HistoryWrite::kWritten);
+  }
+  files.Put("/srv/rips/B.MP4.part", "ftyp");
+  files.refuse_rename.insert("/srv/rips/B.MP4.part");
+  engine.SettleLeftovers();
+  auto records = History();
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[0].result, "running");
+  EXPECT_EQ(records[1].result, "running");
+  EXPECT_EQ(records[2].result, "interrupted");
+  EXPECT_EQ(records[2].output, "");
+
+  files.PutFolder("/mnt/nas/");
+  files.Put("/mnt/nas/A.MP4.part", "ftyp....");
+  files.refuse_rename.clear();
+  engine.SettleLeftovers();
+  records = History();
+  EXPECT_EQ(records[0].result, "interrupted");
+  EXPECT_EQ(records[0].output, "/mnt/nas/A.incomplete.MP4");
+  EXPECT_EQ(records[0].bytes, 8);
+  EXPECT_EQ(records[1].output, "/srv/rips/B.incomplete.MP4");
+  EXPECT_TRUE(files.Exists("/srv/rips/B.incomplete.MP4"));
 }
 
 TEST_F(RipHistoryTest, KeepsOnlyTheNewestLogs) {
