@@ -21,6 +21,7 @@ bool Application::Start() {
   FirstRun first_run{services_.files, services_.paths, services_.user};
   const bool fresh = first_run.InstallDefaults(home);
   services_.working_directory.SetWorkingDirectory(home);
+  services_.ui.SetSettingsLocation(services_.settings.Location(services_.paths, home));
   if (fresh) first_run.CompleteSettings(services_.settings);
   // Only the copy that holds the lock may touch what a rip leaves behind.
   services_.engine.SettleLeftovers();

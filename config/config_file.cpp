@@ -6,7 +6,15 @@ namespace ripwarden {
 
 namespace {
 constexpr std::size_t kNone = std::string::npos;
+constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
+constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
+
+std::optional<ByteOrder> Utf16Mark(std::string_view content) {
+  if (content.starts_with(kUtf16LeMark)) return ByteOrder::kLittleEndian;
+  if (content.starts_with(kUtf16BeMark)) return ByteOrder::kBigEndian;
+  return std::nullopt;
 }
+}  // namespace
 
 bool IsConfigText(std::string_view content) { return content.find('\0') == std::string_view::npos; }
 
@@ -22,21 +30,47 @@ bool ConfigFile::OpenConfig(const std::string& path) {
   // A file that cannot be read must not be open: a later write-back would
   // replace its content with a partial list.
   if (!content) return false;
+  // Windows editors save "Unicode" as UTF-16; it is read as the UTF-8 of a
+  // marked file and written back as it came.
+  const auto utf16 = Utf16Mark(*content);
+  if (utf16) {
+    auto decoded = Utf16ToUtf8(std::string_view(*content).substr(2), *utf16);
+    if (!decoded) return false;
+    content = std::move(decoded);
+  }
   // Read as lines, noise would give keys of noise, and written back it would
   // stay noise with a few lines added.
   if (!IsConfigText(*content)) return false;
   config_ = ParseConfig(*content);
+  if (utf16) config_.utf8_mode = true;
+  utf16_ = utf16;
   file_ = std::move(file);
   return true;
 }
 
-void ConfigFile::CloseConfig() {
-  if (file_ && modified_) file_->ReplaceContent(SerializeConfig(config_));
+bool ConfigFile::CloseConfig() {
+  bool stored = true;
+  if (file_ && modified_) {
+    const auto content = FileContent();
+    stored = content && file_->ReplaceContent(*content);
+  }
   file_.reset();
   config_ = {};
   modified_ = false;
   current_group_ = kNone;
   pending_group_.clear();
+  utf16_.reset();
+  return stored;
+}
+
+std::optional<std::string> ConfigFile::FileContent() const {
+  if (!utf16_) return SerializeConfig(config_);
+  // The UTF-16 mark stands in for the UTF-8 one.
+  ConfigText plain = config_;
+  plain.utf8_mode = false;
+  const auto text = Utf8ToUtf16(SerializeConfig(plain), *utf16_);
+  if (!text) return std::nullopt;
+  return std::string(*utf16_ == ByteOrder::kLittleEndian ? kUtf16LeMark : kUtf16BeMark) + *text;
 }
 
 std::string ConfigFile::ToFile(std::string_view text) const {

@@ -16,23 +16,21 @@ std::string SettingsStore::ReadSetting(std::string_view group, std::string_view 
   return config_.ReadText(key, "0");
 }
 
-// Only when the user changes something: reading never writes. A file that is
-// there but refused (read-only, a folder) is left as it is.
-bool SettingsStore::StartAfresh() {
+// Only when the user changes something: reading never writes.
+bool SettingsStore::MakeAgain() {
   if (defaults_path_.empty()) return false;
   const auto defaults_file = files_.OpenForReading(defaults_path_);
   const auto defaults = defaults_file ? defaults_file->ReadAll() : std::nullopt;
-  if (!defaults || !IsConfigText(*defaults)) return false;
-  if (const auto file = files_.Open(path_)) {
-    const auto old = file->ReadAll();
-    return old && !IsConfigText(*old) && file->ReplaceContent(*defaults);
-  }
-  return !files_.Stamp(path_) && files_.CreateFile(path_, *defaults);
+  return defaults && IsConfigText(*defaults) && files_.CreateFile(path_, *defaults);
 }
 
-void SettingsStore::WriteSetting(std::string_view group, std::string_view key, std::string_view value) {
+SettingWrite SettingsStore::WriteSetting(std::string_view group, std::string_view key,
+                                         std::string_view value) {
   if (!config_.OpenConfig(path_)) {
-    if (!(StartAfresh() && config_.OpenConfig(path_))) return;
+    // What cannot be read may still be the user's settings in a form this
+    // program does not know: replacing it would lose them for good.
+    if (files_.Stamp(path_)) return SettingWrite::kNotReadable;
+    if (!(MakeAgain() && config_.OpenConfig(path_))) return SettingWrite::kNotWritable;
     // What the user sees stays in force: a file lost under a running
     // program must not bring back the shipped destination and flags.
     if (shown_ != nullptr) {
@@ -44,7 +42,12 @@ void SettingsStore::WriteSetting(std::string_view group, std::string_view key, s
   }
   config_.SelectGroup(group);
   config_.WriteText(key, value);
-  config_.CloseConfig();
+  return config_.CloseConfig() ? SettingWrite::kStored : SettingWrite::kNotWritable;
+}
+
+std::string SettingsStore::Location(const PathRules& paths, const std::string& home) const {
+  if (path_ != kSettingsPath) return path_;
+  return paths.JoinPath(paths.JoinPath(paths.JoinPath(home, "Data"), "Config"), "Settings.cfg");
 }
 
 void SettingsStore::Close() { config_.CloseConfig(); }

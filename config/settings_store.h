@@ -6,6 +6,7 @@
 
 #include "config/config_file.h"
 #include "config/setting_keys.h"
+#include "platform/path_rules.h"
 
 namespace ripwarden {
 
@@ -15,6 +16,14 @@ inline constexpr const char* kSettingsPath = "Data/Config/Settings.cfg";
 struct SettingValue {
   SettingKey setting;
   std::string value;
+};
+
+enum class SettingWrite {
+  kStored,
+  // The file (or, for a missing one, its folder) refuses to be written.
+  kNotWritable,
+  // Something is at the path that is no settings text: it is left as it is.
+  kNotReadable,
 };
 
 // The settings as the user sees them (the settings window). A settings file
@@ -40,20 +49,23 @@ class SettingsStore {
   std::string ReadSetting(std::string_view group, std::string_view key);
   std::string ReadSetting(const SettingKey& setting) { return ReadSetting(setting.group, setting.key); }
   // Stores one value and rewrites the file. A file that is missing (with its
-  // folders) or holds no text is first made again from the shipped settings
-  // and the values shown to the user; the value is dropped when that cannot
-  // be done or the file cannot be written.
-  void WriteSetting(std::string_view group, std::string_view key, std::string_view value);
-  void WriteSetting(const SettingKey& setting, std::string_view value) {
-    WriteSetting(setting.group, setting.key, value);
+  // folders) is first made again from the shipped settings and the values
+  // shown to the user; the value is dropped when that cannot be done, the file
+  // cannot be written, or what is there cannot be read.
+  SettingWrite WriteSetting(std::string_view group, std::string_view key, std::string_view value);
+  SettingWrite WriteSetting(const SettingKey& setting, std::string_view value) {
+    return WriteSetting(setting.group, setting.key, value);
   }
   // Closes the file left open by the last read (at shutdown).
   void Close();
+  const std::string& path() const { return path_; }
+  // The file as the user would look for it, the working directory being home.
+  std::string Location(const PathRules& paths, const std::string& home) const;
   // Where the shown values come from; null for none.
   void SetShownSettings(ShownSettings* shown) { shown_ = shown; }
 
  private:
-  bool StartAfresh();
+  bool MakeAgain();
 
   Files& files_;
   ConfigFile config_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,5 +24,14 @@ std::string ToFileUtf8(std::string_view text, Charset charset);
 // a character above U+00FF) gives the empty text; a multi-byte sequence cut
 // short by the end of the text ends it just before that sequence.
 std::string FromFileUtf8(std::string_view utf8, Charset charset);
+
+enum class ByteOrder { kLittleEndian, kBigEndian };
+
+// UTF-16 (after its byte-order mark) to UTF-8; nothing when ill-formed: an odd
+// number of bytes, or a surrogate without its other half.
+std::optional<std::string> Utf16ToUtf8(std::string_view utf16, ByteOrder order);
+
+// Well-formed UTF-8 to UTF-16 without a mark; nothing for anything else.
+std::optional<std::string> Utf8ToUtf16(std::string_view utf8, ByteOrder order);
 
 }  // namespace ripwarden

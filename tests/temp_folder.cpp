@@ -55,4 +55,15 @@ std::string ReadFileBytes(const std::string& path) {
 
 bool FileExists(const std::string& path) { return std::filesystem::exists(Utf8Path(path)); }
 
+std::string Utf16File(std::u16string_view text, bool big_endian) {
+  std::string bytes = big_endian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char16_t unit : text) {
+    const char high = static_cast<char>(unit >> 8);
+    const char low = static_cast<char>(unit & 0xFF);
+    bytes += big_endian ? high : low;
+    bytes += big_endian ? low : high;
+  }
+  return bytes;
+}
+
 }  // namespace ripwarden::testing

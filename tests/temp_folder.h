@@ -33,4 +33,7 @@ std::filesystem::path Utf8Path(const std::string& path);
 std::string ReadFileBytes(const std::string& path);
 bool FileExists(const std::string& path);
 
+// Text as Notepad saves it as "Unicode": UTF-16 after its byte-order mark.
+std::string Utf16File(std::u16string_view text, bool big_endian = false);
+
 }  // namespace ripwarden::testing

@@ -10,7 +10,10 @@
 namespace ripwarden {
 
 AppWindows::AppWindows(UiServices services, std::string app_name, std::string presets_path)
-    : services_(services), app_name_(std::move(app_name)), presets_path_(std::move(presets_path)) {}
+    : services_(services),
+      app_name_(std::move(app_name)),
+      presets_path_(std::move(presets_path)),
+      settings_location_(services.settings.path()) {}
 
 AppWindows::~AppWindows() { services_.settings.SetShownSettings(nullptr); }
 

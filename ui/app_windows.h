@@ -8,6 +8,7 @@
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/path_rules.h"
+#include "platform/tray.h"
 #include "platform/window_system.h"
 #include "rip/rip_engine.h"
 
@@ -23,6 +24,7 @@ struct UiServices {
   Autostart& autostart;
   RipEngine& engine;
   const PathRules& paths;
+  MessageBoxes& boxes;
 };
 
 // The program's three windows: how they are built, and what their controls do.
@@ -51,12 +53,19 @@ class AppWindows final : public ShownSettings {
   std::string ChooseFolder(const std::string& title, const std::string& initial_folder);
   // What the settings window shows, as the settings its controls write.
   std::vector<SettingValue> ShownValues() override;
+  // The settings file as the user is told of it when a change cannot be kept.
+  void SetSettingsLocation(std::string location) { settings_location_ = std::move(location); }
 
  private:
   void CreateControls(int window_id, int first_id, int last_id);
   void OnDriveListEvent();
   std::string SelectedSource();
   void OnCheckBoxEvent(int control_id);
+  // Stores a change made through a control; when it cannot be kept, the
+  // control goes back to the value in force and the user is told. False then.
+  bool StoreChange(int control_id, const SettingKey& setting, std::string_view value);
+  void ShowStoredValue(int control_id);
+  void TellChangeNotSaved(SettingWrite outcome);
 
   UiServices services_;
   std::string app_name_;
@@ -64,6 +73,9 @@ class AppWindows final : public ShownSettings {
   // A disc image or folder kept as a source of its own, and its list entry.
   std::string path_source_;
   int path_source_item_ = -1;
+  std::string settings_location_;
+  // Once per run: a file that stays read-only would otherwise ask at every click.
+  bool told_not_saved_ = false;
 };
 
 }  // namespace ripwarden

@@ -1,5 +1,6 @@
 #include "config/setting_keys.h"
 #include "config/start_with_windows.h"
+#include "config/text_helpers.h"
 #include "ui/app_windows.h"
 #include "ui/control_table.h"
 #include "ui/window_ids.h"
@@ -33,9 +34,8 @@ void AppWindows::HandleControlEvent(int control_id) {
       OnPresetChosen();
       break;
     case control::kFileFormatList:
-      services_.settings.WriteSetting(
-          setting::kFileContainer,
-          windows.ItemText(control::kFileFormatList, windows.SelectedItem(control::kFileFormatList)));
+      StoreChange(control::kFileFormatList, setting::kFileContainer,
+                  windows.ItemText(control::kFileFormatList, windows.SelectedItem(control::kFileFormatList)));
       break;
     default:
       OnCheckBoxEvent(control_id);
@@ -47,7 +47,7 @@ void AppWindows::OnCheckBoxEvent(int control_id) {
   const ControlSpec* spec = FindControl(control_id);
   if (spec == nullptr || spec->kind != ControlKind::kCheckBox) return;
   const int state = services_.windows.IsChecked(control_id) ? 1 : 0;
-  services_.settings.WriteSetting(*spec->setting, state == 1 ? "1" : "0");
+  if (!StoreChange(control_id, *spec->setting, state == 1 ? "1" : "0")) return;
   if (control_id == control::kStartUpCheck) SetStartWithWindows(services_.autostart, state);
 }
 
@@ -56,7 +56,56 @@ void AppWindows::BrowseDestination() {
                                           services_.settings.ReadSetting(setting::kDestination));
   if (chosen.empty()) return;
   services_.windows.SetText(control::kDestinationField, chosen);
-  services_.settings.WriteSetting(setting::kDestination, chosen);
+  StoreChange(control::kDestinationField, setting::kDestination, chosen);
+}
+
+bool AppWindows::StoreChange(int control_id, const SettingKey& setting, std::string_view value) {
+  const SettingWrite outcome = services_.settings.WriteSetting(setting, value);
+  if (outcome == SettingWrite::kStored) return true;
+  ShowStoredValue(control_id);
+  TellChangeNotSaved(outcome);
+  return false;
+}
+
+void AppWindows::ShowStoredValue(int control_id) {
+  WindowSystem& windows = services_.windows;
+  switch (control_id) {
+    case control::kSourceDriveList:
+      FillDriveList();
+      break;
+    case control::kFileFormatList:
+      windows.ClearItems(control::kFileFormatList);
+      FillFileFormatList();
+      break;
+    case control::kQualityPresetList:
+      windows.ClearItems(control::kQualityPresetList);
+      for (const int field : {control::kVideoCodecField, control::kVideoBitRateField,
+                              control::kAudioCodecField, control::kAudioBitRateField}) {
+        windows.SetText(field, "");
+      }
+      FillPresetList();
+      break;
+    case control::kDestinationField:
+      windows.SetText(control::kDestinationField, services_.settings.ReadSetting(setting::kDestination));
+      break;
+    default:
+      if (const ControlSpec* spec = FindControl(control_id); spec != nullptr && spec->setting != nullptr) {
+        windows.SetChecked(control_id, TextToInteger(services_.settings.ReadSetting(*spec->setting)) != 0);
+      }
+      break;
+  }
+}
+
+void AppWindows::TellChangeNotSaved(SettingWrite outcome) {
+  if (told_not_saved_) return;
+  told_not_saved_ = true;
+  const std::string why =
+      outcome == SettingWrite::kNotReadable
+          ? "the settings file could not be read, so it was left as it is.\r\r" + settings_location_ +
+                "\r\rSave it again as text, or delete it to have it made again from the settings shown."
+          : "the settings file cannot be written.\r\r" + settings_location_ +
+                "\r\rCheck that the file is not read-only and that you may write to its folder.";
+  services_.boxes.ShowMessage("Settings - " + app_name_, "Your change could not be saved: " + why);
 }
 
 std::string AppWindows::ChooseFolder(const std::string& title, const std::string& initial_folder) {

@@ -46,7 +46,7 @@ std::string AppWindows::SelectedSource() {
 }
 
 void AppWindows::OnDriveListEvent() {
-  services_.settings.WriteSetting(setting::kSourceDrive, SelectedSource());
+  StoreChange(control::kSourceDriveList, setting::kSourceDrive, SelectedSource());
 }
 
 void AppWindows::FillFileFormatList() {
@@ -98,7 +98,7 @@ void AppWindows::OnPresetChosen() {
       windows.ItemText(control::kQualityPresetList, windows.SelectedItem(control::kQualityPresetList));
   if (name.empty()) return;
   ShowPresetFields(name, "");
-  services_.settings.WriteSetting(setting::kEncoding, name);
+  StoreChange(control::kQualityPresetList, setting::kEncoding, name);
 }
 
 }  // namespace ripwarden

@@ -202,6 +202,22 @@ TEST_F(ApplicationTest, WithoutATrayTheProgressWindowShowsWhateverTheSetting) {
   EXPECT_TRUE(windows.IsWindowVisible(kProgressWindow));
 }
 
+// The user is told where to look: the file under the program's home, not
+// the path the program opens it by.
+TEST_F(ApplicationTest, AChangeThatCannotBeKeptNamesTheSettingsFileInFull) {
+  files.Put(kSettings, *files.Content(kSettings), false);
+  ASSERT_TRUE(Start("/home/me/.config/ripwarden"));
+  windows.SetChecked(control::kAutoRipCheck, true);
+  windows.events = {{UiEvent::Kind::kControl, control::kAutoRipCheck}};
+  app.RunOnce();
+  EXPECT_FALSE(windows.IsChecked(control::kAutoRipCheck));
+  EXPECT_EQ(
+      boxes.messages,
+      Texts{"Settings - Ripwarden | Your change could not be saved: the settings file cannot be written."
+            "\r\r/home/me/.config/ripwarden/Data/Config/Settings.cfg\r\r"
+            "Check that the file is not read-only and that you may write to its folder."});
+}
+
 TEST_F(ApplicationTest, DispatchesOneEventPerTurnAndPollsEveryTurn) {
   ASSERT_TRUE(Start("/home"));
   windows.ShowAppWindow(kSettingsWindow);

@@ -14,6 +14,7 @@ namespace {
 
 using testing::ReadFileBytes;
 using testing::TempFolder;
+using testing::Utf16File;
 
 class ConfigFileTest : public ::testing::Test {
  protected:
@@ -210,6 +211,23 @@ TEST_F(Utf8ModeTest, Utf8ProgramTextPassesUnchangedUnlessIllFormed) {
   EXPECT_EQ(config_.ReadText("overlong", "0"), "");
   EXPECT_EQ(config_.ReadText("cut", "0"), "abc");
   EXPECT_EQ(config_.ReadText("surrogate", "0"), "");
+}
+
+TEST_F(Utf8ModeTest, Utf16IsConvertedLikeUtf8AtTheFile) {
+  ConfigFile latin1(files_, Charset::kLatin1);
+  const std::string path = Write(Utf16File(u"k=jos\u00E9\r\neuro=\u20AC\r\n"));
+  ASSERT_TRUE(latin1.OpenConfig(path));
+  EXPECT_EQ(latin1.ReadText("k", "0"), "jos\xE9");
+  EXPECT_EQ(latin1.ReadText("euro", "0"), "");
+  latin1.WriteText("k", "caf\xE9");
+  EXPECT_TRUE(latin1.CloseConfig());
+  EXPECT_EQ(ReadFileBytes(path), Utf16File(u"k = caf\u00E9\r\neuro = \u20AC\r\n"));
+
+  // Text that has no UTF-16 form is not written as something else.
+  ASSERT_TRUE(config_.OpenConfig(path));
+  config_.WriteText("k", "a\xFFz");
+  EXPECT_FALSE(config_.CloseConfig());
+  EXPECT_EQ(ReadFileBytes(path), Utf16File(u"k = caf\u00E9\r\neuro = \u20AC\r\n"));
 }
 
 TEST_F(Utf8ModeTest, FilesWithoutTheMarkPassBytesThrough) {

@@ -24,6 +24,7 @@ namespace {
 
 using testing::ReadFileBytes;
 using testing::TempFolder;
+using testing::Utf16File;
 
 class SettingsStoreTest : public ::testing::Test {
  protected:
@@ -88,7 +89,7 @@ TEST_F(SettingsStoreTest, ReadOnlySettingsReadButChangesAreLost) {
   ASSERT_EQ(::chmod(SettingsPath().c_str(), 0444), 0);
   SettingsStore store = Store();
   EXPECT_EQ(store.ReadSetting("Other", "AutoRip"), "1");
-  store.WriteSetting("Other", "AutoRip", "0");
+  EXPECT_EQ(store.WriteSetting("Other", "AutoRip", "0"), SettingWrite::kNotWritable);
   EXPECT_EQ(store.ReadSetting("Other", "AutoRip"), "1");
   EXPECT_EQ(ReadFileBytes(SettingsPath()), content);
 }
@@ -108,17 +109,13 @@ TEST_F(SettingsStoreTest, ChangesAreLostWhenTheFolderRefusesNewFiles) {
 
 // What a user may do to the file while the program runs. Reading never
 // writes; the next change lands in a whole file made from the shipped
-// settings, unless the file is there and read-only.
-TEST_F(SettingsStoreTest, ALostOrDamagedFileIsMadeAgainOnTheNextChange) {
+// settings.
+TEST_F(SettingsStoreTest, ALostFileIsMadeAgainOnTheNextChange) {
   const std::string defaults =
       folder_.Write("shipped/Settings.cfg", "[Ripping]\r\nSourceDrive = sr0\r\n[Other]\r\nAutoRip = 0\r\n");
-  std::string noise(10 << 20, '\0');
-  std::mt19937 random(7);
-  for (char& byte : noise) byte = static_cast<char>(random());
   const std::vector<std::pair<std::string, std::function<void()>>> faults = {
       {"deleted", [&] { std::filesystem::remove(SettingsPath()); }},
       {"folder removed", [&] { std::filesystem::remove_all(folder_.Path("Data")); }},
-      {"noise", [&] { folder_.Write("Data/Config/Settings.cfg", noise); }},
   };
   for (const auto& [name, fault] : faults) {
     SCOPED_TRACE(name);
@@ -132,22 +129,61 @@ TEST_F(SettingsStoreTest, ALostOrDamagedFileIsMadeAgainOnTheNextChange) {
     store.Close();
     EXPECT_TRUE(ReadFileBytes(SettingsPath()) == left) << "reading wrote";
 
-    store.WriteSetting("Other", "AutoRip", "1");
+    EXPECT_EQ(store.WriteSetting("Other", "AutoRip", "1"), SettingWrite::kStored);
     EXPECT_EQ(ReadFileBytes(SettingsPath()), "[Ripping]\r\nSourceDrive = sr0\r\n[Other]\r\nAutoRip = 1\r\n");
   }
+}
 
-  folder_.Write("Data/Config/Settings.cfg", noise);
-  ASSERT_EQ(::chmod(SettingsPath().c_str(), 0444), 0);
-  SettingsStore store(files_, Charset::kUtf8, SettingsPath(), defaults);
-  store.WriteSetting("Other", "AutoRip", "1");
-  EXPECT_TRUE(ReadFileBytes(SettingsPath()) == noise) << "a read-only file was replaced";
+// What cannot be read may be the user's settings in a form not known here:
+// a change must never replace it with the shipped ones.
+TEST_F(SettingsStoreTest, AFileThatCannotBeReadIsNeverReplaced) {
+  const std::string defaults = folder_.Write("shipped/Settings.cfg", "[Other]\r\nAutoRip = 0\r\n");
+  std::string noise(10 << 20, '\0');
+  std::mt19937 random(7);
+  for (char& byte : noise) byte = static_cast<char>(random());
+  const std::vector<std::pair<std::string, std::string>> unreadable = {
+      {"noise", noise},
+      {"zeros", std::string(64, '\0')},
+      {"odd byte count", Utf16File(u"[Other]\r\n") + "x"},
+      {"lone surrogate", Utf16File(u"[Other]\r\nk = \xD83C\r\n")},
+      {"no mark", Utf16File(u"[Other]\r\n").substr(2)},
+  };
+  for (const auto& [name, content] : unreadable) {
+    SCOPED_TRACE(name);
+    folder_.Write("Data/Config/Settings.cfg", content);
+    SettingsStore store(files_, Charset::kUtf8, SettingsPath(), defaults);
+    EXPECT_EQ(store.ReadSetting("Other", "AutoRip"), "");
+    EXPECT_EQ(store.WriteSetting("Other", "AutoRip", "1"), SettingWrite::kNotReadable);
+    EXPECT_TRUE(ReadFileBytes(SettingsPath()) == content) << "the file was replaced";
+  }
 
   // Nor is a named pipe, which is not waited on either.
   std::filesystem::remove(SettingsPath());
   ASSERT_EQ(::mkfifo(SettingsPath().c_str(), 0644), 0);
+  SettingsStore store(files_, Charset::kUtf8, SettingsPath(), defaults);
   EXPECT_EQ(store.ReadSetting("Other", "AutoRip"), "");
-  store.WriteSetting("Other", "AutoRip", "1");
+  EXPECT_EQ(store.WriteSetting("Other", "AutoRip", "1"), SettingWrite::kNotReadable);
   EXPECT_TRUE(std::filesystem::is_fifo(SettingsPath()));
+}
+
+// Notepad's "Unicode" and its big-endian sibling: read, and written back in
+// the same encoding with every other line kept.
+TEST_F(SettingsStoreTest, AUtf16FileIsReadAndWrittenBackAsUtf16) {
+  for (const bool big_endian : {false, true}) {
+    SCOPED_TRACE(big_endian ? "big-endian" : "little-endian");
+    folder_.Write("Data/Config/Settings.cfg",
+                  Utf16File(u"[Ripping]\r\nDestination = D:\\Films de Jos\u00E9\U0001F3AC\\\r\n"
+                            u"[HandBrake]\r\nLocation = C:\\HB\\HandBrakeCLI.exe\r\n",
+                            big_endian));
+    SettingsStore store = Store();
+    EXPECT_EQ(store.ReadSetting("Ripping", "Destination"), "D:\\Films de Jos\u00E9\U0001F3AC\\");
+    EXPECT_EQ(store.ReadSetting("HandBrake", "Location"), "C:\\HB\\HandBrakeCLI.exe");
+    EXPECT_EQ(store.WriteSetting("Ripping", "Destination", "E:\\\u00C9t\u00E9\\"), SettingWrite::kStored);
+    EXPECT_EQ(ReadFileBytes(SettingsPath()),
+              Utf16File(u"[Ripping]\r\nDestination = E:\\\u00C9t\u00E9\\\r\n"
+                        u"[HandBrake]\r\nLocation = C:\\HB\\HandBrakeCLI.exe\r\n",
+                        big_endian));
+  }
 }
 
 // The settings file is replaced while a writer is killed at random moments:

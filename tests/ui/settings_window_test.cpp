@@ -1,5 +1,10 @@
 #include "ui_fixture.h"
 
+#include <filesystem>
+
+#include "helpers/native_platform.h"
+#include "temp_folder.h"
+
 namespace ripwarden::testing {
 namespace {
 
@@ -121,14 +126,10 @@ TEST_F(UiTest, ALostSettingsFileIsMadeAgainAsTheWindowShowsIt) {
   Set("Other", "AutoRip", "1");
   Insert();
   ui.BuildSettingsWindow();
-  for (const bool noise : {false, true}) {
-    SCOPED_TRACE(noise ? "noise" : "deleted");
-    if (noise) {
-      files.Put(kSettings, std::string("\0\0\0", 3));
-    } else {
-      files.RemoveFile(kSettings);
-    }
-    windows.SetChecked(kAudioBoosterCheck, noise);
+  for (const bool again : {false, true}) {
+    SCOPED_TRACE(again ? "deleted again" : "deleted");
+    files.RemoveFile(kSettings);
+    windows.SetChecked(kAudioBoosterCheck, again);
     ui.HandleControlEvent(kAudioBoosterCheck);
     const std::vector<std::tuple<const char*, const char*, std::string>> expected = {
         {"Ripping", "SourceDrive", "sr0"},
@@ -136,7 +137,7 @@ TEST_F(UiTest, ALostSettingsFileIsMadeAgainAsTheWindowShowsIt) {
         {"Ripping", "FileContainer", "MKV"},
         {"Ripping", "Encoding", "Normal"},
         {"Ripping", "TwoPass", "1"},
-        {"Ripping", "AudioBooster", noise ? "1" : "0"},
+        {"Ripping", "AudioBooster", again ? "1" : "0"},
         {"Other", "AutoRip", "1"},
         {"Other", "EjectOnFinish", "0"},
         {"HandBrake", "Location", "/usr/bin/HandBrakeCLI"}};
@@ -202,6 +203,80 @@ TEST_F(UiTest, BrowseStoresTheChosenFolderWithOneSlash) {
   ui.HandleControlEvent(kBrowseButton);
   EXPECT_EQ(Setting("Ripping", "Destination"), "/");
   EXPECT_EQ(Control(kDestinationField).text, "/");
+}
+
+// The settings window over a real settings file in a folder of its own.
+class RealSettingsFileTest : public UiTest {
+ protected:
+  static constexpr const char* kContent =
+      "[Ripping]\r\nSourceDrive = sr0\r\nDestination = /srv/rips/\r\nFileContainer = MP4\r\n"
+      "Encoding = Normal\r\nTwoPass = 1\r\n[Other]\r\nAutoRip = 0\r\n";
+  void MakeReadOnly() {
+    namespace fs = std::filesystem;
+    fs::permissions(Utf8Path(path_), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  }
+  // Each control that writes a setting is changed once; each must show the
+  // stored value again.
+  void ChangeEveryControl() {
+    windows.SetChecked(kTwoPassCheck, false);
+    ui_.HandleControlEvent(kTwoPassCheck);
+    EXPECT_TRUE(windows.IsChecked(kTwoPassCheck));
+    windows.SetChecked(kAutoRipCheck, true);
+    ui_.HandleControlEvent(kAutoRipCheck);
+    EXPECT_FALSE(windows.IsChecked(kAutoRipCheck));
+    folders.answer = "/home/me/Videos";
+    ui_.HandleControlEvent(kBrowseButton);
+    EXPECT_EQ(Control(kDestinationField).text, "/srv/rips/");
+    windows.SelectItem(kFileFormatList, 1);
+    ui_.HandleControlEvent(kFileFormatList);
+    EXPECT_EQ(Control(kFileFormatList).items, (Items{"AVI", "MKV", "MP4"}));
+    EXPECT_EQ(Control(kFileFormatList).selected, 2);
+    windows.SelectItem(kSourceDriveList, 0);
+    ui_.HandleControlEvent(kSourceDriveList);
+    EXPECT_EQ(Control(kSourceDriveList).items.size(), 2u);
+    EXPECT_EQ(Control(kSourceDriveList).selected, 1);
+    windows.SelectItem(kQualityPresetList, 2);
+    ui_.HandleControlEvent(kQualityPresetList);
+    EXPECT_EQ(Control(kQualityPresetList).items, (Items{"", "Normal", "X"}));
+    EXPECT_EQ(Control(kQualityPresetList).selected, 1);
+    EXPECT_EQ(Control(kVideoBitRateField).text, "1500");
+  }
+
+  TempFolder folder_;
+  NativeFiles real_files_;
+  std::string path_ = folder_.Write("Settings.cfg", kContent);
+  SettingsStore real_settings_{real_files_, Charset::kUtf8, path_};
+  AppWindows ui_{{windows, folders, real_settings_, presets, files, drives, autostart, engine, paths, boxes},
+                 "Ripwarden",
+                 kPresets};
+};
+
+TEST_F(RealSettingsFileTest, AChangeAReadOnlyFileRefusesIsUndoneAndToldOnce) {
+  MakeReadOnly();
+  ui_.BuildSettingsWindow();
+  ChangeEveryControl();
+  ChangeEveryControl();
+  EXPECT_EQ(
+      boxes.messages,
+      Items{
+          "Settings - Ripwarden | Your change could not be saved: the settings file cannot be written.\r\r" +
+          path_ + "\r\rCheck that the file is not read-only and that you may write to its folder."});
+  EXPECT_EQ(ReadFileBytes(path_), kContent);
+}
+
+TEST_F(RealSettingsFileTest, AnUnreadableFileIsLeftAsItIsAndTheUserToldWhy) {
+  const std::string junk = Utf16File(u"[Other]\r\nAutoRip = \xDC00\r\n");
+  folder_.Write("Settings.cfg", junk);
+  ui_.BuildSettingsWindow();
+  windows.SetChecked(kStartUpCheck, true);
+  ui_.HandleControlEvent(kStartUpCheck);
+  EXPECT_FALSE(windows.IsChecked(kStartUpCheck));
+  ASSERT_EQ(boxes.messages.size(), 1u);
+  EXPECT_NE(
+      boxes.messages[0].find("the settings file could not be read, so it was left as it is.\r\r" + path_),
+      std::string::npos);
+  EXPECT_TRUE(ReadFileBytes(path_) == junk);
+  EXPECT_TRUE(autostart.calls.empty());
 }
 
 TEST_F(UiTest, TheProgressWindowButtonsReachTheEngine) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "../rip/engine_fixture.h"
+#include "fakes/fake_tray.h"
 #include "fakes/fake_window_system.h"
 #include "ui/app_windows.h"
 #include "ui/window_ids.h"
@@ -32,8 +33,10 @@ class UiTest : public EngineTest {
   FakeWindowSystem windows;
   FakeFolderDialog folders;
   FakeAutostart autostart;
-  AppWindows ui{
-      {windows, folders, settings, presets, files, drives, autostart, engine, paths}, "Ripwarden", kPresets};
+  FakeMessageBoxes boxes;
+  AppWindows ui{{windows, folders, settings, presets, files, drives, autostart, engine, paths, boxes},
+                "Ripwarden",
+                kPresets};
 };
 
 }  // namespace ripwarden::testing
