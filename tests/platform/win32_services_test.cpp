@@ -174,6 +174,19 @@ TEST_F(Win32FilesTest, NewFilesAndRenamesNeverReplaceWhatIsThere) {
   EXPECT_EQ(temp_.Read("Data/Config/Presets.cfg"), "first");
 }
 
+// A finished rip is flushed to the disk before it is named, and the name
+// never replaces an earlier rip's file.
+TEST_F(Win32FilesTest, FlushFileTakesAnExistingFileOnlyAndRenameStillReplacesNothing) {
+  const std::string rip = temp_.Write("Rips/.MY_MOVIE.mp4.part", "frames");
+  EXPECT_TRUE(files_.FlushFile(rip));
+  EXPECT_FALSE(files_.FlushFile(temp_.Path("Rips/missing.mp4")));
+  EXPECT_FALSE(files_.FlushFile(temp_.Path("Missing/missing.mp4")));
+  const std::string earlier = temp_.Write("Rips/MY_MOVIE.mp4", "earlier rip");
+  EXPECT_FALSE(files_.RenameFile(rip, earlier));
+  EXPECT_EQ(temp_.Read("Rips/MY_MOVIE.mp4"), "earlier rip");
+  EXPECT_EQ(temp_.Read("Rips/.MY_MOVIE.mp4.part"), "frames");
+}
+
 std::wstring RootOf(std::wstring_view path) { return std::wstring(path.substr(0, PathRootLength(path))); }
 
 TEST(PathRootLengthTest, RootIsTheDriveTheShareOrTheLongFormsOfThem) {
