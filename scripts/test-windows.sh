@@ -41,6 +41,12 @@ printf 'MY MOVIE' >"$disc/.windows-label"
 ln -sfn "$disc" "$WINEPREFIX/dosdevices/r:"
 "$wine" reg add 'HKLM\Software\Wine\Drives' /v r: /d cdrom /f >/dev/null 2>&1
 export RIPWARDEN_TEST_CDROM=R
+# A network share, \\localhost\ripwarden: Wine takes \\server\share for the
+# folder dosdevices/unc/server/share (Windows' \\localhost\C$ it has not).
+share="$build/wine-share"
+mkdir -p "$share" "$WINEPREFIX/dosdevices/unc/localhost"
+ln -sfn "$share" "$WINEPREFIX/dosdevices/unc/localhost/ripwarden"
+export RIPWARDEN_TEST_SHARE='\\localhost\ripwarden'
 # A crash ends the program at once, as on a desktop nobody watches: with a
 # display, Wine's crash dialog would wait for a click that never comes.
 "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1

@@ -2,8 +2,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cwchar>
+#include <cwctype>
 
 // windows.h renames it to CreateFileW, which is not the interface's name.
 #undef CreateFile
@@ -191,14 +193,43 @@ bool StoreFileSafely(const std::string& path, std::string_view content, bool rep
   return placed;
 }
 
+namespace {
+
+// Where the component of path that begins at from ends (at a backslash or the end).
+std::size_t ComponentEnd(std::wstring_view path, std::size_t from) {
+  return std::min(path.find(L'\\', from), path.size());
+}
+
+bool StartsWithUnc(std::wstring_view rest) {
+  if (rest.size() < 4 || rest[3] != L'\\') return false;
+  for (std::size_t i = 0; i < 3; ++i) {
+    if (std::towupper(rest[i]) != L"UNC"[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::size_t PathRootLength(std::wstring_view path) {
+  if (path.size() >= 2 && path[1] == L':') return 2;
+  if (!path.starts_with(L"\\\\")) return 0;
+  // "\\?\" and "\\.\": the drive ("C:") or volume, or after "UNC\" a server and share.
+  if (path.starts_with(L"\\\\?\\") || path.starts_with(L"\\\\.\\")) {
+    if (!StartsWithUnc(path.substr(4))) return ComponentEnd(path, 4);
+    const std::size_t server_end = ComponentEnd(path, 8);
+    return server_end == path.size() ? server_end : ComponentEnd(path, server_end + 1);
+  }
+  const std::size_t server_end = ComponentEnd(path, 2);
+  return server_end == path.size() ? server_end : ComponentEnd(path, server_end + 1);
+}
+
 bool MakeFolders(const std::string& path) {
   const std::wstring wide = WidePath(path);
-  for (std::size_t at = wide.find(L'\\', 1);; at = wide.find(L'\\', at + 1)) {
-    const std::wstring part = wide.substr(0, at);
-    // "C:" and the server part of "\\server\share" are no folders to create.
-    if (!part.empty() && part.back() != L':' && !part.starts_with(L"\\\\"))
-      ::CreateDirectoryW(part.c_str(), nullptr);
-    if (at == std::wstring::npos) break;
+  // Each folder below the root, from the top; the root itself ("C:",
+  // "\\server\share", "\\?\C:", "\\?\UNC\server\share") is none to create.
+  for (std::size_t end = PathRootLength(wide); end < wide.size();) {
+    end = ComponentEnd(wide, end + 1);
+    ::CreateDirectoryW(wide.substr(0, end).c_str(), nullptr);
   }
   const DWORD attributes = ::GetFileAttributesW(wide.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;

@@ -42,7 +42,15 @@ class Win32Files final : public Files {
 // with path untouched, on failure.
 bool StoreFileSafely(const std::string& path, std::string_view content, bool replace);
 
-// Creates a folder and its parents; true when it exists afterwards.
+// Creates a folder and its parents; true when it exists afterwards. Under a
+// network share ("\\server\share\a") and in the long form ("\\?\C:\a",
+// "\\?\UNC\server\share\a") too.
 bool MakeFolders(const std::string& path);
+
+// How much of a path (backslashes only) is its root, which holds the folders
+// but is none itself: "C:" of "C:\a", "\\server\share" of "\\server\share\a",
+// "\\?\C:" of "\\?\C:\a", "\\?\UNC\server\share" of "\\?\UNC\server\share\a"
+// ("\\.\" as "\\?\"); 0 for a relative path or one rooted at "\".
+std::size_t PathRootLength(std::wstring_view path);
 
 }  // namespace ripwarden::win32_platform

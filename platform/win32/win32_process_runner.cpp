@@ -17,7 +17,8 @@ namespace ripwarden::win32_platform {
 
 namespace {
 
-// What HandBrakeCLI reads from its standard input to stop cleanly.
+// What HandBrakeCLI reads to stop cleanly where it reads its standard input
+// for keys; its Windows build reads the console instead and never sees it.
 constexpr char kStopRequest[] = "q\n";
 // How long the end of a child's output may lag behind the end of the child.
 constexpr std::uint32_t kOutputEndGrace = 200;
@@ -99,6 +100,35 @@ std::wstring ChildEnvironment(const std::string& temp_folder) {
   block.append(L"TMP=" + folder).push_back(L'\0');
   block.push_back(L'\0');
   return block;
+}
+
+// The Ctrl+C this process sends reaches it too, on a thread of its own and
+// perhaps only after it has left the console; it has no console to get any
+// other (see SendCtrlC).
+BOOL WINAPI IgnoreOwnCtrlC(DWORD event) { return event == CTRL_C_EVENT ? TRUE : FALSE; }
+
+// Ctrl+C on the child's own console (CREATE_NO_WINDOW made it), which its C
+// runtime turns into the SIGINT the encoder stops on. Not Ctrl+Break to a new
+// process group: GenerateConsoleCtrlEvent reaches only a console the sender
+// shares, a window program shares none, and SIGBREAK the encoder does not
+// handle. AttachConsole needs this process to have no console, as the window
+// program has none. A handler kept for good ignores the event here, not
+// SetConsoleCtrlHandler(nullptr, TRUE): that would have to be undone in time,
+// and a child started meanwhile would inherit it and ignore Ctrl+C.
+void SendCtrlC(DWORD pid) {
+  static std::mutex console;  // one console per process: one attachment at a time
+  const std::lock_guard hold(console);
+  // Attaching may make the child's console our standard handles, which
+  // leaving it may close: ours are put back, or a child started later would
+  // inherit whatever comes to hold those numbers.
+  constexpr DWORD kStandard[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+  HANDLE saved[3];
+  for (int i = 0; i < 3; ++i) saved[i] = ::GetStdHandle(kStandard[i]);
+  if (!::AttachConsole(pid)) return;
+  static const bool ignoring = ::SetConsoleCtrlHandler(IgnoreOwnCtrlC, TRUE) != 0;
+  if (ignoring) ::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+  ::FreeConsole();
+  for (int i = 0; i < 3; ++i) ::SetStdHandle(kStandard[i], saved[i]);
 }
 
 }  // namespace
@@ -361,9 +391,14 @@ bool Win32ProcessRunner::WaitForExit(ChildProcess process, std::uint32_t timeout
 void Win32ProcessRunner::InterruptProcess(ChildProcess process) {
   Record* record = Find(process);
   if (record != nullptr) Refresh(*record);
-  if (record == nullptr || record->status || record->input == nullptr) return;
+  if (record == nullptr || record->status || record->interrupted) return;
+  record->interrupted = true;
+  SendCtrlC(record->pid);
+  // Two bytes once, into a pipe that holds thousands: never waits, even on
+  // an encoder that reads nothing.
   DWORD written = 0;
-  ::WriteFile(record->input, kStopRequest, sizeof kStopRequest - 1, &written, nullptr);
+  if (record->input != nullptr)
+    ::WriteFile(record->input, kStopRequest, sizeof kStopRequest - 1, &written, nullptr);
 }
 
 void Win32ProcessRunner::KillProcess(ChildProcess process) {

@@ -21,10 +21,14 @@ namespace ripwarden::win32_platform {
 //
 // Every child runs in one job object of the runner's that kills what is left
 // in it when the job's last handle closes: when the runner goes or this
-// program ends in any way, no encoder runs on. A stop request writes "q" to
-// the child's standard input, the encoder's own way to cancel; a kill is
-// TerminateProcess, reported as the signal 9 that a kill is on Linux, so that
-// the program reads the two alike.
+// program ends in any way, no encoder runs on. A stop request is Ctrl+C on the
+// child's own (windowless) console, on which the encoder's Windows build ends
+// cleanly with exit code 1; it is sent once per process, as a second Ctrl+C
+// may end the encoder at once. It needs a process without a console of its
+// own, as the window program is, which ignores Ctrl+C from then on. "q" on
+// the child's standard input goes too, for an encoder that reads its keys
+// there. A kill is TerminateProcess, reported as the signal 9 that a kill is
+// on Linux, so that the program reads the two alike.
 //
 // A process released by CloseProcess while it runs keeps its output drained
 // until it ends. Not thread-safe: one thread uses a runner.
@@ -73,6 +77,7 @@ class Win32ProcessRunner final : public ProcessRunner {
     std::unique_ptr<PipeReader> output;
     std::shared_ptr<ErrorLog> error_log;
     std::optional<int> status;  // set once ended
+    bool interrupted = false;   // asked to stop
     bool killed = false;        // by KillProcess, and ended with its code
   };
 

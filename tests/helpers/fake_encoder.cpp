@@ -21,14 +21,18 @@
 //   output <text>          append to the file named after -o, escapes as write
 //   output-copy <file>     append the file's bytes to the file named after -o
 //   ignore-interrupt       from now on a stop request does nothing
+//   ignore-input           from now on standard input is not read, as the
+//                          encoder's Windows build reads its keys from the
+//                          console: only SIGINT (on Windows the console's
+//                          Ctrl+C or Ctrl+Break) stops it
 //   crash <signal>         die of the signal, leaving no core file (on
 //                          Windows: end as an access violation does)
 //   hang                   wait for a signal
 //   exit <code>
 //
-// Without a script it prints nothing and exits 0. A stop request (SIGINT, or
-// "q" on standard input on Windows) makes it exit 1 at once, as the encoder
-// does.
+// Without a script it prints nothing and exits 0. A stop request (SIGINT; on
+// Windows Ctrl+C or Ctrl+Break on its console, or "q" on standard input)
+// makes it exit 1 at once, as the encoder does.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -204,6 +208,8 @@ int main(int argc, char** argv) {
       AppendToOutputFile(Arguments(argc, argv), ReadFile(rest));
     } else if (command == "ignore-interrupt") {
       IgnoreStopRequests();
+    } else if (command == "ignore-input") {
+      IgnoreInput();
     } else if (command == "crash") {
       Crash(std::atoi(rest.c_str()));
     } else if (command == "hang") {

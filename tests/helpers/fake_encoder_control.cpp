@@ -1,5 +1,9 @@
 #include "helpers/fake_encoder_control.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +30,12 @@ void SetScriptVariable(const char* value) {
 }  // namespace
 
 std::string FakeEncoderPath() { return FAKE_ENCODER_PATH; }
+
+void LeaveConsoleAsTheProgramHasNone() {
+#ifdef _WIN32
+  ::FreeConsole();
+#endif
+}
 
 std::string AssetsFolder() { return ASSETS_FOLDER; }
 

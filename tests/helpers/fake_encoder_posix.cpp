@@ -37,6 +37,8 @@ void ExitOnStopRequest() {
 
 void IgnoreStopRequests() { ::signal(SIGINT, SIG_IGN); }
 
+void IgnoreInput() {}
+
 void WriteOutput(std::string_view bytes) { WriteAll(STDOUT_FILENO, bytes, 98); }
 
 void CloseOutput() { ::close(STDOUT_FILENO); }

@@ -8,10 +8,14 @@
 
 namespace fake_encoder {
 
-// From now on a stop request (SIGINT on Linux, "q" on standard input on
-// Windows, as the encoder takes them) makes the process exit 1 at once.
+// From now on a stop request (SIGINT on Linux; on Windows Ctrl+C or
+// Ctrl+Break on the console, as the encoder takes them, or "q" on standard
+// input) makes the process exit 1 at once.
 void ExitOnStopRequest();
 void IgnoreStopRequests();
+// From now on standard input is not read: "q" there stops nothing. (Linux:
+// it is never read.)
+void IgnoreInput();
 
 // One write to standard output (as many as it takes); exit 98 on failure.
 void WriteOutput(std::string_view bytes);

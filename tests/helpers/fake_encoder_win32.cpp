@@ -12,6 +12,15 @@ namespace fake_encoder {
 namespace {
 
 std::atomic<bool> ignore_stop{false};
+std::atomic<bool> read_input{true};
+
+// The encoder handles SIGINT, which its C runtime makes of Ctrl+C; the
+// stand-in takes Ctrl+Break too, so that a runner sending either passes.
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  if (!ignore_stop) ::ExitProcess(1);
+  return TRUE;
+}
 
 std::string Utf8(std::wstring_view wide) {
   if (wide.empty()) return {};
@@ -44,18 +53,22 @@ void WriteAll(HANDLE handle, std::string_view bytes, UINT failure) {
 }  // namespace
 
 void ExitOnStopRequest() {
-  // The encoder reads its standard input for "q"; so does its stand-in.
+  ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+  // Unless told otherwise, "q" on standard input stops it too, as it stops
+  // the encoder where that reads its keys there.
   std::thread([] {
     const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
     char c = 0;
     DWORD got = 0;
-    while (::ReadFile(input, &c, 1, &got, nullptr) && got == 1) {
-      if (c == 'q' && !ignore_stop) ::ExitProcess(1);
+    while (read_input && ::ReadFile(input, &c, 1, &got, nullptr) && got == 1) {
+      if (c == 'q' && read_input && !ignore_stop) ::ExitProcess(1);
     }
   }).detach();
 }
 
 void IgnoreStopRequests() { ignore_stop = true; }
+
+void IgnoreInput() { read_input = false; }
 
 void WriteOutput(std::string_view bytes) { WriteAll(::GetStdHandle(STD_OUTPUT_HANDLE), bytes, 98); }
 

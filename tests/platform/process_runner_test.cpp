@@ -10,6 +10,7 @@
 #include "fakes/fake_process_runner.h"
 #include "helpers/fake_encoder_control.h"
 #include "helpers/native_platform.h"
+#include "rip/rip_engine.h"
 #include "temp_folder.h"
 
 namespace ripwarden::testing {
@@ -24,6 +25,9 @@ class RunnerWorld {
   // A process that writes each chunk in one write, with short pauses between
   // them, then exits with exit_code, or runs on when there is none.
   virtual ChildProcess Start(const std::vector<std::string>& chunks, std::optional<int> exit_code) = 0;
+  // A process that writes the chunks as Start's does and runs on, reading
+  // nothing from its standard input, as the encoder's Windows build does.
+  virtual ChildProcess StartReadingNoInput(const std::vector<std::string>& chunks) = 0;
 
   // Real output takes a moment to arrive.
   bool AwaitLine(ChildProcess process) {
@@ -47,20 +51,30 @@ class RunnerWorld {
 
 class NativeWorld final : public RunnerWorld {
  public:
+  NativeWorld() { LeaveConsoleAsTheProgramHasNone(); }
   ~NativeWorld() override {
     for (const ChildProcess process : started_) runner_.KillProcess(process);
   }
   ProcessRunner& runner() override { return runner_; }
   ChildProcess Start(const std::vector<std::string>& chunks, std::optional<int> exit_code) override {
+    return Follow(Script(chunks) + (exit_code ? "exit " + std::to_string(*exit_code) + "\n" : "hang\n"));
+  }
+  ChildProcess StartReadingNoInput(const std::vector<std::string>& chunks) override {
+    return Follow("ignore-input\n" + Script(chunks) + "hang\n");
+  }
+
+ private:
+  static std::string Script(const std::vector<std::string>& chunks) {
     std::string script;
     for (const std::string& chunk : chunks) script += "write " + ScriptText(chunk) + "\nsleep 20\n";
-    script += exit_code ? "exit " + std::to_string(*exit_code) + "\n" : "hang\n";
+    return script;
+  }
+  ChildProcess Follow(const std::string& script) {
     FakeEncoderScript follow(temp_, script);
     started_.push_back(runner_.StartProcess(FakeEncoderPath(), {}, ""));
     return started_.back();
   }
 
- private:
   TempFolder temp_;
   NativeProcessRunner runner_;
   std::vector<ChildProcess> started_;
@@ -74,6 +88,10 @@ class FakeWorld final : public RunnerWorld {
     for (const std::string& chunk : chunks) runner_.Output(process, chunk);
     if (exit_code) runner_.Exit(process, *exit_code);
     return process;
+  }
+  // The fake's processes have no input.
+  ChildProcess StartReadingNoInput(const std::vector<std::string>& chunks) override {
+    return Start(chunks, std::nullopt);
   }
 
  private:
@@ -225,6 +243,23 @@ TEST_P(ProcessRunnerTest, InterruptedEncoderStopsWithCodeOne) {
   ASSERT_TRUE(world_->AwaitExit(process));
   EXPECT_EQ(runner_.ExitCode(process), 1);
   EXPECT_EQ(world_->RemainingLines(process), (Lines{"Encoding: task 1 of 2, 5.00 %"}));
+}
+
+// The encoder's Windows build never reads its standard input: the request
+// must reach it otherwise (SIGINT; on Windows Ctrl+C on its console), at
+// once, and end it by itself, not by the kill after the engine's grace.
+TEST_P(ProcessRunnerTest, EncoderReadingNoInputStopsByItselfWithinTheGrace) {
+  const ChildProcess process = world_->StartReadingNoInput({"\rEncoding: task 1 of 1, 5.00 %"});
+  ASSERT_TRUE(world_->AwaitLine(process));
+  const auto asked = std::chrono::steady_clock::now();
+  runner_.InterruptProcess(process);
+  EXPECT_LT(std::chrono::steady_clock::now() - asked, 1s) << "the request waited";
+  ASSERT_TRUE(runner_.WaitForExit(process, RipEngine::kStopGraceMs)) << "it ran on after the grace";
+  EXPECT_EQ(runner_.ExitCode(process), 1);
+  EXPECT_EQ(runner_.EndingSignal(process), std::nullopt);
+  // Asked again, as a loop that waits out the grace might: nothing changes.
+  runner_.InterruptProcess(process);
+  EXPECT_EQ(runner_.ExitCode(process), 1);
 }
 
 TEST_P(ProcessRunnerTest, ClosedReferenceIsForgottenForGood) {

@@ -57,6 +57,31 @@ TEST(Win32ProcessRunnerTest, NoEncoderOutlivesTheRunnersJob) {
   EXPECT_TRUE(ChildProcesses().empty());
 }
 
+// Ctrl+C on each encoder's console, as the window program sends it: the
+// encoders started after the first request take it as well, and this process
+// is left as it was, no console and its standard handles its own.
+TEST(Win32ProcessRunnerTest, StopRequestsLeaveThisProcessAsItWas) {
+  LeaveConsoleAsTheProgramHasNone();
+  TempFolder temp;
+  Win32ProcessRunner runner;
+  constexpr DWORD kStandard[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+  HANDLE before[3];
+  for (int i = 0; i < 3; ++i) before[i] = ::GetStdHandle(kStandard[i]);
+  for (int run = 0; run < 3; ++run) {
+    FakeEncoderScript script(temp, "ignore-input\nwrite ready\\n\nhang\n");
+    const ChildProcess process = runner.StartProcess(FakeEncoderPath(), {}, "");
+    ASSERT_EQ(runner.ReadOutputLine(process), "ready");
+    runner.InterruptProcess(process);
+    ASSERT_TRUE(runner.WaitForExit(process, 5000)) << "run " << run;
+    EXPECT_EQ(runner.ExitCode(process), 1);
+    EXPECT_EQ(runner.EndingSignal(process), std::nullopt);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(::GetStdHandle(kStandard[i]), before[i]) << i;
+    DWORD attached[4];
+    EXPECT_EQ(::GetConsoleProcessList(attached, 4), 0u) << "still on the encoder's console";
+    runner.CloseProcess(process);
+  }
+}
+
 TEST(Win32ProcessRunnerTest, OutputEventWakesAWatcherUntilTheOutputHasEnded) {
   TempFolder temp;
   Win32ProcessRunner runner;

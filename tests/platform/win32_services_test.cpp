@@ -174,6 +174,65 @@ TEST_F(Win32FilesTest, NewFilesAndRenamesNeverReplaceWhatIsThere) {
   EXPECT_EQ(temp_.Read("Data/Config/Presets.cfg"), "first");
 }
 
+// A finished rip is flushed to the disk before it is named, and the name
+// never replaces an earlier rip's file.
+TEST_F(Win32FilesTest, FlushFileTakesAnExistingFileOnlyAndRenameStillReplacesNothing) {
+  const std::string rip = temp_.Write("Rips/.MY_MOVIE.mp4.part", "frames");
+  EXPECT_TRUE(files_.FlushFile(rip));
+  EXPECT_FALSE(files_.FlushFile(temp_.Path("Rips/missing.mp4")));
+  EXPECT_FALSE(files_.FlushFile(temp_.Path("Missing/missing.mp4")));
+  const std::string earlier = temp_.Write("Rips/MY_MOVIE.mp4", "earlier rip");
+  EXPECT_FALSE(files_.RenameFile(rip, earlier));
+  EXPECT_EQ(temp_.Read("Rips/MY_MOVIE.mp4"), "earlier rip");
+  EXPECT_EQ(temp_.Read("Rips/.MY_MOVIE.mp4.part"), "frames");
+}
+
+std::wstring RootOf(std::wstring_view path) { return std::wstring(path.substr(0, PathRootLength(path))); }
+
+TEST(PathRootLengthTest, RootIsTheDriveTheShareOrTheLongFormsOfThem) {
+  EXPECT_EQ(RootOf(L"\\\\server\\share\\a\\b"), L"\\\\server\\share");
+  EXPECT_EQ(RootOf(L"\\\\?\\C:\\a"), L"\\\\?\\C:");
+  EXPECT_EQ(RootOf(L"\\\\?\\UNC\\server\\share\\a"), L"\\\\?\\UNC\\server\\share");
+  EXPECT_EQ(RootOf(L"\\\\?\\unc\\server\\share"), L"\\\\?\\unc\\server\\share");
+  EXPECT_EQ(RootOf(L"\\\\.\\C:\\a"), L"\\\\.\\C:");
+  EXPECT_EQ(RootOf(L"C:\\a"), L"C:");
+  EXPECT_EQ(RootOf(L"a\\b"), L"");
+  EXPECT_EQ(RootOf(L"\\a\\b"), L"");
+}
+
+// "\\?\" before a path lifts the length limit; the folders below it are made
+// as under any drive.
+TEST_F(Win32FilesTest, FoldersAreMadeUnderALongFormPath) {
+  std::string folder = temp_.path();
+  std::replace(folder.begin(), folder.end(), '/', '\\');
+  ASSERT_EQ(folder.substr(1, 2), ":\\") << folder;
+  const std::string long_form = "\\\\?\\" + folder;
+  EXPECT_TRUE(files_.MakeFolders(long_form + "\\Ripwarden\\Data\\Config"));
+  EXPECT_TRUE(files_.Stamp(temp_.Path("Ripwarden/Data/Config")));
+  EXPECT_TRUE(files_.CreateFile(long_form + "\\Other\\Data\\Config\\Settings.cfg", "made"));
+  EXPECT_EQ(temp_.Read("Other/Data/Config/Settings.cfg"), "made");
+  EXPECT_TRUE(files_.MakeFolders(long_form + "\\Ripwarden\\Data\\Config")) << "there already";
+  temp_.Write("file", "");
+  EXPECT_FALSE(files_.MakeFolders(long_form + "\\file\\below")) << "a file is in the way";
+}
+
+// A roaming folder redirected to a server, or RIPWARDEN_HOME on a share:
+// scripts/test-windows.sh offers \\localhost\ripwarden, a folder of the host's.
+TEST_F(Win32FilesTest, FoldersAreMadeUnderANetworkShare) {
+  const char* share = std::getenv("RIPWARDEN_TEST_SHARE");
+  if (share == nullptr) GTEST_SKIP() << "no network share was set up";
+  const std::string top = std::string(share) + "\\test-" + std::to_string(::GetCurrentProcessId());
+  const std::string server_share = std::string(share).substr(2);
+  EXPECT_TRUE(files_.MakeFolders(top + "\\Ripwarden\\Data\\Config"));
+  EXPECT_TRUE(files_.Stamp(top + "\\Ripwarden\\Data\\Config"));
+  EXPECT_TRUE(files_.CreateFile(top + "\\Home\\Data\\Config\\Settings.cfg", "on the share"));
+  EXPECT_TRUE(files_.MakeFolders("\\\\?\\UNC\\" + server_share + "\\test-" +
+                                 std::to_string(::GetCurrentProcessId()) + "\\Long\\Form"));
+  EXPECT_TRUE(files_.Stamp(top + "\\Long\\Form"));
+  EXPECT_EQ(ReadFileBytes(top + "\\Home\\Data\\Config\\Settings.cfg"), "on the share");
+  EXPECT_TRUE(files_.RemoveTree(top));
+}
+
 TEST_F(Win32FilesTest, RemoveTreeTakesReadOnlyFilesAndLeavesALinkedFolderAlone) {
   const std::string outside = temp_.Write("outside/keep.txt", "kept");
   temp_.Write("rip/hb.1/pass.log", "x");
