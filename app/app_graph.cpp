@@ -39,7 +39,6 @@ AppGraph::AppGraph(PlatformServices platform_services, AppSetup setup)
            .tray = platform.tray,
            .boxes = platform.boxes,
            .settings = settings,
-           .rip_state = state,
            .engine = engine,
            .ui = ui,
            .files = platform.system.files,

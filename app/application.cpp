@@ -125,7 +125,7 @@ void Application::OnMenuCommand(int item_id) {
       services_.engine.LoadDrive(SourceDrive());
       break;
     case menu::kEjectMedia:
-      if (services_.rip_state.RipInProgress == 1 &&
+      if (services_.engine.IsRipping() &&
           !services_.boxes.AskYesNo(
               "Eject Drive - " + app,
               "A DVD rip is in progress, if you continue the rip will fail.\r\rAre you sure "
@@ -146,7 +146,7 @@ void Application::OnMenuCommand(int item_id) {
 
 bool Application::ConfirmQuit() {
   const std::string app = kAppName;
-  const bool ripping = services_.rip_state.RipInProgress == 1;
+  const bool ripping = services_.engine.IsRipping();
   const std::string question =
       ripping
           ? std::string(
@@ -164,7 +164,7 @@ void Application::Quit() {
   quitting_ = true;
   // As things stand now: a rip may have started or ended while the user
   // was being asked.
-  if (services_.rip_state.RipInProgress == 1) services_.engine.CancelRip(true);
+  if (services_.engine.IsRipping()) services_.engine.CancelRip(true);
   FinishQuit();
 }
 

@@ -25,7 +25,6 @@ struct AppServices {
   Tray& tray;
   MessageBoxes& boxes;
   SettingsStore& settings;
-  RipState& rip_state;
   RipEngine& engine;
   AppWindows& ui;
   Files& files;

@@ -90,6 +90,13 @@ void RipEngine::CancelRip(bool without_asking) {
   StopRip(RipState::Stop::kCancel);
 }
 
+bool RipEngine::IsRipping() const { return state_.RipInProgress == 1; }
+
+std::vector<ChildProcess> RipEngine::ChildrenToWatch() const {
+  if (state_.RipInProgress != 1 || state_.EncoderProgram == kNoProcess) return {};
+  return {state_.EncoderProgram};
+}
+
 bool RipEngine::IsStopping() const {
   return state_.RipInProgress == 1 && state_.Stopping != RipState::Stop::kNone;
 }

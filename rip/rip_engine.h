@@ -69,8 +69,13 @@ class RipEngine {
   // Cancels the running rip, asking the user first unless without_asking.
   // The rip ends once its encoder is gone (see IsStopping).
   void CancelRip(bool without_asking);
+  // True while a rip is under way: starting, encoding, finishing its file or
+  // stopping.
+  bool IsRipping() const;
   // True while a cancelled or failed rip waits for its encoder to end.
   bool IsStopping() const;
+  // The children whose output a sleeping loop should wake for.
+  std::vector<ChildProcess> ChildrenToWatch() const;
   // Goes on with a rip that is starting or stopping; PollDrive does it too.
   void ContinueWork();
 

@@ -41,7 +41,6 @@ struct Program::Parts {
       {.system = system->services(), .windows = windows, .folders = folders, .tray = tray, .boxes = boxes}};
   Application& app = graph.app;
   RipEngine& engine = graph.engine;
-  RipState& state = graph.state;
 
   QTimer turn;
   // A turn waiting on a question box runs the box's own event loop: no other
@@ -108,7 +107,8 @@ void Program::Parts::RequestStop() {
 }
 
 void Program::Parts::WatchEncoderOutput() {
-  const ChildProcess encoder = state.RipInProgress == 1 ? state.EncoderProgram : kNoProcess;
+  const auto children = engine.ChildrenToWatch();
+  const ChildProcess encoder = children.empty() ? kNoProcess : children.front();
   const WaitHandle output = encoder == kNoProcess ? kNoWaitHandle : system->OutputHandle(encoder);
   if (output_notifier != nullptr && watched == encoder && output_notifier->socket() == output) {
     output_notifier->setEnabled(true);

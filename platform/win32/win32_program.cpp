@@ -22,6 +22,8 @@ namespace {
 
 constexpr std::uint32_t kLongestSleepMs = 2500;
 constexpr std::uint32_t kEndedOutputLookMs = 20;
+// Within the five seconds Windows gives a program to end with the session.
+constexpr DWORD kSessionEndWaitMs = 4000;
 
 bool PrepareWindows() {
   INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES | ICC_TAB_CLASSES |
@@ -45,7 +47,6 @@ struct Win32Program::Parts : WindowMessageFilter {
       {.system = system->services(), .windows = windows, .folders = folders, .tray = tray, .boxes = boxes}};
   Application& app = graph.app;
   RipEngine& engine = graph.engine;
-  RipState& state = graph.state;
 
   // A turn waiting on a question box: the session's end cannot run the way
   // out inside it.
@@ -73,6 +74,13 @@ struct Win32Program::Parts : WindowMessageFilter {
     }
     if (!in_turn && !app.quit_confirmed()) {
       app.Quit();
+      // The system ends the process once this returns: the encoder's stop is
+      // waited for here, within the few seconds the session gives.
+      const DWORD until = ::GetTickCount() + kSessionEndWaitMs;
+      while (!app.quit_confirmed() && static_cast<LONG>(::GetTickCount() - until) < 0) {
+        app.RunOnce();
+        ::Sleep(10);
+      }
       app.ReleaseResources();
     }
     *result = 0;
@@ -83,8 +91,8 @@ struct Win32Program::Parts : WindowMessageFilter {
 void Win32Program::Parts::Sleep() {
   auto timeout = std::min<std::uint32_t>(engine.MillisecondsToNextPoll(), kLongestSleepMs);
   HANDLE output = nullptr;
-  if (state.RipInProgress == 1 && state.EncoderProgram != kNoProcess) {
-    const WaitHandle handle = system->OutputHandle(state.EncoderProgram);
+  for (const ChildProcess child : engine.ChildrenToWatch()) {
+    const WaitHandle handle = system->OutputHandle(child);
     if (handle != kNoWaitHandle) output = reinterpret_cast<HANDLE>(handle);
   }
   // Signalled with no line to take: output at its end, not yet seen as
