@@ -46,7 +46,6 @@ class AppGraph {
   EncoderDialects asked_dialects;
   EncoderDialectSource& dialects;
   WindowRipView view;
-  RipState state;
   RipEngine engine;
   AppWindows ui;
   Application app;

@@ -164,7 +164,7 @@ void Application::Quit() {
   quitting_ = true;
   // As things stand now: a rip may have started or ended while the user
   // was being asked.
-  if (services_.engine.IsRipping()) services_.engine.CancelRip(true);
+  if (services_.engine.IsRipping()) services_.engine.CancelRip();
   FinishQuit();
 }
 

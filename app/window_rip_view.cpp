@@ -5,8 +5,7 @@
 
 namespace ripwarden {
 
-WindowRipView::WindowRipView(WindowSystem& windows, Tray& tray, MessageBoxes& boxes)
-    : windows_(windows), tray_(tray), boxes_(boxes) {}
+WindowRipView::WindowRipView(WindowSystem& windows, Tray& tray) : windows_(windows), tray_(tray) {}
 
 void WindowRipView::SetDiscLabelText(const std::string& text) {
   windows_.SetText(control::kDiscLabelText, text);
@@ -33,10 +32,6 @@ void WindowRipView::ClearOutputList() { windows_.ClearItems(control::kOutputList
 void WindowRipView::ShowBalloon(const std::string& title, const std::string& text, const std::string& tip,
                                 BalloonIcon icon) {
   tray_.ShowBalloon(title, text, tip, icon);
-}
-
-bool WindowRipView::AskYesNo(const std::string& title, const std::string& text) {
-  return boxes_.AskYesNo(title, text);
 }
 
 // A drive that holds a disc has nothing to load.

@@ -6,14 +6,14 @@
 
 namespace ripwarden {
 
-// What the rip engine shows, put into the real windows, tray and boxes.
+// What the rip engine shows, put into the real windows and tray.
 class WindowRipView final : public RipView {
  public:
   // The encoder output list keeps the newest lines only: a station left
   // running for days would otherwise fill the memory with old progress.
   static constexpr int kMostOutputLines = 20000;
 
-  WindowRipView(WindowSystem& windows, Tray& tray, MessageBoxes& boxes);
+  WindowRipView(WindowSystem& windows, Tray& tray);
 
   void SetDiscLabelText(const std::string& text) override;
   void SetRipProgressBar(std::int32_t value) override;
@@ -24,13 +24,11 @@ class WindowRipView final : public RipView {
   void ClearOutputList() override;
   void ShowBalloon(const std::string& title, const std::string& text, const std::string& tip,
                    BalloonIcon icon) override;
-  bool AskYesNo(const std::string& title, const std::string& text) override;
   void ShowDiscPresent(bool present) override;
 
  private:
   WindowSystem& windows_;
   Tray& tray_;
-  MessageBoxes& boxes_;
 };
 
 }  // namespace ripwarden

@@ -91,7 +91,6 @@ class WatchedView final : public RipView {
   void InsertOutputLine(const std::string& line) override { lines.push_back(line); }
   void ClearOutputList() override {}
   void ShowBalloon(const std::string&, const std::string&, const std::string&, BalloonIcon) override {}
-  bool AskYesNo(const std::string&, const std::string&) override { return false; }
   void ShowDiscPresent(bool) override {}
 
   std::string status;
@@ -172,12 +171,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   AnyDialect dialects;
   linux_platform::PosixPathRules paths;
   WatchedView view;
-  RipState state;
-  RipEngine engine(state, {settings, presets, drives, runner, files, clock, calendar, dialects, view, paths},
+  RipEngine engine({settings, presets, drives, runner, files, clock, calendar, dialects, view, paths},
                    "Ripwarden");
-  // Where a started rip leaves the engine, without the start's own cost.
-  state.EncoderProgram = runner.StartProcess("HandBrakeCLI", {}, "/r/");
-  state.RipInProgress = 1;
+  engine.StartRip();
+  Require(engine.IsRipping());
+  // Only what the encoder's own lines show from here on.
+  view.lines.clear();
+  view.status.clear();
 
   // Every turn is a second later, so that every update reaches the display.
   const auto read_waiting = [&] {
@@ -200,8 +200,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool muxing = std::any_of(expected.begin(), expected.end(), [](const std::string& line) {
     return line == "Muxing" || line.starts_with("Muxing:");
   });
-  Require(state.MuxingSeen == (muxing ? 1 : 0));
+  const RipJob* job = engine.ActiveJob();
+  Require(job != nullptr);
+  Require((job->phase == RipPhase::kMuxing) == muxing);
   Require(drives.ejected.size() == (muxing ? 1u : 0u));
-  Require(state.RipInProgress == 1);
   return 0;
 }

@@ -4,109 +4,118 @@
 
 namespace ripwarden {
 
-RipEngine::RipEngine(RipState& state, RipServices services, std::string app_name)
-    : state_(state), services_(services), app_name_(std::move(app_name)) {
-  const std::uint32_t now = services_.clock.TickCount();
-  state_.DrivePollTick = now;
-  state_.ProgressTick = now;
+RipEngine::RipEngine(RipServices services, std::string app_name)
+    : services_(services), app_name_(std::move(app_name)) {
+  watch_.poll_tick = services_.clock.TickCount();
 }
 
 void RipEngine::Balloon(const std::string& title, const std::string& text, BalloonIcon icon) {
   services_.view.ShowBalloon(title, text, app_name_, icon);
 }
 
-void RipEngine::EndRip(const std::string& status, std::int32_t bar_value, const char* result) {
-  if (state_.RipInProgress == 1) FinishRecord(status, result);
-  // The record goes with the rip; the runner still collects the process.
-  services_.processes.CloseProcess(state_.EncoderProgram);
-  state_.RipInProgress = 0;
-  state_.EncoderProgram = kNoProcess;
-  state_.AwaitingDialect = 0;
-  state_.Stopping = RipState::Stop::kNone;
-  state_.StopKilled = 0;
-  state_.OutputFile.clear();
-  state_.EncodingFile.clear();
-  state_.RipDiscLabel.clear();
-  state_.ProgressPercent = 0.0f;
-  state_.LastUpdatePercent = 0.0f;
-  state_.MuxingSeen = 0;
-  state_.Record = {};
-  state_.ScratchFolder.clear();
-  services_.view.SetRipProgressBar(bar_value);
-  services_.view.SetStatusText(status);
-  services_.view.EnableCancelButton(false);
+void RipEngine::Prune() {
+  jobs_.remove_if([](const RipJob& job) { return job.phase == RipPhase::kEnded; });
 }
 
-void RipEngine::StopRip(RipState::Stop outcome) {
-  if (state_.Stopping != RipState::Stop::kNone) return;
+RipJob* RipEngine::Running() {
+  for (RipJob& job : jobs_) {
+    if (job.phase != RipPhase::kEnded) return &job;
+  }
+  return nullptr;
+}
+
+const RipJob* RipEngine::ActiveJob() const {
+  for (auto job = jobs_.rbegin(); job != jobs_.rend(); ++job) {
+    if (job->phase != RipPhase::kEnded) return &*job;
+  }
+  return nullptr;
+}
+
+bool RipEngine::IsRipping() const { return ActiveJob() != nullptr; }
+
+bool RipEngine::IsStopping() const {
+  for (const RipJob& job : jobs_) {
+    if (job.phase == RipPhase::kStopping) return true;
+  }
+  return false;
+}
+
+std::vector<ChildProcess> RipEngine::ChildrenToWatch() const {
+  std::vector<ChildProcess> children;
+  for (const RipJob& job : jobs_) {
+    if (job.phase != RipPhase::kEnded && job.process != kNoProcess) children.push_back(job.process);
+  }
+  return children;
+}
+
+void RipEngine::EndRip(RipJob& job, const RipOutcome& outcome) {
+  // A rip refused before it began has nothing to record.
+  if (job.phase != RipPhase::kEnded) FinishRecord(job, outcome);
+  // The record goes with the rip; the runner still collects the process.
+  services_.processes.CloseProcess(job.process);
+  job.phase = RipPhase::kEnded;
+  RipView& view = services_.view;
+  view.SetRipProgressBar(outcome.kind == RipOutcome::Kind::kComplete ? kProgressBarFull : 0);
+  view.SetStatusText(StatusText(outcome));
+  view.EnableCancelButton(false);
+  if (const auto balloon = OutcomeBalloon(outcome)) Balloon(balloon->title, balloon->text, balloon->icon);
+}
+
+void RipEngine::StopRip(RipJob& job, RipOutcome outcome) {
+  if (job.phase == RipPhase::kStopping || job.phase == RipPhase::kEnded) return;
   services_.view.EnableCancelButton(false);
-  state_.Stopping = outcome;
-  state_.StopTick = services_.clock.TickCount();
-  state_.StopKilled = 0;
+  job.phase = RipPhase::kStopping;
+  job.stop_outcome = std::move(outcome);
+  job.stop_tick = services_.clock.TickCount();
+  job.stop_killed = false;
   // Interrupted, the encoder ends cleanly and removes its pass files; killed,
   // it would leave them behind.
-  const ChildProcess encoder = services_.processes.IsProcessKnown(state_.EncoderProgram);
-  if (encoder != kNoProcess) services_.processes.InterruptProcess(encoder);
-  ContinueStop();
+  if (services_.processes.IsProcessKnown(job.process) != kNoProcess)
+    services_.processes.InterruptProcess(job.process);
+  ContinueStop(job);
 }
 
-void RipEngine::ContinueStop() {
+void RipEngine::ContinueStop(RipJob& job) {
   ProcessRunner& processes = services_.processes;
-  const ChildProcess encoder = processes.IsProcessKnown(state_.EncoderProgram);
-  if (encoder != kNoProcess && processes.IsProcessRunning(encoder)) {
+  if (processes.IsProcessKnown(job.process) != kNoProcess && processes.IsProcessRunning(job.process)) {
     const std::uint32_t now = services_.clock.TickCount();
-    if (state_.StopKilled == 0) {
-      if (!IsDue(now, state_.StopTick, static_cast<std::int32_t>(kStopGraceMs))) return;
-      processes.KillProcess(encoder);
-      state_.StopKilled = 1;
-      state_.StopTick = now;
+    if (!job.stop_killed) {
+      if (!IsDue(now, job.stop_tick, static_cast<std::int32_t>(kStopGraceMs))) return;
+      processes.KillProcess(job.process);
+      job.stop_killed = true;
+      job.stop_tick = now;
     }
     // A process the system cannot end (stuck in the drive's driver) is left
     // to the runner; the rip ends all the same.
-    if (!IsDue(now, state_.StopTick, static_cast<std::int32_t>(kKillWaitMs))) return;
+    if (!IsDue(now, job.stop_tick, static_cast<std::int32_t>(kKillWaitMs))) return;
   }
-  const RipState::Stop outcome = state_.Stopping;
-  const std::string source = state_.RipSource;
-  if (outcome == RipState::Stop::kCancel) {
+  const RipOutcome outcome = job.stop_outcome;
+  if (outcome.kind == RipOutcome::Kind::kCancelled) {
     // Removed only now: a file still being written would come back.
-    if (!state_.EncodingFile.empty()) services_.files.RemoveFile(state_.EncodingFile);
-    state_.Record.output.clear();
-    EndRip(kCancelledText, 0, "cancelled");
-    EjectDrive(source);
+    if (!job.encoding_file.empty()) services_.files.RemoveFile(job.encoding_file);
+    job.record.output.clear();
+    EndRip(job, outcome);
+    EjectDrive(job.source);
   } else {
-    KeepIncomplete();
-    EndRip(kDiscLostText, 0, "failed");
-    Balloon("DVD Rip Failed", kDiscLostBalloonText, BalloonIcon::kError);
+    KeepIncomplete(job);
+    EndRip(job, outcome);
   }
 }
 
-void RipEngine::CancelRip(bool without_asking) {
-  if (!without_asking &&
-      !services_.view.AskYesNo("Cancel Rip - " + app_name_, "Are you sure you want to cancel this rip?")) {
-    return;
-  }
-  // A rip that ended while the question was open is not undone.
-  if (state_.RipInProgress == 0) return;
-  StopRip(RipState::Stop::kCancel);
-}
-
-bool RipEngine::IsRipping() const { return state_.RipInProgress == 1; }
-
-std::vector<ChildProcess> RipEngine::ChildrenToWatch() const {
-  if (state_.RipInProgress != 1 || state_.EncoderProgram == kNoProcess) return {};
-  return {state_.EncoderProgram};
-}
-
-bool RipEngine::IsStopping() const {
-  return state_.RipInProgress == 1 && state_.Stopping != RipState::Stop::kNone;
+void RipEngine::CancelRip() {
+  Prune();
+  // A rip that ended while the user was asked is not undone.
+  if (RipJob* job = Running()) StopRip(*job, {RipOutcome::Kind::kCancelled, {}});
 }
 
 void RipEngine::ContinueWork() {
-  if (state_.RipInProgress != 1) return;
-  if (state_.Stopping != RipState::Stop::kNone) {
-    ContinueStop();
-  } else if (state_.AwaitingDialect == 1) {
-    LaunchEncoder();
+  Prune();
+  for (RipJob& job : jobs_) {
+    if (job.phase == RipPhase::kStopping) {
+      ContinueStop(job);
+    } else if (job.phase == RipPhase::kStarting) {
+      LaunchEncoder(job);
+    }
   }
 }
 

@@ -33,125 +33,116 @@ bool CarriesPercentage(const std::string& line, const std::string& percent_text)
 }  // namespace
 
 bool RipEngine::IsOutputWaiting() {
-  return state_.RipInProgress == 1 && services_.processes.IsLineWaiting(state_.EncoderProgram);
+  for (const RipJob& job : jobs_) {
+    if (job.phase != RipPhase::kEnded && services_.processes.IsLineWaiting(job.process)) return true;
+  }
+  return false;
 }
 
 void RipEngine::ReadEncoderOutput() {
+  Prune();
   ProcessRunner& processes = services_.processes;
-  if (state_.RipInProgress != 1 || processes.IsProcessKnown(state_.EncoderProgram) == kNoProcess) return;
-  // Only a whole line: the encoder writes each update without a line end,
-  // and waiting for the next one would freeze the windows.
-  if (!processes.IsLineWaiting(state_.EncoderProgram)) return;
-  const std::string line = processes.ReadOutputLine(state_.EncoderProgram);
-  services_.view.InsertOutputLine(line);
-  // A stopping encoder's last words are shown, but decide nothing.
-  if (state_.Stopping != RipState::Stop::kNone) return;
+  for (RipJob& job : jobs_) {
+    if (job.phase == RipPhase::kEnded || processes.IsProcessKnown(job.process) == kNoProcess) continue;
+    // Only a whole line: the encoder writes each update without a line end,
+    // and waiting for the next one would freeze the windows.
+    if (!processes.IsLineWaiting(job.process)) continue;
+    const std::string line = processes.ReadOutputLine(job.process);
+    services_.view.InsertOutputLine(line);
+    // A stopping encoder's last words are shown, but decide nothing.
+    if (job.phase == RipPhase::kStopping) continue;
 
-  if (TextField(line, 1, ':') == "Muxing" && state_.MuxingSeen == 0) {
-    state_.MuxingSeen = 1;
-    // The disc has been read to the end; it can leave while the file is
-    // finished. The rip itself completes when the encoder has ended well.
-    if (services_.settings.ReadSetting(setting::kEjectOnFinish) == "1") {
-      EjectDrive(state_.RipSource);
-      state_.RipDiscLeft = 1;
+    if (TextField(line, 1, ':') == "Muxing" && job.phase == RipPhase::kEncoding) {
+      job.phase = RipPhase::kMuxing;
+      // The disc has been read to the end; it can leave while the file is
+      // finished. The rip itself completes when the encoder has ended well.
+      if (services_.settings.ReadSetting(setting::kEjectOnFinish) == "1") {
+        EjectDrive(job.source);
+        job.disc_left = true;
+      }
+    }
+    const std::string percent_text = PercentText(line);
+    job.percent = TextToFloat(percent_text);
+    if (!CarriesPercentage(line, percent_text)) continue;
+    job.last_update_percent = job.percent;
+    const std::uint32_t now = services_.clock.TickCount();
+    if (!job.progress_shown || IsDue(now, job.progress_tick, kProgressIntervalMs)) {
+      // A garbled update may claim any percentage; the bar shows only what exists.
+      services_.view.SetRipProgressBar(std::clamp(ProgressBarValue(job.percent), 0, kProgressBarFull));
+      services_.view.SetStatusText(percent_text + "%");
+      job.progress_tick = now;
+      job.progress_shown = true;
     }
   }
-  const std::string percent_text = PercentText(line);
-  state_.ProgressPercent = TextToFloat(percent_text);
-  if (!CarriesPercentage(line, percent_text)) return;
-  state_.LastUpdatePercent = state_.ProgressPercent;
-  const std::uint32_t now = services_.clock.TickCount();
-  if (state_.ProgressShown == 0 || IsDue(now, state_.ProgressTick, state_.ProgressInterval)) {
-    // A garbled update may claim any percentage; the bar shows only what exists.
-    services_.view.SetRipProgressBar(
-        std::clamp(ProgressBarValue(state_.ProgressPercent), 0, kProgressBarFull));
-    services_.view.SetStatusText(percent_text + "%");
-    state_.ProgressTick = now;
-    state_.ProgressShown = 1;
-  }
 }
 
-void RipEngine::CheckRipEnd(const std::string* disc_label) {
-  if (state_.RipInProgress == 0 || state_.Stopping != RipState::Stop::kNone) return;
+void RipEngine::CheckRipEnd(RipJob& job, const std::string* disc_label) {
+  if (job.phase == RipPhase::kEnded || job.phase == RipPhase::kStopping) return;
   // Without its disc an encoder fails or stops short whatever it says; only
   // one that had read the disc to the end (muxing) may finish without it.
-  if (disc_label == nullptr && state_.MuxingSeen == 0) {
-    FailDiscLost();
+  if (disc_label == nullptr && job.phase != RipPhase::kMuxing) {
+    // An encoder left reading a vanished disc would run on (or hang) unseen.
+    StopRip(job, {RipOutcome::Kind::kDiscLost, {}});
     return;
   }
-  const ChildProcess encoder = services_.processes.IsProcessKnown(state_.EncoderProgram);
-  if (encoder != kNoProcess && !services_.processes.IsProcessRunning(encoder)) FinishAtEncoderEnd(disc_label);
+  const ChildProcess encoder = services_.processes.IsProcessKnown(job.process);
+  if (encoder != kNoProcess && !services_.processes.IsProcessRunning(encoder))
+    FinishAtEncoderEnd(job, disc_label);
 }
 
-void RipEngine::FinishAtEncoderEnd(const std::string* disc_label) {
+void RipEngine::FinishAtEncoderEnd(RipJob& job, const std::string* disc_label) {
   ProcessRunner& processes = services_.processes;
+  Files& files = services_.files;
   RipView& view = services_.view;
-  const auto exit_code = processes.ExitCode(state_.EncoderProgram);
-  const auto output = services_.files.Stamp(state_.EncodingFile);
+  const auto exit_code = processes.ExitCode(job.process);
+  const auto output = files.Stamp(job.encoding_file);
   // The runner has the log whole once it reports the encoder gone.
   EncoderLogFacts facts;
-  if (!state_.Record.log.empty()) {
-    const auto log = services_.files.OpenForReading(state_.Record.log);
+  if (!job.record.log.empty()) {
+    const auto log = files.OpenForReading(job.record.log);
     if (const auto text = log ? log->ReadAll() : std::nullopt) facts = ReadEncoderLog(*text);
   }
-  state_.Record.frames_encoded = facts.frames_got;
-  state_.Record.frames_expected = facts.frames_expected;
-  state_.Record.seconds_expected = facts.title_seconds;
+  job.record.frames_encoded = facts.frames_got;
+  job.record.frames_expected = facts.frames_expected;
+  job.record.seconds_expected = facts.title_seconds;
   // The encoder also exits 0 after rejecting its options, having written
   // nothing, and after stopping short on a damaged disc.
   if (exit_code == 0 && output && !output->is_folder && output->size > 0) {
-    if (const auto shortfall = Shortfall(facts)) {
-      KeepIncomplete();
-      FailWithError("FAILED: The rip is incomplete: " + *shortfall + ".",
-                    " Clean the disc and rip it again.");
+    if (const auto shortfall = Shortfall(job, facts)) {
+      KeepIncomplete(job);
+      EndRip(job, {RipOutcome::Kind::kIncomplete, *shortfall});
       return;
     }
     // Renamed before its last seconds reach the disk, a power cut would
     // leave a short file under the finished name.
-    if (!services_.files.FlushFile(state_.EncodingFile)) {
-      KeepIncomplete();
-      FailWithError("FAILED: The finished rip could not be written to the disk: " + state_.OutputFile);
+    if (!files.FlushFile(job.encoding_file)) {
+      KeepIncomplete(job);
+      EndRip(job, {RipOutcome::Kind::kNotWritten, job.output_file});
       return;
     }
-    if (!services_.files.RenameFile(state_.EncodingFile, state_.OutputFile)) {
-      state_.Record.output = state_.EncodingFile;
-      FailWithError("FAILED: The finished rip could not be given its name: " + state_.OutputFile);
+    if (!files.RenameFile(job.encoding_file, job.output_file)) {
+      job.record.output = job.encoding_file;
+      EndRip(job, {RipOutcome::Kind::kNotNamed, job.output_file});
       return;
     }
-    state_.Record.output = state_.OutputFile;
+    job.record.output = job.output_file;
     // Another disc put in while the file was finished is the next rip, not this one's to eject.
-    const bool ripped_disc_in = disc_label != nullptr && state_.RipDiscLeft == 0;
-    const std::string source = state_.RipSource;
+    const bool ripped_disc_in = disc_label != nullptr && !job.disc_left;
     view.EnableCancelButton(false);
-    EndRip(kCompleteText, kProgressBarFull, "complete");
-    Balloon("Rip Complete!", "The DVD has been ripped to your computer.", BalloonIcon::kInformation);
-    if (ripped_disc_in && services_.settings.ReadSetting(setting::kEjectOnFinish) == "1") EjectDrive(source);
+    EndRip(job, {RipOutcome::Kind::kComplete, {}});
+    if (ripped_disc_in && services_.settings.ReadSetting(setting::kEjectOnFinish) == "1")
+      EjectDrive(job.source);
     return;
   }
   // The encoder's own reason is worth more than its exit code.
   if (!facts.reason.empty()) view.InsertOutputLine("HandBrake: " + facts.reason);
-  if (!state_.Record.log.empty()) view.InsertOutputLine("HandBrake's whole log: " + state_.Record.log);
-  KeepIncomplete();
-  const auto signal = processes.EndingSignal(state_.EncoderProgram);
-  state_.Record.reason = facts.reason;
-  FailWithError("FAILED: HandBrake stopped before finishing the rip (" +
-                    (signal ? "killed by signal " + std::to_string(*signal)
-                            : "exit code " + std::to_string(exit_code.value_or(-1))) +
-                    ").",
-                " See the HandBrake output window for details.");
-}
-
-void RipEngine::FailWithError(const std::string& status, const std::string& more) {
-  EndRip(status, 0, "failed");
-  // The balloon is all that a user at another window sees: the same reason.
-  const std::string prefix = "FAILED: ";
-  const std::string reason = status.starts_with(prefix) ? status.substr(prefix.size()) : status;
-  Balloon("DVD Rip Failed", reason + more, BalloonIcon::kError);
-}
-
-void RipEngine::FailDiscLost() {
-  // An encoder left reading a vanished disc would run on (or hang) unseen.
-  StopRip(RipState::Stop::kDiscLost);
+  if (!job.record.log.empty()) view.InsertOutputLine("HandBrake's whole log: " + job.record.log);
+  KeepIncomplete(job);
+  const auto signal = processes.EndingSignal(job.process);
+  job.record.reason = facts.reason;
+  EndRip(job,
+         {RipOutcome::Kind::kEncoderStopped, signal ? "killed by signal " + std::to_string(*signal)
+                                                    : "exit code " + std::to_string(exit_code.value_or(-1))});
 }
 
 }  // namespace ripwarden

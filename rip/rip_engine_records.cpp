@@ -83,25 +83,25 @@ void RipEngine::SettleLeftovers() {
   files.RemoveTree(services_.paths.JoinPath(records_folder_, "tmp"));
 }
 
-void RipEngine::BeginRecord(const std::string& source, const LocalDateTime& start) {
-  state_.Record = {};
-  state_.ScratchFolder.clear();
+void RipEngine::BeginRecord(RipJob& job) {
+  job.record = {};
+  job.scratch_folder.clear();
   if (records_folder_.empty()) return;
-  RipRecord& record = state_.Record;
+  RipRecord& record = job.record;
   // The moment the file's name was made from, so the two read alike.
-  record.start = FormatDate(kRecordTimeMask, start);
+  record.start = FormatDate(kRecordTimeMask, job.request.start);
   // Two rips of one disc may start within a second: the tick tells them apart.
-  record.id = record.start + " " + std::to_string(services_.clock.TickCount()) + " " + state_.OutputFile;
-  record.label = state_.RipDiscLabel;
-  record.source = source;
-  record.output = state_.OutputFile;
+  record.id = record.start + " " + std::to_string(services_.clock.TickCount()) + " " + job.output_file;
+  record.label = job.disc_label;
+  record.source = job.source;
+  record.output = job.output_file;
   record.result = "running";
 }
 
-void RipEngine::PrepareRecordFiles(ProcessOptions& options) {
+void RipEngine::PrepareRecordFiles(RipJob& job, ProcessOptions& options) {
   if (records_folder_.empty()) return;
   Files& files = services_.files;
-  const std::string name = FileName(state_.OutputFile);
+  const std::string name = FileName(job.output_file);
   // The newest logs are kept, the one about to be written among them.
   const PathRules& paths = services_.paths;
   const std::string logs = paths.JoinPath(records_folder_, "logs");
@@ -115,27 +115,27 @@ void RipEngine::PrepareRecordFiles(ProcessOptions& options) {
   std::sort(kept.begin(), kept.end());
   for (std::size_t i = 0; i + kMostLogs <= kept.size(); ++i) files.RemoveFile(kept[i].second);
 
-  state_.Record.log = paths.JoinPath(logs, name + ".log");
-  state_.ScratchFolder = paths.JoinPath(paths.JoinPath(records_folder_, "tmp"), name);
-  if (files.MakeFolders(state_.ScratchFolder)) options.temp_folder = state_.ScratchFolder;
-  options.error_log = state_.Record.log;
-  WriteRecord(RipHistory(files, HistoryPath()), state_.Record, services_.view);
+  job.record.log = paths.JoinPath(logs, name + ".log");
+  job.scratch_folder = paths.JoinPath(paths.JoinPath(records_folder_, "tmp"), name);
+  if (files.MakeFolders(job.scratch_folder)) options.temp_folder = job.scratch_folder;
+  options.error_log = job.record.log;
+  WriteRecord(RipHistory(files, HistoryPath()), job.record, services_.view);
 }
 
-void RipEngine::FinishRecord(const std::string& status, const char* result) {
+void RipEngine::FinishRecord(RipJob& job, const RipOutcome& outcome) {
   ProcessRunner& processes = services_.processes;
   Files& files = services_.files;
-  RipRecord& record = state_.Record;
-  if (!state_.ScratchFolder.empty()) files.RemoveTree(state_.ScratchFolder);
+  RipRecord& record = job.record;
+  if (!job.scratch_folder.empty()) files.RemoveTree(job.scratch_folder);
+  const std::string result = HistoryResult(outcome);
   record.end = RecordTime();
   record.result = result;
-  // The status's reason, then the encoder's own where it gave one.
-  const std::string prefix = "FAILED: ";
-  std::string reason = status.starts_with(prefix) ? status.substr(prefix.size()) : "";
+  // The outcome's reason, then the encoder's own where it gave one.
+  std::string reason = FailureReason(outcome);
   if (!record.reason.empty()) reason += " " + record.reason;
   record.reason = reason;
-  if (const auto code = processes.ExitCode(state_.EncoderProgram)) record.exit_code = *code;
-  if (const auto signal = processes.EndingSignal(state_.EncoderProgram)) record.signal = *signal;
+  if (const auto code = processes.ExitCode(job.process)) record.exit_code = *code;
+  if (const auto signal = processes.EndingSignal(job.process)) record.signal = *signal;
   record.bytes.reset();
   if (!record.output.empty()) {
     if (const auto stamp = files.Stamp(record.output)) record.bytes = static_cast<std::int64_t>(stamp->size);
@@ -143,10 +143,10 @@ void RipEngine::FinishRecord(const std::string& status, const char* result) {
   if (!record.bytes) record.output.clear();
 
   // One line that says how the rip ended, whatever scrolled before it.
-  std::string summary = std::string("Rip ") + result + ": " + (record.bytes ? record.output : "no file kept");
+  std::string summary = "Rip " + result + ": " + (record.bytes ? record.output : "no file kept");
   if (record.seconds_encoded) {
     summary += ", " + FormatDuration(*record.seconds_encoded);
-    if (record.seconds_expected && std::string(result) != "complete")
+    if (record.seconds_expected && outcome.kind != RipOutcome::Kind::kComplete)
       summary += " of " + FormatDuration(*record.seconds_expected);
   }
   if (record.bytes) summary += ", " + Megabytes(static_cast<std::uint64_t>(*record.bytes));
@@ -157,8 +157,8 @@ void RipEngine::FinishRecord(const std::string& status, const char* result) {
   }
 }
 
-std::optional<std::string> RipEngine::Shortfall(const EncoderLogFacts& facts) {
-  RipRecord& record = state_.Record;
+std::optional<std::string> RipEngine::Shortfall(RipJob& job, const EncoderLogFacts& facts) {
+  RipRecord& record = job.record;
   const auto& title = facts.title_seconds;
   if (facts.frames_got && facts.frames_expected && *facts.frames_expected > 0) {
     const double share = static_cast<double>(*facts.frames_got) / static_cast<double>(*facts.frames_expected);
@@ -171,7 +171,7 @@ std::optional<std::string> RipEngine::Shortfall(const EncoderLogFacts& facts) {
   }
   if (probe_ != nullptr) {
     // A cut file often has no index at all, and no duration to read.
-    const auto seconds = probe_->MediaDuration(state_.EncodingFile);
+    const auto seconds = probe_->MediaDuration(job.encoding_file);
     if (!seconds) return std::string("HandBrake did not finish the file");
     record.seconds_encoded = *seconds;
     if (title && *seconds < *title - std::max(kLeastToleranceSeconds, *title * (1 - kShortestWholeShare))) {
@@ -181,26 +181,26 @@ std::optional<std::string> RipEngine::Shortfall(const EncoderLogFacts& facts) {
   } else if (facts.frames_got) {
     return std::nullopt;
   }
-  if (state_.LastUpdatePercent >= kWholePercent || state_.MuxingSeen == 1) return std::nullopt;
+  if (job.last_update_percent >= kWholePercent || job.phase == RipPhase::kMuxing) return std::nullopt;
   char percent[32];
-  std::snprintf(percent, sizeof percent, "%.1f %%", static_cast<double>(state_.LastUpdatePercent));
+  std::snprintf(percent, sizeof percent, "%.1f %%", static_cast<double>(job.last_update_percent));
   return std::string("HandBrake stopped at ") + percent;
 }
 
-void RipEngine::KeepIncomplete() {
+void RipEngine::KeepIncomplete(RipJob& job) {
   Files& files = services_.files;
-  const auto stamp = files.Stamp(state_.EncodingFile);
+  const auto stamp = files.Stamp(job.encoding_file);
   if (!stamp || stamp->is_folder) {
-    state_.Record.output.clear();
+    job.record.output.clear();
     return;
   }
   if (stamp->size == 0) {
-    files.RemoveFile(state_.EncodingFile);
-    state_.Record.output.clear();
+    files.RemoveFile(job.encoding_file);
+    job.record.output.clear();
     return;
   }
-  const std::string incomplete = IncompleteName(state_.OutputFile);
-  state_.Record.output = files.RenameFile(state_.EncodingFile, incomplete) ? incomplete : state_.EncodingFile;
+  const std::string incomplete = IncompleteName(job.output_file);
+  job.record.output = files.RenameFile(job.encoding_file, incomplete) ? incomplete : job.encoding_file;
 }
 
 }  // namespace ripwarden

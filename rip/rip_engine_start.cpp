@@ -4,7 +4,8 @@
 namespace ripwarden {
 
 void RipEngine::StartRip() {
-  if (state_.RipInProgress != 0) return;
+  Prune();
+  if (IsRipping()) return;
   SettingsStore& settings = services_.settings;
   RipView& view = services_.view;
 
@@ -12,21 +13,24 @@ void RipEngine::StartRip() {
   if (settings.ReadSetting(setting::kClearHandBrakeOutput) == "1") view.ClearOutputList();
   view.SetRipProgressBar(0);
 
-  RipRequest request;
-  const std::string source = settings.ReadSetting(setting::kSourceDrive);
-  request.input_path = services_.drives.EncoderInputPath(source);
+  RipJob job;
+  job.source = settings.ReadSetting(setting::kSourceDrive);
+  RipRequest& request = job.request;
+  request.input_path = services_.drives.EncoderInputPath(job.source);
   request.destination = settings.ReadSetting(setting::kDestination);
   // The encoder runs in the destination and writes its file there: without
   // one it would write wherever the program happens to be.
   const auto folder = request.destination.empty() ? std::nullopt : services_.files.Stamp(request.destination);
   if (!folder || !folder->is_folder) {
-    FailWithError(kNoDestinationText);
+    const RipOutcome outcome{RipOutcome::Kind::kNoDestination, {}};
+    job.phase = RipPhase::kEnded;
+    EndRip(job, outcome);
     return;
   }
   Balloon("DVD Rip Started", "A DVD has been inserted and is now being ripped.", BalloonIcon::kInformation);
   view.SetStatusText("Reading Disc...");
 
-  request.label = GetVolumeLabel(source);
+  request.label = GetVolumeLabel(job.source);
   request.start = services_.calendar.CurrentDate();
   request.container = settings.ReadSetting(setting::kFileContainer);
   request.encoding = settings.ReadSetting(setting::kEncoding);
@@ -35,38 +39,31 @@ void RipEngine::StartRip() {
     request.two_pass = settings.ReadSetting(setting::kTwoPass);
     request.audio_booster = settings.ReadSetting(setting::kAudioBooster);
   }
-  state_.RipInProgress = 1;
-  state_.RipSource = source;
-  state_.RipDiscLabel = request.label;
-  state_.RipDiscLeft = 0;
-  state_.Request = std::move(request);
-  state_.EncoderPath = settings.ReadSetting(setting::kEncoderLocation);
-  state_.ProgressPercent = 0.0f;
-  state_.LastUpdatePercent = 0.0f;
-  state_.ProgressShown = 0;
-  state_.MuxingSeen = 0;
-  state_.AwaitingDialect = 1;
-  LaunchEncoder();
+  job.disc_label = request.label;
+  job.encoder = settings.ReadSetting(setting::kEncoderLocation);
+  job.phase = RipPhase::kStarting;
+  jobs_.push_back(std::move(job));
+  LaunchEncoder(jobs_.back());
 }
 
-void RipEngine::LaunchEncoder() {
+void RipEngine::LaunchEncoder(RipJob& job) {
   // The encoder may still be saying which options it takes; a later turn
   // goes on from here.
-  const auto dialect = services_.dialects.For(state_.EncoderPath);
+  const auto dialect = services_.dialects.For(job.encoder);
   if (!dialect) return;
-  state_.AwaitingDialect = 0;
-  const EncoderCommand command = BuildEncoderCommand(state_.Request, *dialect, services_.paths);
-  state_.OutputFile = command.output_file;
-  state_.EncodingFile = command.encoding_file;
+  job.phase = RipPhase::kEncoding;
+  const EncoderCommand command = BuildEncoderCommand(job.request, *dialect, services_.paths);
+  job.output_file = command.output_file;
+  job.encoding_file = command.encoding_file;
   services_.view.InsertOutputLine(command.display_line);
 
-  BeginRecord(state_.RipSource, state_.Request.start);
+  BeginRecord(job);
   ProcessOptions options;
-  PrepareRecordFiles(options);
-  state_.EncoderProgram = services_.processes.StartProcessWithOptions(state_.EncoderPath, command.arguments,
-                                                                      state_.Request.destination, options);
+  PrepareRecordFiles(job, options);
+  job.process = services_.processes.StartProcessWithOptions(job.encoder, command.arguments,
+                                                            job.request.destination, options);
   // Nothing will ever end this rip by itself: end it now and say why.
-  if (state_.EncoderProgram == kNoProcess) FailWithError(kLaunchFailedText);
+  if (job.process == kNoProcess) EndRip(job, {RipOutcome::Kind::kLaunchFailed, {}});
 }
 
 }  // namespace ripwarden

@@ -10,8 +10,8 @@ namespace ripwarden {
 // The progress bar's full value: hundredths of a percent.
 inline constexpr std::int32_t kProgressBarFull = 10000;
 
-// What the rip engine changes in the windows and the tray, and the one
-// question it asks. Each is a small operation on one control.
+// What the rip engine changes in the windows and the tray. Each is a small
+// operation on one control; the engine never asks the user anything.
 class RipView {
  public:
   virtual ~RipView() = default;
@@ -28,8 +28,6 @@ class RipView {
 
   virtual void ShowBalloon(const std::string& title, const std::string& text, const std::string& tip,
                            BalloonIcon icon) = 0;
-  // True only when the user answers Yes.
-  virtual bool AskYesNo(const std::string& title, const std::string& text) = 0;
   // Whether the watched drive holds a readable disc, after each poll.
   virtual void ShowDiscPresent(bool present) = 0;
 };

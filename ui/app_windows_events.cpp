@@ -19,7 +19,11 @@ void AppWindows::HandleControlEvent(int control_id) {
       services_.engine.StartRip();
       break;
     case control::kCancelButton:
-      services_.engine.CancelRip(false);
+      // Asked here: the engine never holds a turn on a question.
+      if (services_.boxes.AskYesNo("Cancel Rip - " + app_name_,
+                                   "Are you sure you want to cancel this rip?")) {
+        services_.engine.CancelRip();
+      }
       break;
     case control::kSourceDriveList:
       OnDriveListEvent();

@@ -41,7 +41,7 @@ class ApplicationTest : public ::testing::Test {
     ASSERT_TRUE(Start("/home/me/.config/ripwarden"));
     Insert();
     engine.StartRip();
-    ASSERT_EQ(state.RipInProgress, 1);
+    ASSERT_TRUE(engine.IsRipping());
     WriteOutputFile();
   }
   void Set(const std::string& group, const std::string& key, const std::string& value) {
@@ -57,9 +57,9 @@ class ApplicationTest : public ::testing::Test {
   }
   // The running rip's file appears, and the encoder's log says it got every frame.
   void WriteOutputFile() {
-    files.Put(state.EncodingFile, "ftyp....");
-    if (!state.Record.log.empty())
-      files.Put(state.Record.log, "[10:25:30] sync: got 250 frames, 250 expected\n");
+    files.Put(JobOf(engine).encoding_file, "ftyp....");
+    if (!JobOf(engine).record.log.empty())
+      files.Put(JobOf(engine).record.log, "[10:25:30] sync: got 250 frames, 250 expected\n");
   }
   std::string Status() { return windows.control(control::kStatusText).text; }
 
@@ -96,7 +96,6 @@ class ApplicationTest : public ::testing::Test {
                   .boxes = boxes},
                  {.dialects = &dialects}};
   SettingsStore& settings = graph.settings;
-  RipState& state = graph.state;
   RipEngine& engine = graph.engine;
   Application& app = graph.app;
 };
@@ -308,7 +307,7 @@ TEST_F(ApplicationTest, ExitAsksAndOnlyYesLetsGo) {
 
 TEST_F(ApplicationTest, ExitDuringARipCancelsItWithoutAFurtherQuestion) {
   StartRunning();
-  const std::string partial = state.EncodingFile;
+  const std::string partial = JobOf(engine).encoding_file;
   boxes.answers = {true};
   app.OnMenuCommand(menu::kExit);
   EXPECT_EQ(boxes.questions.size(), 1u);
@@ -328,7 +327,7 @@ TEST_F(ApplicationTest, ExitDuringARipCancelsItWithoutAFurtherQuestion) {
 // way out, without its question and without handling what waits.
 TEST_F(ApplicationTest, AStopRequestQuitsLikeExitWithoutAsking) {
   StartRunning();
-  const std::string partial = state.EncodingFile;
+  const std::string partial = JobOf(engine).encoding_file;
   windows.events = {{UiEvent::Kind::kControl, control::kSettingsButton}};
   app.RequestStop();
   app.RunOnce();

@@ -46,18 +46,6 @@ void FakeRipView::ShowBalloon(const std::string& title, const std::string& text,
                   (icon == BalloonIcon::kError ? " | error" : " | info"));
 }
 
-bool FakeRipView::AskYesNo(const std::string& title, const std::string& text) {
-  questions.push_back(title + " | " + text);
-  calls.push_back("ask: " + title);
-  if (answers.empty()) {
-    ADD_FAILURE() << "unexpected question: " << text;
-    return false;
-  }
-  const bool answer = answers.front();
-  answers.pop_front();
-  return answer;
-}
-
 void FakeRipView::ShowDiscPresent(bool present) {
   disc_present = present;
   calls.push_back(present ? "disc present" : "no disc");

@@ -8,6 +8,15 @@
 
 namespace ripwarden::testing {
 
+// The status texts of rips that ended, as the user reads them.
+inline constexpr const char* kCompleteText = "COMPLETE!";
+inline constexpr const char* kCancelledText = "USER CANCELLED";
+inline constexpr const char* kDiscLostText = "FAILED: DVD was either ejected or could no longer be accessed.";
+inline constexpr const char* kLaunchFailedText =
+    "FAILED: HandBrake could not be started. Check its location in the settings file.";
+inline constexpr const char* kNoDestinationText =
+    "FAILED: The destination folder does not exist. Choose it again in the settings window.";
+
 // Keeps what the user would see, and every change in order as one text per
 // call ("status: COMPLETE!", "balloon: Rip Complete! | ... | error").
 class FakeRipView final : public RipView {
@@ -21,7 +30,6 @@ class FakeRipView final : public RipView {
   void ClearOutputList() override;
   void ShowBalloon(const std::string& title, const std::string& text, const std::string& tip,
                    BalloonIcon icon) override;
-  bool AskYesNo(const std::string& title, const std::string& text) override;
   void ShowDiscPresent(bool present) override;
 
   // The calls since the last TakeCalls, then forgets them.
@@ -36,10 +44,6 @@ class FakeRipView final : public RipView {
   std::deque<std::string> output;  // newest first, as the list shows it
   std::vector<std::string> calls;
   std::vector<std::string> balloons;  // titles, in order
-
-  // Answers to the next questions, in order; a question with none left fails the test.
-  std::deque<bool> answers;
-  std::vector<std::string> questions;
 };
 
 }  // namespace ripwarden::testing

@@ -51,7 +51,7 @@ class DiscFaultTest : public ::testing::Test {
   // Turns of the main loop until the encoder has said line, or the rip ended.
   bool RunUntilShown(const std::string& line) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (state_.RipInProgress == 1 && std::chrono::steady_clock::now() < deadline) {
+    while (engine_.IsRipping() && std::chrono::steady_clock::now() < deadline) {
       engine_.ReadEncoderOutput();
       if (!view_.output.empty() && view_.output.front() == line) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -78,9 +78,7 @@ class DiscFaultTest : public ::testing::Test {
   FixedDialect dialects_;
   linux_platform::PosixPathRules paths_;
   FakeRipView view_;
-  RipState state_;
   RipEngine engine_{
-      state_,
       {settings_, presets_, drives_, processes_, files_, clock_, calendar_, dialects_, view_, paths_},
       "Ripwarden"};
 };
@@ -98,7 +96,7 @@ TEST_F(DiscFaultTest, ADiscTakenOutMidRipFailsTheRipAndStopsTheEncoder) {
   EXPECT_EQ(view_.status, kDiscLostText);
   EXPECT_EQ(view_.balloons.back(), "DVD Rip Failed");
   EXPECT_EQ(view_.disc_label, "[Empty]");
-  EXPECT_EQ(state_.RipInProgress, 0);
+  EXPECT_FALSE(engine_.IsRipping());
   EXPECT_TRUE(ChildProcesses().empty());
   EXPECT_EQ(OpenDescriptorCount(), descriptors);
 }
@@ -114,12 +112,12 @@ TEST_F(DiscFaultTest, AnEncoderEndingAfterItsDiscLeftIsALostDisc) {
     Poll();
     ASSERT_TRUE(RunUntilShown("ready"));
     fs::remove(drive_);
-    ASSERT_TRUE(processes_.WaitForExit(state_.EncoderProgram, 10000));
+    ASSERT_TRUE(processes_.WaitForExit(JobOf(engine_).process, 10000));
     engine_.ReadEncoderOutput();
     Poll();
     EXPECT_EQ(view_.status, kDiscLostText);
     EXPECT_EQ(view_.balloons.back(), "DVD Rip Failed");
-    EXPECT_EQ(state_.RipInProgress, 0);
+    EXPECT_FALSE(engine_.IsRipping());
   }
 }
 
@@ -140,7 +138,7 @@ TEST_F(DiscFaultTest, ADiscSwappedBetweenPollsIsANewDisc) {
   EXPECT_EQ(view_.balloons,
             (std::vector<std::string>{"DVD Rip Started", "DVD Rip Failed", "DVD Rip Started"}));
   ASSERT_TRUE(RunUntilShown("ready"));
-  while (state_.RipInProgress == 1 && processes_.WaitForExit(state_.EncoderProgram, 10000)) {
+  while (engine_.IsRipping() && processes_.WaitForExit(JobOf(engine_).process, 10000)) {
     engine_.ReadEncoderOutput();
     Poll();
   }
@@ -153,9 +151,9 @@ TEST_F(DiscFaultTest, ADiscSwappedBetweenPollsIsANewDisc) {
   EXPECT_EQ(view_.balloons.size(), 4u);
   Insert(Image("THIRD DISC"));
   Poll();
-  EXPECT_EQ(state_.RipInProgress, 1);
+  EXPECT_TRUE(engine_.IsRipping());
   EXPECT_EQ(view_.balloons.back(), "DVD Rip Started");
-  engine_.CancelRip(true);
+  engine_.CancelRip();
   RunWhileStopping(engine_, clock_);
 }
 
@@ -166,7 +164,7 @@ TEST_F(DiscFaultTest, ADiscWithoutLabelIsRippedUnderTheDateAlone) {
   EXPECT_EQ(view_.disc_label, "");
   EXPECT_EQ(view_.balloons.front(), "DVD Rip Started");
   // The encoder may have finished within that very poll.
-  while (state_.RipInProgress == 1 && processes_.WaitForExit(state_.EncoderProgram, 10000)) Poll();
+  while (engine_.IsRipping() && processes_.WaitForExit(JobOf(engine_).process, 10000)) Poll();
   EXPECT_EQ(view_.status, kCompleteText);
   EXPECT_EQ(Rips(), std::vector<std::string>{"_(2009-03-14_15-09-26).MP4"});
 }

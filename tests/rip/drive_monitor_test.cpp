@@ -16,13 +16,12 @@ TEST_F(DriveMonitorTest, PollsEveryIntervalCountedFromTheEndOfThePreviousPoll) {
   clock.Advance(1);
   engine.PollDrive();
   EXPECT_EQ(drives.volume_queries, 1);
-  EXPECT_EQ(state.DrivePollTick, clock.TickCount());
+  EXPECT_EQ(engine.MillisecondsToNextPoll(), 2500u) << "counted from before the poll";
 }
 
 TEST_F(DriveMonitorTest, KeepsPollingAcrossTheTickCountWrap) {
   clock.Set(std::numeric_limits<std::uint32_t>::max() - 1000);
-  RipEngine wrapped(state,
-                    {settings, presets, drives, processes, files, clock, calendar, dialects, view, paths},
+  RipEngine wrapped({settings, presets, drives, processes, files, clock, calendar, dialects, view, paths},
                     "Ripwarden");
   int polls = 0;
   for (int i = 0; i < 4; ++i) {
@@ -130,14 +129,14 @@ TEST_F(DriveMonitorTest, ADiscSwappedInWhileAFileIsFinishedIsRippedAfterIt) {
   Set("Other", "EjectOnFinish", "1");
   Insert("SECOND DISC");
   Poll();
-  EXPECT_EQ(state.RipInProgress, 1) << "the first file was being finished without its disc";
+  EXPECT_TRUE(engine.IsRipping()) << "the first file was being finished without its disc";
   EXPECT_EQ(processes.started().size(), 1u);
   WriteOutputFile();
   processes.Exit(Encoder(), 0);
   Poll();
   EXPECT_EQ(view.balloons, (std::vector<std::string>{"DVD Rip Started", "Rip Complete!", "DVD Rip Started"}));
   EXPECT_EQ(drives.ejected, std::vector<std::string>{});
-  EXPECT_NE(state.OutputFile.find("SECOND"), std::string::npos) << state.OutputFile;
+  EXPECT_NE(JobOf(engine).output_file.find("SECOND"), std::string::npos) << JobOf(engine).output_file;
 
   WriteOutputFile();
   processes.Exit(Encoder(), 0);
@@ -172,10 +171,42 @@ TEST_F(DriveMonitorTest, ADiscWithTheSameLabelPutInAfterTheRippedOneLeftIsNew) {
     EXPECT_EQ(view.balloons, auto_rip == std::string("1")
                                  ? (std::vector<std::string>{"Rip Complete!", "DVD Rip Started"})
                                  : (std::vector<std::string>{"DVD Inserted", "Rip Complete!"}));
-    engine.CancelRip(true);
+    engine.CancelRip();
     drives.ejected.clear();
     view.balloons.clear();
   }
+}
+
+// The settings take effect at the next rip: a rip under way keeps the drive
+// it started from, and the drive chosen now is watched for the next disc.
+TEST_F(DriveMonitorTest, ChoosingAnotherDriveMidRipNeitherEndsNorMisdirectsIt) {
+  Set("Other", "AutoRip", "1");
+  drives.AddDrive("sr1");
+  drives.InsertDisc("sr1", {"udf", "NEXT DISC"});
+  Insert("FIRST DISC");
+  Poll();
+  ASSERT_TRUE(engine.IsRipping());
+  Set("Ripping", "SourceDrive", "sr1");
+  Poll();
+  Poll();
+  EXPECT_TRUE(engine.IsRipping()) << view.status;
+  EXPECT_EQ(processes.process(Encoder()).interrupts, 0);
+  EXPECT_EQ(view.disc_label, "NEXT DISC");
+  engine.CancelRip();
+  EXPECT_EQ(drives.ejected, std::vector<std::string>{"sr0"});
+  Poll();
+  ASSERT_EQ(processes.started().size(), 2u);
+  EXPECT_EQ(processes.process(Encoder()).arguments[1], "/dev/sr1");
+
+  // Its own drive is still watched: the rip reading sr1 fails when its disc
+  // goes, and the disc in the drive chosen now is ripped next.
+  drives.RemoveDisc("sr1");
+  Set("Ripping", "SourceDrive", "sr0");
+  drives.InsertDisc("sr0", {"udf", "FIRST DISC"});
+  view.balloons.clear();
+  Poll();
+  EXPECT_EQ(view.balloons, (std::vector<std::string>{"DVD Rip Failed", "DVD Rip Started"}));
+  EXPECT_EQ(processes.process(Encoder()).arguments[1], "/dev/sr0");
 }
 
 TEST_F(DriveMonitorTest, TurningAutoRipOnRipsAnAnnouncedDisc) {

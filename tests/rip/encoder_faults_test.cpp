@@ -40,10 +40,10 @@ TEST_P(EncoderFaultTest, EndsClearlyAndLeavesNothingBehind) {
   [[maybe_unused]] const std::size_t resident = PeakResidentBytes();
   FakeEncoderScript script(home_, fault.script);
   engine_.StartRip();
-  const std::string file = state_.OutputFile;
+  const std::string file = JobOf(engine_).output_file;
   RunUntilTheRipEnds(fault.cancel);
 
-  ASSERT_EQ(state_.RipInProgress, 0) << "the rip never ended";
+  ASSERT_FALSE(engine_.IsRipping()) << "the rip never ended";
   EXPECT_EQ(view_.status, fault.status);
   EXPECT_EQ(view_.balloons.back(), fault.balloon);
   // The balloon gives the same reason as the status.

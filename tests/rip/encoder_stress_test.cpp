@@ -26,7 +26,7 @@ TEST_F(EncoderStressTest, AGigabyteFloodIsTakenALineATurnInBoundedMemory) {
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const std::size_t grown = PeakResidentBytes() - resident;
 
-  ASSERT_EQ(state_.RipInProgress, 0) << "the flood was not taken within the time allowed";
+  ASSERT_FALSE(engine_.IsRipping()) << "the flood was not taken within the time allowed";
   EXPECT_EQ(view_.status, std::string(kStopped) + "(exit code 1).");
   // Every line, cut at its longest, after the command line and before where
   // the log is and the rip's summary.
@@ -47,7 +47,7 @@ TEST_F(EncoderStressTest, AnEncoderThatIgnoresTheInterruptIsKilledByCancel) {
   Announce();
   const int descriptors = OpenDescriptorCount();
   engine_.StartRip();
-  const std::string file = state_.OutputFile;
+  const std::string file = JobOf(engine_).output_file;
   RunUntilTheRipEnds(true);
   EXPECT_EQ(view_.status, kCancelledText);
   EXPECT_FALSE(FileExists(file));

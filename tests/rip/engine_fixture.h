@@ -32,6 +32,12 @@ class FixedDialect final : public EncoderDialectSource {
   std::vector<std::string> asked;
 };
 
+// The newest rip under way, or an empty one when none is.
+inline RipJob JobOf(const RipEngine& engine) {
+  const RipJob* job = engine.ActiveJob();
+  return job != nullptr ? *job : RipJob{};
+}
+
 // Turns of the main loop while a cancelled or failed rip waits for its
 // encoder to go; the clock moves with the time they take.
 inline void RunWhileStopping(RipEngine& engine, FakeClock& clock) {
@@ -78,19 +84,19 @@ class EngineTest : public ::testing::Test {
   }
   // Reads output lines until none is waiting.
   void ReadAll() {
-    for (int i = 0; i < 1000 && processes.IsLineWaiting(state.EncoderProgram); ++i)
+    for (int i = 0; i < 1000 && processes.IsLineWaiting(JobOf(engine).process); ++i)
       engine.ReadEncoderOutput();
   }
   ChildProcess Encoder() const { return processes.last_started(); }
   // The running rip's file appears with some content, and the encoder's
   // log says how many of the title's frames it got.
   void WriteOutputFile(int frames_got = 250) {
-    files.Put(state.EncodingFile, "ftyp....");
+    files.Put(JobOf(engine).encoding_file, "ftyp....");
     WriteLog("[10:25:24] scan: duration is 00:00:10 (10000 ms)\n[10:25:30] sync: got " +
              std::to_string(frames_got) + " frames, 250 expected\n");
   }
   void WriteLog(const std::string& text) {
-    if (!state.Record.log.empty()) files.Put(state.Record.log, text);
+    if (!JobOf(engine).record.log.empty()) files.Put(JobOf(engine).record.log, text);
   }
   std::vector<RipRecord> History() {
     auto records = RipHistory(files, std::string(kRecords) + "/history.jsonl").Records();
@@ -108,9 +114,7 @@ class EngineTest : public ::testing::Test {
   FixedDialect dialects;
   linux_platform::PosixPathRules paths;
   FakeRipView view;
-  RipState state;
-  RipEngine engine{state,
-                   {settings, presets, drives, processes, files, clock, calendar, dialects, view, paths},
+  RipEngine engine{{settings, presets, drives, processes, files, clock, calendar, dialects, view, paths},
                    "Ripwarden"};
 };
 

@@ -9,6 +9,7 @@
 
 #include "config/presets.h"
 #include "config/settings_store.h"
+#include "engine_fixture.h"
 #include "fakes/fake_rip_view.h"
 #include "helpers/media_probe.h"
 #include "helpers/process_census.h"
@@ -48,23 +49,20 @@ class RealEncoderTest : public ::testing::Test {
   ~RealEncoderTest() override { ::unsetenv("TMPDIR"); }
 
   // The main loop until the rip has ended, or the time is up.
-  void RunWhile(bool (*going)(const RipState&), int seconds) {
-    RunWhile(engine_, state_, view_, going, seconds);
-  }
-  void RunWhile(RipEngine& engine, const RipState& state, const FakeRipView& view,
-                bool (*going)(const RipState&), int seconds) {
+  void RunWhile(bool (*going)(const RipEngine&), int seconds) { RunWhile(engine_, view_, going, seconds); }
+  void RunWhile(RipEngine& engine, const FakeRipView& view, bool (*going)(const RipEngine&), int seconds) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (going(state) && view.balloons.size() < 2 && !view.status.starts_with("FAILED") &&
+    while (going(engine) && view.balloons.size() < 2 && !view.status.starts_with("FAILED") &&
            std::chrono::steady_clock::now() < deadline) {
       engine.PollDrive();
       engine.ReadEncoderOutput();
       clock_.Sleep(1);
     }
   }
-  static bool Unfinished(const RipState&) { return true; }
+  static bool Unfinished(const RipEngine&) { return true; }
   // Until the encoder runs: a rip first asks it which options it takes.
-  static bool Idle(const RipState& state) { return state.EncoderProgram == kNoProcess; }
-  static bool Ripping(const RipState& state) { return state.RipInProgress == 1; }
+  static bool Idle(const RipEngine& engine) { return JobOf(engine).process == kNoProcess; }
+  static bool Ripping(const RipEngine& engine) { return engine.IsRipping(); }
 
   std::vector<std::string> FilesIn(const std::string& folder) {
     std::vector<std::string> names;
@@ -87,9 +85,7 @@ class RealEncoderTest : public ::testing::Test {
   EncoderDialects dialects_{processes_, files_, clock_};
   linux_platform::PosixPathRules paths_;
   FakeRipView view_;
-  RipState state_;
   RipEngine engine_{
-      state_,
       {settings_, presets_, drives_, processes_, files_, clock_, calendar_, dialects_, view_, paths_},
       "Ripwarden"};
 };
@@ -97,17 +93,17 @@ class RealEncoderTest : public ::testing::Test {
 TEST_F(RealEncoderTest, RipsTheDiscOnceIntoAPlayableFile) {
   const LocalDateTime before = calendar_.CurrentDate();
   RunWhile(Idle, 10);
-  ASSERT_EQ(state_.RipInProgress, 1) << "no rip started";
+  ASSERT_TRUE(engine_.IsRipping()) << "no rip started";
   const LocalDateTime after = calendar_.CurrentDate();
   // Nothing carries the finished name while the encoder writes.
-  const std::string finished = state_.OutputFile;
+  const std::string finished = JobOf(engine_).output_file;
   bool finished_early = false;
   bool partial_seen = false;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-  while (state_.RipInProgress == 1 && std::chrono::steady_clock::now() < deadline) {
+  while (engine_.IsRipping() && std::chrono::steady_clock::now() < deadline) {
     engine_.PollDrive();
     engine_.ReadEncoderOutput();
-    if (state_.RipInProgress == 1) {
+    if (engine_.IsRipping()) {
       finished_early |= std::filesystem::exists(finished);
       partial_seen |= std::filesystem::exists(finished + ".part");
     }
@@ -157,7 +153,7 @@ TEST_F(RealEncoderTest, RipsTheDiscOnceIntoAPlayableFile) {
     engine_.PollDrive();
     clock_.Sleep(5);
   }
-  EXPECT_EQ(state_.RipInProgress, 0);
+  EXPECT_FALSE(engine_.IsRipping());
   EXPECT_EQ(FilesIn(rips_).size(), 1u);
   EXPECT_TRUE(ChildProcesses().empty());
 }
@@ -175,13 +171,11 @@ TEST_F(RealEncoderTest, EveryShippedPresetGivesAPlayableFile) {
     std::filesystem::create_directories(rips_);
     // A station freshly started for each preset, so that the disc is new to it.
     FakeRipView view;
-    RipState state;
     RipEngine engine{
-        state,
         {settings_, presets_, drives_, processes_, files_, clock_, calendar_, dialects_, view, paths_},
         "Ripwarden"};
     engine.KeepRecords(home_.Path("State"), &probe_);
-    RunWhile(engine, state, view, Unfinished, 120);
+    RunWhile(engine, view, Unfinished, 120);
     ASSERT_EQ(view.status, "COMPLETE!") << "last output: " << view.output.front();
     const auto names = FilesIn(rips_);
     ASSERT_EQ(names.size(), 1u);
@@ -199,7 +193,7 @@ TEST_F(RealEncoderTest, AMissingDestinationFailsWithTheReason) {
   RunWhile(Idle, 10);
   EXPECT_EQ(view_.status, kNoDestinationText);
   EXPECT_EQ(view_.balloons.back(), "DVD Rip Failed");
-  EXPECT_EQ(state_.RipInProgress, 0);
+  EXPECT_FALSE(engine_.IsRipping());
 }
 
 TEST_F(RealEncoderTest, AnImageCutInHalfFailsClearly) {
@@ -209,7 +203,7 @@ TEST_F(RealEncoderTest, AnImageCutInHalfFailsClearly) {
   settings_.WriteSetting("Ripping", "SourceDrive", half);
   RunWhile(Idle, 10);
   // Its file system is whole, so it reads as a disc; its video ends early.
-  ASSERT_EQ(state_.RipInProgress, 1);
+  ASSERT_TRUE(engine_.IsRipping());
   RunWhile(Ripping, 120);
   EXPECT_TRUE(view_.status.starts_with("FAILED: HandBrake stopped before finishing the rip (exit code "))
       << view_.status;
@@ -219,7 +213,7 @@ TEST_F(RealEncoderTest, AnImageCutInHalfFailsClearly) {
 
 TEST_F(RealEncoderTest, CancelLeavesNothingBehind) {
   RunWhile(Idle, 10);
-  ASSERT_EQ(state_.RipInProgress, 1);
+  ASSERT_TRUE(engine_.IsRipping());
   const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   // Into the second pass, when the output file exists.
   while (std::chrono::steady_clock::now() < until &&
@@ -227,8 +221,8 @@ TEST_F(RealEncoderTest, CancelLeavesNothingBehind) {
     engine_.ReadEncoderOutput();
     clock_.Sleep(1);
   }
-  ASSERT_EQ(state_.RipInProgress, 1);
-  engine_.CancelRip(true);
+  ASSERT_TRUE(engine_.IsRipping());
+  engine_.CancelRip();
   // Stopping is left to the turns that follow, as the windows must go on.
   RunWhile(Ripping, 20);
   EXPECT_EQ(view_.status, "USER CANCELLED");

@@ -43,7 +43,7 @@ class RealRunnerTest : public ::testing::Test {
   // The main loop, as fast as output comes, with a drive poll every few turns.
   void RunUntilTheRipEnds(bool cancel) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    for (int turn = 0; state_.RipInProgress == 1 && std::chrono::steady_clock::now() < deadline; ++turn) {
+    for (int turn = 0; engine_.IsRipping() && std::chrono::steady_clock::now() < deadline; ++turn) {
       const auto begun = std::chrono::steady_clock::now();
       engine_.ReadEncoderOutput();
       if (turn % 20 == 0) {
@@ -52,8 +52,8 @@ class RealRunnerTest : public ::testing::Test {
       }
       longest_turn_ = std::max(longest_turn_, std::chrono::steady_clock::now() - begun);
       ++turns_;
-      EXPECT_LE(processes_.AvailableOutput(state_.EncoderProgram), 2 * OutputLines::kMostHeld);
-      if (cancel && Shows("ready")) engine_.CancelRip(true);
+      EXPECT_LE(processes_.AvailableOutput(JobOf(engine_).process), 2 * OutputLines::kMostHeld);
+      if (cancel && Shows("ready")) engine_.CancelRip();
       if (!engine_.IsOutputWaiting()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   }
@@ -73,9 +73,7 @@ class RealRunnerTest : public ::testing::Test {
   FixedDialect dialects_;
   NativePathRules paths_;
   FakeRipView view_;
-  RipState state_;
   RipEngine engine_{
-      state_,
       {settings_, presets_, drives_, processes_, files_, clock_, calendar_, dialects_, view_, paths_},
       "Ripwarden"};
 };

@@ -92,7 +92,7 @@ TEST_F(RecordedOutputTest, CancelStopsTheEncoderAndRemovesItsFile) {
   }
   ASSERT_EQ(ChildProcesses().size(), 1u);
   EXPECT_NE(view_.status, "Reading Disc...") << "no progress was shown before the cancel";
-  engine_.CancelRip(true);
+  engine_.CancelRip();
   RunWhileStopping(engine_, clock_);
   EXPECT_EQ(view_.status, "USER CANCELLED");
   EXPECT_FALSE(FileExists(OutputFile() + ".part"));

@@ -83,16 +83,14 @@ TEST_F(RipHistoryTest, TheNextStartSettlesARipThatWasRunningWhenTheProgramDied) 
   StartAndEndRip(250);
   Insert("SECOND");
   engine.StartRip();
-  files.Put(state.EncodingFile, "moov?");
-  files.Put(state.ScratchFolder + "/hb.4242/pass.log", "stats");
-  const std::string output = state.OutputFile;
+  files.Put(JobOf(engine).encoding_file, "moov?");
+  files.Put(JobOf(engine).scratch_folder + "/hb.4242/pass.log", "stats");
+  const std::string output = JobOf(engine).output_file;
   files.Put(HistoryFile() + ".junk", "");
   {
     // Nothing more is written: the new program starts from the files.
-    RipState fresh_state;
     FakeRipView fresh_view;
     RipEngine fresh{
-        fresh_state,
         {settings, presets, drives, processes, files, clock, calendar, dialects, fresh_view, paths},
         "Ripwarden"};
     fresh.KeepRecords(kRecords, nullptr);
@@ -188,8 +186,8 @@ TEST_F(RipHistoryTest, KeepsOnlyTheNewestLogs) {
   std::sort(kept.begin(), kept.end());
   ASSERT_EQ(kept.size(), RipEngine::kMostLogs - 1) << "no room for the log being written";
   EXPECT_EQ(kept.front(), "old-111.log");
-  EXPECT_EQ(processes.process(Encoder()).options.error_log, state.Record.log);
-  EXPECT_EQ(processes.process(Encoder()).options.temp_folder, state.ScratchFolder);
+  EXPECT_EQ(processes.process(Encoder()).options.error_log, JobOf(engine).record.log);
+  EXPECT_EQ(processes.process(Encoder()).options.temp_folder, JobOf(engine).scratch_folder);
 }
 
 }  // namespace

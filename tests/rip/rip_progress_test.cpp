@@ -49,7 +49,7 @@ TEST_F(RipProgressTest, ShowsEachLineAndTheProgressAtMostOncePerSecond) {
   EXPECT_EQ(view.output[1], "Encoding: task 1 of 2, 10.00 %");
   EXPECT_EQ(view.output[2], "") << "the first update's carriage return ends an empty line";
   EXPECT_EQ(StatusCalls(), (std::vector<std::string>{"bar: 1000", "status: 10.00%"}));
-  EXPECT_FLOAT_EQ(state.ProgressPercent, 12.5f);
+  EXPECT_FLOAT_EQ(JobOf(engine).percent, 12.5f);
 
   clock.Advance(999);
   processes.Output(Encoder(), "Encoding: task 1 of 2, 20.00 %\r");
@@ -87,7 +87,7 @@ TEST_F(RipProgressTest, LogLinesBetweenUpdatesLeaveTheDisplayAlone) {
   ReadAll();
   EXPECT_EQ(view.status, "40.00%");
   EXPECT_EQ(view.progress_bar, 4000);
-  EXPECT_EQ(state.ProgressPercent, 0.0f);
+  EXPECT_EQ(JobOf(engine).percent, 0.0f);
 }
 
 TEST_F(RipProgressTest, AGarbledPercentageKeepsTheBarWithinItsRange) {
@@ -114,7 +114,7 @@ TEST_F(RipProgressTest, CompletesWhenTheEncoderEndsWellWhateverItsLastPercentage
   Set("Other", "EjectOnFinish", "1");
   processes.Output(Encoder(), "\rEncoding: task 2 of 2, 99.60 %\n");
   WriteOutputFile();
-  const std::string part = state.EncodingFile, whole = state.OutputFile;
+  const std::string part = JobOf(engine).encoding_file, whole = JobOf(engine).output_file;
   processes.Exit(Encoder(), 0);
   ReadAll();
   Poll();
@@ -125,8 +125,8 @@ TEST_F(RipProgressTest, CompletesWhenTheEncoderEndsWellWhateverItsLastPercentage
   EXPECT_FALSE(view.cancel_enabled);
   EXPECT_EQ(view.balloons.back(), "Rip Complete!");
   EXPECT_EQ(drives.ejected, std::vector<std::string>{"sr0"});
-  EXPECT_EQ(state.RipInProgress, 0);
-  EXPECT_EQ(state.OutputFile, "");
+  EXPECT_FALSE(engine.IsRipping());
+  EXPECT_EQ(JobOf(engine).output_file, "");
   EXPECT_EQ(processes.IsProcessKnown(processes.last_started()), kNoProcess) << "the record was not released";
 }
 
@@ -135,7 +135,7 @@ TEST_F(RipProgressTest, WaitsForTheLastOutputBeforeDeciding) {
   WriteOutputFile();
   processes.Exit(Encoder(), 0);
   Poll();
-  EXPECT_EQ(state.RipInProgress, 1) << "completed with output unread";
+  EXPECT_TRUE(engine.IsRipping()) << "completed with output unread";
   ReadAll();
   Poll();
   EXPECT_EQ(view.status, "COMPLETE!");
@@ -147,7 +147,7 @@ TEST_F(RipProgressTest, AnEncoderThatEndsBadlyFailsTheRip) {
   EXPECT_EQ(view.status, "FAILED: HandBrake stopped before finishing the rip (exit code 3).");
   EXPECT_EQ(view.progress_bar, 0);
   EXPECT_EQ(view.balloons.back(), "DVD Rip Failed");
-  EXPECT_EQ(state.RipInProgress, 0);
+  EXPECT_FALSE(engine.IsRipping());
 }
 
 TEST_F(RipProgressTest, ExitZeroWithoutAFileIsAFailure) {
@@ -163,10 +163,10 @@ TEST_F(RipProgressTest, MuxingEjectsAtOnceButCompletionWaitsForTheEncoder) {
   processes.Output(Encoder(), "\rMuxing: this may take awhile...");
   processes.Output(Encoder(), "\r");
   ReadAll();
-  EXPECT_EQ(state.MuxingSeen, 1);
+  EXPECT_EQ(JobOf(engine).phase, RipPhase::kMuxing);
   EXPECT_EQ(drives.ejected, std::vector<std::string>{"sr0"});
   Poll();  // the drive is empty now: no failure, the file is still being finished
-  EXPECT_EQ(state.RipInProgress, 1);
+  EXPECT_TRUE(engine.IsRipping());
   EXPECT_EQ(view.disc_label, "[Empty]");
   WriteOutputFile();
   processes.Exit(Encoder(), 0);
@@ -177,7 +177,7 @@ TEST_F(RipProgressTest, MuxingEjectsAtOnceButCompletionWaitsForTheEncoder) {
 
 TEST_F(RipProgressTest, ALostDiscStopsTheEncoderAndKeepsThePartialFile) {
   WriteOutputFile();
-  const std::string partial = IncompleteName(state.OutputFile);
+  const std::string partial = IncompleteName(JobOf(engine).output_file);
   drives.RemoveDisc("sr0");
   Poll();
   EXPECT_EQ(view.status, "FAILED: DVD was either ejected or could no longer be accessed.");
@@ -189,17 +189,10 @@ TEST_F(RipProgressTest, ALostDiscStopsTheEncoderAndKeepsThePartialFile) {
   EXPECT_TRUE(files.Exists(partial));
 }
 
-TEST_F(RipProgressTest, CancelAsksAndOnlyYesStopsTheRip) {
+TEST_F(RipProgressTest, CancelStopsTheEncoderThenRemovesItsFileAndEjects) {
   WriteOutputFile();
-  const std::string partial = state.OutputFile;
-  view.answers = {false};
-  engine.CancelRip(false);
-  EXPECT_EQ(state.RipInProgress, 1);
-  EXPECT_EQ(view.questions,
-            std::vector<std::string>{"Cancel Rip - Ripwarden | Are you sure you want to cancel this rip?"});
-
-  view.answers = {true};
-  engine.CancelRip(false);
+  const std::string partial = JobOf(engine).encoding_file;
+  engine.CancelRip();
   EXPECT_EQ(view.status, "USER CANCELLED");
   EXPECT_EQ(view.progress_bar, 0);
   EXPECT_FALSE(view.cancel_enabled);
@@ -213,8 +206,7 @@ TEST_F(RipProgressTest, CancelAsksAndOnlyYesStopsTheRip) {
 TEST_F(RipProgressTest, CancelWithoutAskingKillsAnEncoderThatIgnoresTheInterrupt) {
   processes.process(Encoder()).exits_on_interrupt = false;
   WriteOutputFile();
-  engine.CancelRip(true);
-  EXPECT_TRUE(view.questions.empty());
+  engine.CancelRip();
   EXPECT_FALSE(view.cancel_enabled);
   // It is given its grace, turn by turn, while the windows go on.
   clock.Advance(RipEngine::kStopGraceMs - 1);
@@ -223,7 +215,7 @@ TEST_F(RipProgressTest, CancelWithoutAskingKillsAnEncoderThatIgnoresTheInterrupt
   EXPECT_TRUE(engine.IsStopping());
   EXPECT_NE(view.status, "USER CANCELLED");
   EXPECT_LE(engine.MillisecondsToNextPoll(), RipEngine::kPendingLookMs);
-  EXPECT_TRUE(files.Exists(state.EncodingFile)) << "removed while the encoder may still write it";
+  EXPECT_TRUE(files.Exists(JobOf(engine).encoding_file)) << "removed while the encoder may still write it";
   clock.Advance(1);
   engine.PollDrive();
   EXPECT_TRUE(processes.process(Encoder()).killed);
@@ -235,7 +227,7 @@ TEST_F(RipProgressTest, CancelWithoutAskingKillsAnEncoderThatIgnoresTheInterrupt
 }
 
 TEST_F(RipProgressTest, NothingIsReadOnceTheRipHasEnded) {
-  engine.CancelRip(true);
+  engine.CancelRip();
   const auto lines = view.output.size();
   processes.Output(processes.last_started(), "late line\n");
   engine.ReadEncoderOutput();

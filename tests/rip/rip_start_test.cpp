@@ -36,8 +36,8 @@ TEST_F(RipStartTest, BuildsTheWorkedExampleByteForByte) {
                        "T",    "-a",       "1",    "-E",
                        "aac",  "-B",       "160",  "-D",
                        "1.5"}));
-  EXPECT_EQ(state.OutputFile, "/srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4");
-  EXPECT_EQ(state.RipInProgress, 1);
+  EXPECT_EQ(JobOf(engine).output_file, "/srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4");
+  EXPECT_TRUE(engine.IsRipping());
   EXPECT_EQ(view.output.back(), "an earlier rip");
   EXPECT_EQ(dialects.asked, Arguments{"/usr/bin/HandBrakeCLI"});
 }
@@ -64,7 +64,7 @@ TEST_F(RipStartTest, WaitsForTheEncodersAnswerWithoutHoldingTheTurn) {
   engine.StartRip();
   EXPECT_EQ(view.status, "Reading Disc...");
   EXPECT_EQ(processes.start_attempts(), 0);
-  EXPECT_EQ(state.RipInProgress, 1);
+  EXPECT_TRUE(engine.IsRipping());
   EXPECT_LE(engine.MillisecondsToNextPoll(), RipEngine::kPendingLookMs);
   engine.PollDrive();
   EXPECT_EQ(processes.start_attempts(), 0);
@@ -143,7 +143,7 @@ TEST_F(RipStartTest, AFailedLaunchEndsTheRipAtOnceAndSaysWhy) {
   Insert();
   processes.FailNextStart();
   engine.StartRip();
-  EXPECT_EQ(state.RipInProgress, 0);
+  EXPECT_FALSE(engine.IsRipping());
   EXPECT_EQ(view.status, kLaunchFailedText);
   EXPECT_FALSE(view.cancel_enabled);
   EXPECT_EQ(view.balloons, (Arguments{"DVD Rip Started", "DVD Rip Failed"}));
@@ -162,7 +162,7 @@ TEST_F(RipStartTest, AFailedLaunchEndsTheRipAtOnceAndSaysWhy) {
     const int attempts = processes.start_attempts();
     engine.StartRip();
     EXPECT_EQ(processes.start_attempts(), attempts) << "destination '" << destination << "'";
-    EXPECT_EQ(state.RipInProgress, 0);
+    EXPECT_FALSE(engine.IsRipping());
     EXPECT_EQ(view.status, kNoDestinationText);
     EXPECT_EQ(view.calls.back(),
               "balloon: DVD Rip Failed | The destination folder does not exist. Choose it again in the "

@@ -289,13 +289,21 @@ TEST_F(UiTest, TheProgressWindowButtonsReachTheEngine) {
   windows.Enable(kStartButton, true);
   ui.HandleControlEvent(kStartButton);
   EXPECT_FALSE(Control(kStartButton).enabled);
-  EXPECT_EQ(state.RipInProgress, 1);
+  EXPECT_TRUE(engine.IsRipping());
   ui.HandleControlEvent(kStartButton);
   EXPECT_EQ(processes.started().size(), 1u);
 
-  view.answers = {false};
+  // Cancel asks first, and only Yes reaches the engine.
+  boxes.answers = {false};
   ui.HandleControlEvent(kCancelButton);
-  EXPECT_EQ(state.RipInProgress, 1);
+  EXPECT_TRUE(engine.IsRipping());
+  EXPECT_EQ(boxes.questions,
+            std::vector<std::string>{"Cancel Rip - Ripwarden | Are you sure you want to cancel this rip?"});
+  EXPECT_EQ(processes.process(processes.last_started()).interrupts, 0);
+  boxes.answers = {true};
+  ui.HandleControlEvent(kCancelButton);
+  EXPECT_FALSE(engine.IsRipping());
+  EXPECT_EQ(view.status, "USER CANCELLED");
   ui.HandleControlEvent(kOutputList);  // no case: nothing happens
   ui.HandleControlEvent(999);
 }

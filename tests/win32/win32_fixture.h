@@ -141,7 +141,7 @@ class Win32WindowsTest : public ::testing::Test {
                   {.settings_path = kSettings, .presets_path = kPresets, .dialects = &dialects_}};
   SettingsStore& settings_ = graph_.settings;
   WindowRipView& view_ = graph_.view;
-  RipState& state_ = graph_.state;
+  RipEngine& engine_ = graph_.engine;
   Application& app_ = graph_.app;
 };
 

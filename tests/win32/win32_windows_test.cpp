@@ -287,7 +287,7 @@ TEST_F(Win32WindowsTest, TheBarAndStatusFollowTheEncoderOutput) {
   Start();
   clock_.Advance(2500);
   Pump();
-  ASSERT_EQ(state_.RipInProgress, 1);
+  ASSERT_TRUE(engine_.IsRipping());
   EXPECT_EQ(windows_.GetText(kStatusText), "Reading Disc...");
   const ChildProcess encoder = processes_.last_started();
   processes_.Output(encoder, "Encoding: task 1 of 1, 45.50 %\n");
@@ -300,7 +300,7 @@ TEST_F(Win32WindowsTest, TheBarAndStatusFollowTheEncoderOutput) {
 
   processes_.Output(encoder, "Encoding: task 1 of 1, 100.00 %\n");
   processes_.Exit(encoder, 0);
-  files_.Put(state_.EncodingFile, "ftyp....");
+  files_.Put(JobOf(engine_).encoding_file, "ftyp....");
   clock_.Advance(1000);
   Pump();
   // The poll after the last line finds the encoder ended.
