@@ -2,8 +2,9 @@
 # Builds the program (Release, in build/bench) and the benchmark tools (in
 # build/bench/tools), then prints a table of figures, each measured beside its
 # reference in the same run: what the program costs while idle, how soon its
-# windows answer during a rip, how fast it takes encoder output, what it
-# weighs, and whether it slows the encoder.
+# windows answer during a rip, how fast it takes encoder output, how long one
+# turn of its loop lasts while a rip starts or stops, what it weighs, and
+# whether it slows the encoder.
 #   bench/run.sh                   the full measurement (about 3 minutes after the build)
 #   BENCH_SECONDS=20 bench/run.sh  shorter and rougher (about 2.5 minutes): a 20 s idle
 #                                  window and a 10 s sample title
@@ -63,6 +64,7 @@ echo "|---|---|---|---|---|"
 run "$tools/idle_cost" "$program" "$tools/reference_loop"
 run "$tools/program_probe" responsiveness "$tools/fake_encoder" "$assets"
 run "$tools/program_probe" throughput "$tools/fake_encoder" "$assets"
+run "$tools/turn_length" "$tools/fake_encoder" "$assets/handbrake-1.6.1/help.stdout" "$root/Data/Config"
 run "$tools/footprint" "$program" "$tools/program_probe" "$tools/reference_app" "$tools/fake_encoder" \
   "$assets/handbrake-1.6.1/help.stdout"
 run "$tools/encoder_overhead" "$program" "$(command -v HandBrakeCLI)" "$image" "$rips"

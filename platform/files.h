@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/system_result.h"
+
 namespace ripwarden {
 
 // A file held open by the program. The handle stays open until destroyed.
@@ -64,22 +66,23 @@ class Files {
   // already there (it is left as it is) or the file cannot be made.
   virtual bool CreateFile(const std::string& path, std::string_view content) = 0;
 
-  // Deletes a file; false when it could not be deleted.
-  virtual bool RemoveFile(const std::string& path) = 0;
+  // Deletes a file. A failure of this call and the three below carries the
+  // system's reason.
+  virtual SystemResult RemoveFile(const std::string& path) = 0;
 
   // Gives a file or folder a new path in the same file system. Never replaces
-  // what is already at `to`: false then, and when the rename fails. The new
+  // what is already at `to`: a failure then, and when the rename fails. The new
   // name is on the disk when this returns (the folder's entry is flushed).
-  virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
+  virtual SystemResult RenameFile(const std::string& from, const std::string& to) = 0;
 
   // Writes what the system still holds of a file's data through to the disk,
   // so that a power cut afterwards cannot leave it shorter than it is now.
-  // False when the file cannot be opened or the disk refused the data.
-  virtual bool FlushFile(const std::string& path) = 0;
+  // Fails when the file cannot be opened or the disk refused the data.
+  virtual SystemResult FlushFile(const std::string& path) = 0;
 
-  // Makes a folder and the folders above it that are missing; true when the
-  // folder exists afterwards.
-  virtual bool MakeFolders(const std::string& path) = 0;
+  // Makes a folder and the folders above it that are missing; succeeds when
+  // the folder exists afterwards.
+  virtual SystemResult MakeFolders(const std::string& path) = 0;
 
   // Deletes a folder with everything in it, never following a link out of
   // it; true when nothing is left at the path (also when nothing was there).

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/linux/atomic_file.h"
 #include "platform/linux/program_search.h"
@@ -81,6 +82,8 @@ void SyncFolderOf(const std::string& path) {
   ::close(fd);
 }
 
+SystemResult Failure(int error) { return SystemResult::Failed(std::strerror(error)); }
+
 bool HasWriteBit(int fd) {
   struct stat info {};
   return ::fstat(fd, &info) == 0 && (info.st_mode & 0222) != 0;
@@ -138,34 +141,39 @@ bool LinuxFiles::CreateFile(const std::string& path, std::string_view content) {
   return CreateFileAtomically(path, content, 0644);
 }
 
-bool LinuxFiles::RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+SystemResult LinuxFiles::RemoveFile(const std::string& path) {
+  if (::unlink(path.c_str()) != 0) return Failure(errno);
+  return {};
+}
 
-bool LinuxFiles::RenameFile(const std::string& from, const std::string& to) {
-  if (from.empty() || to.empty()) return false;
+SystemResult LinuxFiles::RenameFile(const std::string& from, const std::string& to) {
+  if (from.empty() || to.empty()) return Failure(ENOENT);
   // RENAME_NOREPLACE makes "never over an existing file" one step. File
   // systems without it (some network ones) fall back to link and unlink,
   // which refuses an existing target too.
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
-    if (errno != EINVAL && errno != ENOSYS) return false;
-    if (::link(from.c_str(), to.c_str()) != 0) return false;
+    if (errno != EINVAL && errno != ENOSYS) return Failure(errno);
+    if (::link(from.c_str(), to.c_str()) != 0) return Failure(errno);
     ::unlink(from.c_str());
   }
   SyncFolderOf(to);
-  return true;
+  return {};
 }
 
-bool LinuxFiles::FlushFile(const std::string& path) {
+SystemResult LinuxFiles::FlushFile(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return false;
+  if (fd < 0) return Failure(errno);
   int synced;
   do {
     synced = ::fsync(fd);
   } while (synced != 0 && errno == EINTR);
+  const int error = errno;
   ::close(fd);
-  return synced == 0;
+  if (synced != 0) return Failure(error);
+  return {};
 }
 
-bool LinuxFiles::MakeFolders(const std::string& path) { return linux_platform::MakeFolders(path); }
+SystemResult LinuxFiles::MakeFolders(const std::string& path) { return linux_platform::MakeFolders(path); }
 
 bool LinuxFiles::RemoveTree(const std::string& path) {
   struct stat info {};

@@ -15,10 +15,10 @@ class LinuxFiles final : public Files {
   std::optional<FileStamp> ProgramStamp(const std::string& program) override;
   bool CreateEmptyFile(const std::string& path) override;
   bool CreateFile(const std::string& path, std::string_view content) override;
-  bool RemoveFile(const std::string& path) override;
-  bool RenameFile(const std::string& from, const std::string& to) override;
-  bool FlushFile(const std::string& path) override;
-  bool MakeFolders(const std::string& path) override;
+  SystemResult RemoveFile(const std::string& path) override;
+  SystemResult RenameFile(const std::string& from, const std::string& to) override;
+  SystemResult FlushFile(const std::string& path) override;
+  SystemResult MakeFolders(const std::string& path) override;
   bool RemoveTree(const std::string& path) override;
   std::vector<std::string> ListFolder(const std::string& path) override;
 };

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -49,14 +50,18 @@ std::string ResolveStateFolder() {
   return (state.starts_with('/') ? state : HomeFolder() + "/.local/state") + "/ripwarden";
 }
 
-bool MakeFolders(const std::string& path) {
+SystemResult MakeFolders(const std::string& path) {
   for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
     const std::string part = path.substr(0, slash);
-    if (!part.empty() && ::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    if (!part.empty() && ::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST)
+      return SystemResult::Failed(std::strerror(errno));
     if (slash == std::string::npos) break;
   }
   struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  if (::stat(path.c_str(), &info) != 0) return SystemResult::Failed(std::strerror(errno));
+  // mkdir let it be because something was there: a file is not the folder asked for.
+  if (!S_ISDIR(info.st_mode)) return SystemResult::Failed(std::strerror(EEXIST));
+  return {};
 }
 
 std::string VideosFolder() {

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/system_result.h"
+
 namespace ripwarden::linux_platform {
 
 // The folder that holds Data/Config: $RIPWARDEN_HOME when set, else
@@ -23,7 +25,7 @@ std::string ShippedDefaultsFolder(const std::vector<std::string>& fallbacks);
 // ~/.config/user-dirs.dirs, else ~/Videos/.
 std::string VideosFolder();
 
-// Creates a folder and its parents; true when it exists afterwards.
-bool MakeFolders(const std::string& path);
+// Creates a folder and its parents; succeeds when it exists afterwards.
+SystemResult MakeFolders(const std::string& path);
 
 }  // namespace ripwarden::linux_platform

@@ -43,6 +43,8 @@ HANDLE OpenExisting(const std::wstring& path, DWORD access) {
                        nullptr);
 }
 
+SystemResult Failure(DWORD error) { return SystemResult::Failed(SystemMessage(error)); }
+
 bool IsDiskFile(HANDLE handle) { return ::GetFileType(handle) == FILE_TYPE_DISK; }
 
 bool WriteAll(HANDLE handle, std::string_view content) {
@@ -223,16 +225,24 @@ std::size_t PathRootLength(std::wstring_view path) {
   return server_end == path.size() ? server_end : ComponentEnd(path, server_end + 1);
 }
 
-bool MakeFolders(const std::string& path) {
+SystemResult MakeFolders(const std::string& path) {
   const std::wstring wide = WidePath(path);
   // Each folder below the root, from the top; the root itself ("C:",
   // "\\server\share", "\\?\C:", "\\?\UNC\server\share") is none to create.
+  // A folder that is there may still refuse creation with another code
+  // (access denied on a share), so an error counts only if the end is missing.
+  DWORD refused = ERROR_SUCCESS;
   for (std::size_t end = PathRootLength(wide); end < wide.size();) {
     end = ComponentEnd(wide, end + 1);
-    ::CreateDirectoryW(wide.substr(0, end).c_str(), nullptr);
+    if (!::CreateDirectoryW(wide.substr(0, end).c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
+      refused = ::GetLastError();
   }
   const DWORD attributes = ::GetFileAttributesW(wide.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    return Failure(refused != ERROR_SUCCESS ? refused : ::GetLastError());
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return Failure(ERROR_ALREADY_EXISTS);
+  return {};
 }
 
 std::unique_ptr<OpenFile> Win32Files::Open(const std::string& path) {
@@ -322,26 +332,33 @@ bool Win32Files::CreateFile(const std::string& path, std::string_view content) {
   return StoreFileSafely(path, content, false);
 }
 
-bool Win32Files::RemoveFile(const std::string& path) { return ::DeleteFileW(WidePath(path).c_str()) != 0; }
-
-bool Win32Files::RenameFile(const std::string& from, const std::string& to) {
-  if (from.empty() || to.empty()) return false;
-  // Without MOVEFILE_REPLACE_EXISTING an existing target makes it fail, in one step.
-  return ::MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+SystemResult Win32Files::RemoveFile(const std::string& path) {
+  if (!::DeleteFileW(WidePath(path).c_str())) return Failure(::GetLastError());
+  return {};
 }
 
-bool Win32Files::FlushFile(const std::string& path) {
+SystemResult Win32Files::RenameFile(const std::string& from, const std::string& to) {
+  if (from.empty() || to.empty()) return Failure(ERROR_FILE_NOT_FOUND);
+  // Without MOVEFILE_REPLACE_EXISTING an existing target makes it fail, in one step.
+  if (!::MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), MOVEFILE_WRITE_THROUGH))
+    return Failure(::GetLastError());
+  return {};
+}
+
+SystemResult Win32Files::FlushFile(const std::string& path) {
   // FlushFileBuffers needs a handle that may write; others may go on reading.
   const HANDLE handle =
       ::CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
+  if (handle == INVALID_HANDLE_VALUE) return Failure(::GetLastError());
   const bool flushed = ::FlushFileBuffers(handle) != 0;
+  const DWORD error = ::GetLastError();
   ::CloseHandle(handle);
-  return flushed;
+  if (!flushed) return Failure(error);
+  return {};
 }
 
-bool Win32Files::MakeFolders(const std::string& path) { return win32_platform::MakeFolders(path); }
+SystemResult Win32Files::MakeFolders(const std::string& path) { return win32_platform::MakeFolders(path); }
 
 bool Win32Files::RemoveTree(const std::string& path) {
   if (path.empty()) return false;

@@ -24,10 +24,10 @@ class Win32Files final : public Files {
   std::optional<FileStamp> ProgramStamp(const std::string& program) override;
   bool CreateEmptyFile(const std::string& path) override;
   bool CreateFile(const std::string& path, std::string_view content) override;
-  bool RemoveFile(const std::string& path) override;
-  bool RenameFile(const std::string& from, const std::string& to) override;
-  bool FlushFile(const std::string& path) override;
-  bool MakeFolders(const std::string& path) override;
+  SystemResult RemoveFile(const std::string& path) override;
+  SystemResult RenameFile(const std::string& from, const std::string& to) override;
+  SystemResult FlushFile(const std::string& path) override;
+  SystemResult MakeFolders(const std::string& path) override;
   // A junction or symbolic link inside the tree is removed itself, never
   // what it points to; read-only entries go too, as on Linux.
   bool RemoveTree(const std::string& path) override;
@@ -42,10 +42,10 @@ class Win32Files final : public Files {
 // with path untouched, on failure.
 bool StoreFileSafely(const std::string& path, std::string_view content, bool replace);
 
-// Creates a folder and its parents; true when it exists afterwards. Under a
+// Creates a folder and its parents; succeeds when it exists afterwards. Under a
 // network share ("\\server\share\a") and in the long form ("\\?\C:\a",
 // "\\?\UNC\server\share\a") too.
-bool MakeFolders(const std::string& path);
+SystemResult MakeFolders(const std::string& path);
 
 // How much of a path (backslashes only) is its root, which holds the folders
 // but is none itself: "C:" of "C:\a", "\\server\share" of "\\server\share\a",

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <climits>
+#include <string>
 
 namespace ripwarden::win32_platform {
 
@@ -51,6 +52,20 @@ std::optional<std::string> Utf8ToAnsi(std::string_view utf8) {
   ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), Length(wide.size()), ansi.data(), needed,
                         nullptr, &lossy);
   return ansi;
+}
+
+std::string SystemMessage(unsigned long error) {
+  wchar_t* text = nullptr;
+  const DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+      error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message(text != nullptr ? text : L"", length);
+  if (text != nullptr) ::LocalFree(text);
+  while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' || message.back() == L' ' ||
+                              message.back() == L'.'))
+    message.pop_back();
+  if (message.empty()) return "error " + std::to_string(error);
+  return Utf8(message);
 }
 
 std::wstring WidePath(std::string_view utf8) {

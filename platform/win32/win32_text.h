@@ -18,6 +18,10 @@ bool IsUtf8(std::string_view bytes);
 std::string AnsiToUtf8(std::string_view ansi);
 std::optional<std::string> Utf8ToAnsi(std::string_view utf8);
 
+// The system's description of an error code from GetLastError, in UTF-8,
+// without the full stop and line end it closes with.
+std::string SystemMessage(unsigned long error);
+
 // A path as the wide calls take it: forward slashes become backslashes.
 std::wstring WidePath(std::string_view utf8);
 

@@ -256,10 +256,12 @@ class UnreadableFiles final : public Files {
   std::optional<FileStamp> Stamp(const std::string&) override { return std::nullopt; }
   bool CreateEmptyFile(const std::string&) override { return false; }
   bool CreateFile(const std::string&, std::string_view) override { return false; }
-  bool RemoveFile(const std::string&) override { return false; }
-  bool RenameFile(const std::string&, const std::string&) override { return false; }
-  bool FlushFile(const std::string&) override { return false; }
-  bool MakeFolders(const std::string&) override { return false; }
+  SystemResult RemoveFile(const std::string&) override { return SystemResult::Failed("refused"); }
+  SystemResult RenameFile(const std::string&, const std::string&) override {
+    return SystemResult::Failed("refused");
+  }
+  SystemResult FlushFile(const std::string&) override { return SystemResult::Failed("refused"); }
+  SystemResult MakeFolders(const std::string&) override { return SystemResult::Failed("refused"); }
   bool RemoveTree(const std::string&) override { return false; }
   std::vector<std::string> ListFolder(const std::string&) override { return {}; }
   bool replaced = false;

@@ -8,7 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <random>
@@ -232,6 +234,41 @@ TEST_F(SettingsStoreTest, SurvivesTheWriterBeingKilledAtAnyMoment) {
   // The next write clears what killed writers left behind.
   Store().WriteSetting("Ripping", "Destination", "/last/");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.Path("Data/Config")), {}), 1);
+}
+
+// A finished rip that cannot be named must say why in the log: each failing
+// call hands on the system's own words, and a success none.
+TEST(LinuxFilesTest, FailuresCarryTheSystemsReason) {
+  TempFolder folder;
+  linux_platform::LinuxFiles files;
+  const std::string rip = folder.Write("Rips/.MY_MOVIE.mp4.part", "frames");
+  const std::string earlier = folder.Write("Rips/MY_MOVIE.mp4", "earlier rip");
+
+  const SystemResult onto_existing = files.RenameFile(rip, earlier);
+  EXPECT_FALSE(onto_existing);
+  EXPECT_EQ(onto_existing.reason(), std::strerror(EEXIST));
+  EXPECT_EQ(folder.Read("Rips/MY_MOVIE.mp4"), "earlier rip");
+  EXPECT_EQ(folder.Read("Rips/.MY_MOVIE.mp4.part"), "frames");
+
+  const std::string missing = folder.Path("Rips/missing.mp4");
+  EXPECT_EQ(files.RenameFile(missing, folder.Path("Rips/other.mp4")).reason(), std::strerror(ENOENT));
+  EXPECT_EQ(files.RemoveFile(missing).reason(), std::strerror(ENOENT));
+  EXPECT_EQ(files.FlushFile(missing).reason(), std::strerror(ENOENT));
+  EXPECT_FALSE(files.RemoveFile(missing));
+
+  const SystemResult under_file = files.MakeFolders(earlier + "/Logs");
+  EXPECT_FALSE(under_file);
+  EXPECT_EQ(under_file.reason(), std::strerror(ENOTDIR));
+  EXPECT_EQ(files.MakeFolders(earlier).reason(), std::strerror(EEXIST)) << "a file where the folder goes";
+
+  for (const SystemResult& success :
+       {files.FlushFile(rip), files.RenameFile(rip, folder.Path("Rips/MY_MOVIE (2).mp4")),
+        files.MakeFolders(folder.Path("Rips/Logs")), files.RemoveFile(earlier)}) {
+    EXPECT_TRUE(success);
+    EXPECT_EQ(success.reason(), "");
+  }
+  EXPECT_EQ(folder.Read("Rips/MY_MOVIE (2).mp4"), "frames");
+  EXPECT_FALSE(testing::FileExists(earlier));
 }
 
 }  // namespace

@@ -65,35 +65,37 @@ bool FakeFiles::CreateFile(const std::string& path, std::string_view content) {
   return true;
 }
 
-bool FakeFiles::RemoveFile(const std::string& path) {
-  if (refuse_removal.count(path) != 0 || files_.erase(path) == 0) return false;
+SystemResult FakeFiles::RemoveFile(const std::string& path) {
+  if (refuse_removal.count(path) != 0) return SystemResult::Failed(refusal_reason);
+  if (files_.erase(path) == 0) return SystemResult::Failed("No such file or directory");
   removed.push_back(path);
-  return true;
+  return {};
 }
 
-bool FakeFiles::RenameFile(const std::string& from, const std::string& to) {
-  if (refuse_rename.count(from) != 0 || Exists(to) || IsFolder(to)) return false;
+SystemResult FakeFiles::RenameFile(const std::string& from, const std::string& to) {
+  if (refuse_rename.count(from) != 0) return SystemResult::Failed(refusal_reason);
+  if (Exists(to) || IsFolder(to)) return SystemResult::Failed("File exists");
   const auto found = files_.find(from);
-  if (found == files_.end()) return false;
+  if (found == files_.end()) return SystemResult::Failed("No such file or directory");
   renames.push_back(from + " -> " + to + (found->second->flushed ? " (flushed)" : ""));
   files_[to] = found->second;
   files_.erase(found);
-  return true;
+  return {};
 }
 
-bool FakeFiles::FlushFile(const std::string& path) {
+SystemResult FakeFiles::FlushFile(const std::string& path) {
   const auto found = files_.find(path);
-  if (found == files_.end()) return false;
+  if (found == files_.end()) return SystemResult::Failed("No such file or directory");
   found->second->flushed = true;
-  return true;
+  return {};
 }
 
-bool FakeFiles::MakeFolders(const std::string& path) {
-  if (Exists(path)) return false;
+SystemResult FakeFiles::MakeFolders(const std::string& path) {
+  if (Exists(path)) return SystemResult::Failed("File exists");
   for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1))
     folders_.insert(path.substr(0, slash));
   folders_.insert(path);
-  return true;
+  return {};
 }
 
 namespace {

@@ -24,10 +24,10 @@ class FakeFiles final : public Files {
   std::optional<FileStamp> Stamp(const std::string& path) override;
   bool CreateEmptyFile(const std::string& path) override;
   bool CreateFile(const std::string& path, std::string_view content) override;
-  bool RemoveFile(const std::string& path) override;
-  bool RenameFile(const std::string& from, const std::string& to) override;
-  bool FlushFile(const std::string& path) override;
-  bool MakeFolders(const std::string& path) override;
+  SystemResult RemoveFile(const std::string& path) override;
+  SystemResult RenameFile(const std::string& from, const std::string& to) override;
+  SystemResult FlushFile(const std::string& path) override;
+  SystemResult MakeFolders(const std::string& path) override;
   bool RemoveTree(const std::string& path) override;
   std::vector<std::string> ListFolder(const std::string& path) override;
   bool IsFolder(const std::string& path) const { return folders_.count(path) != 0; }
@@ -38,6 +38,8 @@ class FakeFiles final : public Files {
   std::set<std::string> refuse_removal;  // paths that RemoveFile fails on
   std::vector<std::string> removed;      // paths removed, in order
   std::set<std::string> refuse_rename;   // source paths that RenameFile fails on
+  // The reason the refusals above give.
+  std::string refusal_reason = "Permission denied";
   // Each rename as "from -> to", with " (flushed)" when from's data had been
   // flushed since it was last put.
   std::vector<std::string> renames;

@@ -18,6 +18,7 @@
 #include "platform/win32/win32_drives.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_process_runner.h"
+#include "platform/win32/win32_text.h"
 #include "temp_folder.h"
 
 namespace ripwarden::testing {
@@ -185,6 +186,39 @@ TEST_F(Win32FilesTest, FlushFileTakesAnExistingFileOnlyAndRenameStillReplacesNot
   EXPECT_FALSE(files_.RenameFile(rip, earlier));
   EXPECT_EQ(temp_.Read("Rips/MY_MOVIE.mp4"), "earlier rip");
   EXPECT_EQ(temp_.Read("Rips/.MY_MOVIE.mp4.part"), "frames");
+}
+
+// A finished rip that cannot be named must say why in the log, in the
+// system's words, without the full stop and line end they come with.
+TEST_F(Win32FilesTest, FailuresCarryTheSystemsReason) {
+  const std::string rip = temp_.Write("Rips/.MY_MOVIE.mp4.part", "frames");
+  const std::string earlier = temp_.Write("Rips/MY_MOVIE.mp4", "earlier rip");
+  const std::string missing = temp_.Path("Rips/missing.mp4");
+  const SystemResult failures[] = {files_.RenameFile(rip, earlier),
+                                   files_.RenameFile(missing, temp_.Path("Rips/other.mp4")),
+                                   files_.RemoveFile(missing),
+                                   files_.FlushFile(missing),
+                                   files_.MakeFolders(earlier + "\\Logs"),
+                                   files_.MakeFolders(earlier)};
+  for (const SystemResult& failure : failures) {
+    EXPECT_FALSE(failure);
+    EXPECT_FALSE(failure.reason().empty());
+    EXPECT_FALSE(failure.reason().ends_with('\n') || failure.reason().ends_with('.')) << failure.reason();
+  }
+  EXPECT_EQ(failures[0].reason(), SystemMessage(ERROR_ALREADY_EXISTS));
+  EXPECT_EQ(failures[2].reason(), SystemMessage(ERROR_FILE_NOT_FOUND));
+  EXPECT_NE(failures[0].reason(), failures[2].reason());
+  EXPECT_EQ(temp_.Read("Rips/MY_MOVIE.mp4"), "earlier rip");
+  EXPECT_EQ(temp_.Read("Rips/.MY_MOVIE.mp4.part"), "frames");
+
+  for (const SystemResult& success :
+       {files_.FlushFile(rip), files_.RenameFile(rip, temp_.Path("Rips/MY_MOVIE (2).mp4")),
+        files_.MakeFolders(temp_.Path("Rips/Logs")), files_.RemoveFile(earlier)}) {
+    EXPECT_TRUE(success);
+    EXPECT_EQ(success.reason(), "");
+  }
+  EXPECT_EQ(temp_.Read("Rips/MY_MOVIE (2).mp4"), "frames");
+  EXPECT_FALSE(FileExists(earlier));
 }
 
 std::wstring RootOf(std::wstring_view path) { return std::wstring(path.substr(0, PathRootLength(path))); }
