@@ -138,7 +138,7 @@ std::optional<Turns> Situation(
   if (!wiring.graph.app.Start()) return std::nullopt;
   const std::optional<Turns> turns = body(wiring, [started] { return bench::fs::exists(started); });
   // Whatever happened, nothing of the rip outlives the situation.
-  wiring.graph.engine.CancelRip(true);
+  wiring.graph.engine.CancelRip();
   wiring.RunUntil([&] { return !wiring.graph.engine.IsRipping(); });
   wiring.graph.app.ReleaseResources();
   return turns;
@@ -149,7 +149,7 @@ std::optional<Turns> CancelRunningRip(Wiring& wiring, const std::function<bool()
   RipEngine& engine = wiring.graph.engine;
   engine.StartRip();
   if (!wiring.RunUntil(encoder_started)) return std::nullopt;
-  return wiring.Measure([&] { return !engine.IsRipping(); }, [&] { engine.CancelRip(true); });
+  return wiring.Measure([&] { return !engine.IsRipping(); }, [&] { engine.CancelRip(); });
 }
 
 // From Start, in the first turn, until the encoder runs: the rip waits for

@@ -115,14 +115,16 @@ void RipEngine::FinishAtEncoderEnd(RipJob& job, const std::string* disc_label) {
     }
     // Renamed before its last seconds reach the disk, a power cut would
     // leave a short file under the finished name.
-    if (!files.FlushFile(job.encoding_file)) {
+    if (const auto flushed = files.FlushFile(job.encoding_file); !flushed) {
       KeepIncomplete(job);
-      EndRip(job, {RipOutcome::Kind::kNotWritten, job.output_file});
+      EndRip(job, {RipOutcome::Kind::kNotWritten, flushed.reason()});
       return;
     }
-    if (!files.RenameFile(job.encoding_file, job.output_file)) {
+    if (const auto named = files.RenameFile(job.encoding_file, job.output_file); !named) {
       job.record.output = job.encoding_file;
-      EndRip(job, {RipOutcome::Kind::kNotNamed, job.output_file});
+      view.InsertOutputLine("The finished rip was left as " + job.encoding_file + "; its name was to be " +
+                            job.output_file + ".");
+      EndRip(job, {RipOutcome::Kind::kNotNamed, named.reason()});
       return;
     }
     job.record.output = job.output_file;

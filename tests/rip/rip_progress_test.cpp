@@ -158,6 +158,23 @@ TEST_F(RipProgressTest, ExitZeroWithoutAFileIsAFailure) {
   EXPECT_EQ(view.status, "FAILED: HandBrake stopped before finishing the rip (exit code 0).");
 }
 
+// The system's own reason reaches the status, the balloon and the history.
+TEST_F(RipProgressTest, AFinishedFileThatCannotBeNamedSaysWhyAndStays) {
+  WriteOutputFile();
+  const std::string part = JobOf(engine).encoding_file;
+  files.refuse_rename.insert(part);
+  processes.Exit(Encoder(), 0);
+  Poll();
+  EXPECT_EQ(view.status, "FAILED: The finished rip could not be given its name: Permission denied.");
+  EXPECT_EQ(view.calls.back(),
+            "balloon: DVD Rip Failed | The finished rip could not be given its name: Permission denied. | "
+            "Ripwarden | error");
+  EXPECT_TRUE(files.Exists(part));
+  ASSERT_EQ(History().size(), 1u);
+  EXPECT_EQ(History()[0].output, part);
+  EXPECT_EQ(History()[0].reason, "The finished rip could not be given its name: Permission denied.");
+}
+
 TEST_F(RipProgressTest, MuxingEjectsAtOnceButCompletionWaitsForTheEncoder) {
   Set("Other", "EjectOnFinish", "1");
   processes.Output(Encoder(), "\rMuxing: this may take awhile...");
