@@ -35,6 +35,7 @@ class ProcessRunnerCore : public ProcessRunner {
   ChildProcess StartProcessWithOptions(const std::string& program, const std::vector<std::string>& arguments,
                                        const std::string& working_folder,
                                        const ProcessOptions& options) override;
+  std::string StartFailure() const override { return start_failure_; }
   ChildProcess IsProcessKnown(ChildProcess process) override;
   std::int32_t AvailableOutput(ChildProcess process) override;
   bool IsLineWaiting(ChildProcess process) override;
