@@ -43,6 +43,7 @@ class PipedRunner final : public ProcessRunner {
     started_ = true;
     return kEncoder;
   }
+  std::string StartFailure() const override { return {}; }
   ChildProcess IsProcessKnown(ChildProcess process) override { return Known(process) ? process : kNoProcess; }
   std::int32_t AvailableOutput(ChildProcess process) override {
     return Known(process) ? static_cast<std::int32_t>(std::min<std::size_t>(lines_.HeldSize(), INT32_MAX))

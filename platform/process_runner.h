@@ -48,6 +48,10 @@ class ProcessRunner {
     return StartProcess(program, arguments, working_folder);
   }
 
+  // Why the last start that gave kNoProcess failed, in the system's own words
+  // ("No such file or directory"); empty after a start that worked.
+  virtual std::string StartFailure() const = 0;
+
   // The reference itself while the runner knows it, otherwise kNoProcess.
   virtual ChildProcess IsProcessKnown(ChildProcess process) = 0;
 

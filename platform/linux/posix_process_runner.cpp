@@ -11,13 +11,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <climits>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <mutex>
-#include <thread>
 
 #include "platform/error_log.h"
 #include "platform/linux/program_search.h"
@@ -26,81 +22,10 @@ namespace ripwarden::linux_platform {
 
 namespace {
 
-// The status of a process that someone else collected (for instance because
-// SIGCHLD is ignored): it has ended, how is not known.
-constexpr int kStatusUnknown = -1;
-// Held above every exit code, so that exit(130) and SIGINT stay apart.
-constexpr int kSignalled = 1 << 16;
-// A process that floods its output must not hold one call forever.
-constexpr std::size_t kMostDrainedPerCall = 1 << 20;
-
-std::optional<int> TryCollect(pid_t pid) {
-  int status = 0;
-  pid_t got;
-  do {
-    got = ::waitpid(pid, &status, WNOHANG);
-  } while (got < 0 && errno == EINTR);
-  if (got == 0) return std::nullopt;
-  if (got < 0) return kStatusUnknown;
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) return kSignalled + WTERMSIG(status);
-  return kStatusUnknown;
-}
-
 std::size_t PipeBytes(int fd) {
   int bytes = 0;
   if (::ioctl(fd, FIONREAD, &bytes) != 0 || bytes < 0) return 0;
   return static_cast<std::size_t>(bytes);
-}
-
-// Reads what the pipe holds now, at most limit bytes, handing it to take.
-// False once the output has ended (the writer closed it) or cannot be read
-// any more.
-template <typename Take>
-bool ReadAvailable(int fd, std::size_t limit, Take take) {
-  char chunk[65536];
-  std::size_t total = 0;
-  while (total < limit) {
-    const ssize_t got = ::read(fd, chunk, std::min(sizeof chunk, limit - total));
-    if (got > 0) {
-      take(chunk, static_cast<std::size_t>(got));
-      total += static_cast<std::size_t>(got);
-    } else if (got == 0) {
-      return false;
-    } else if (errno == EAGAIN) {
-      return true;
-    } else if (errno != EINTR) {
-      return false;
-    }
-  }
-  return true;
-}
-
-// Takes what fits among the held lines. With overflow, output that does not
-// fit is read and dropped, so that a process being waited for can go on
-// writing and end.
-void Drain(int fd, bool& output_ended, OutputLines& lines, bool overflow = false) {
-  if (output_ended) return;
-  const std::size_t limit = overflow ? kMostDrainedPerCall : std::min(lines.Room(), kMostDrainedPerCall);
-  if (limit == 0) return;
-  output_ended = !ReadAvailable(fd, limit, [&](const char* bytes, std::size_t size) {
-    lines.Hold({bytes, std::min(size, lines.Room())});
-  });
-}
-
-// A blocking read on the non-blocking pipe: waits until bytes or the end come.
-std::size_t ReadWaiting(int fd, bool& output_ended, char* buffer, std::size_t size) {
-  while (!output_ended) {
-    const ssize_t got = ::read(fd, buffer, size);
-    if (got > 0) return static_cast<std::size_t>(got);
-    if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
-      output_ended = true;
-    } else if (errno == EAGAIN) {
-      pollfd wanted{fd, POLLIN, 0};
-      ::poll(&wanted, 1, -1);
-    }
-  }
-  return 0;
 }
 
 bool WriteAll(int fd, const char* bytes, std::size_t size) {
@@ -164,27 +89,29 @@ class SpawnSettings {
   SpawnSettings(const SpawnSettings&) = delete;
   SpawnSettings& operator=(const SpawnSettings&) = delete;
 
-  bool Prepare(int output, int error, const std::string& working_folder) {
+  // 0, or the error that stopped it.
+  int Prepare(int output, int error, const std::string& working_folder) {
     // dup2 onto fd 1 also clears close-on-exec when the pipe already is fd 1.
-    if (::posix_spawn_file_actions_adddup2(&actions_, output, STDOUT_FILENO) != 0) return false;
-    if (error >= 0 && ::posix_spawn_file_actions_adddup2(&actions_, error, STDERR_FILENO) != 0) return false;
-    if (::posix_spawn_file_actions_addopen(&actions_, STDIN_FILENO, "/dev/null", O_RDONLY, 0) != 0)
-      return false;
-    if (!working_folder.empty() &&
-        ::posix_spawn_file_actions_addchdir_np(&actions_, working_folder.c_str()) != 0) {
-      return false;
+    int failed = ::posix_spawn_file_actions_adddup2(&actions_, output, STDOUT_FILENO);
+    if (failed == 0 && error >= 0)
+      failed = ::posix_spawn_file_actions_adddup2(&actions_, error, STDERR_FILENO);
+    if (failed == 0)
+      failed = ::posix_spawn_file_actions_addopen(&actions_, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    if (failed == 0 && !working_folder.empty()) {
+      failed = ::posix_spawn_file_actions_addchdir_np(&actions_, working_folder.c_str());
     }
     // The encoder must not inherit descriptors that libraries opened without
     // close-on-exec (an inherited lock file would outlive this program).
-    if (::posix_spawn_file_actions_addclosefrom_np(&actions_, STDERR_FILENO + 1) != 0) return false;
+    if (failed == 0) failed = ::posix_spawn_file_actions_addclosefrom_np(&actions_, STDERR_FILENO + 1);
+    if (failed != 0) return failed;
     // Ignored or blocked signals would survive exec; SIGINT must reach the encoder.
     sigset_t all;
     sigset_t none;
     ::sigfillset(&all);
     ::sigemptyset(&none);
-    return ::posix_spawnattr_setsigdefault(&attributes_, &all) == 0 &&
-           ::posix_spawnattr_setsigmask(&attributes_, &none) == 0 &&
-           ::posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK) == 0;
+    if ((failed = ::posix_spawnattr_setsigdefault(&attributes_, &all)) != 0) return failed;
+    if ((failed = ::posix_spawnattr_setsigmask(&attributes_, &none)) != 0) return failed;
+    return ::posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
   }
 
   const posix_spawn_file_actions_t* actions() const { return &actions_; }
@@ -197,45 +124,33 @@ class SpawnSettings {
 
 }  // namespace
 
+struct PosixProcessRunner::Process final : Child {
+  Process(pid_t id, int read_end) : pid(id), output(read_end) {}
+  ~Process() override {
+    if (output >= 0) ::close(output);
+  }
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+
+  pid_t pid;
+  int output;  // read end of the pipe, non-blocking
+  bool output_ended = false;
+};
+
 PosixProcessRunner::~PosixProcessRunner() {
-  for (auto& [id, record] : records_) {
-    if (!record.status) record.status = TryCollect(record.pid);
-    if (record.status) {
-      ::close(record.output);
-    } else {
-      released_.push_back({record.pid, record.output, record.killed});
-    }
-  }
-  records_.clear();
-  // A killed process ends within moments; collect it rather than leave a
-  // zombie behind for as long as this program runs.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-  CollectReleased();
-  while (std::any_of(released_.begin(), released_.end(), [](const Released& r) { return r.killed; }) &&
-         std::chrono::steady_clock::now() < deadline) {
-    ::poll(nullptr, 0, 5);
-    CollectReleased();
-  }
-  for (const Released& released : released_) {
-    if (released.output >= 0) ::close(released.output);
-  }
+  // A killed process ends within moments: collected, it leaves no zombie
+  // behind for as long as this program runs.
+  AwaitKilled(std::chrono::seconds(2));
 }
 
-ChildProcess PosixProcessRunner::StartProcess(const std::string& program,
-                                              const std::vector<std::string>& arguments,
-                                              const std::string& working_folder) {
-  return StartProcessWithOptions(program, arguments, working_folder, {});
-}
-
-ChildProcess PosixProcessRunner::StartProcessWithOptions(const std::string& program,
-                                                         const std::vector<std::string>& arguments,
-                                                         const std::string& working_folder,
-                                                         const ProcessOptions& options) {
-  CollectReleased();
+PosixProcessRunner::Spawned PosixProcessRunner::Spawn(const std::string& program,
+                                                      const std::vector<std::string>& arguments,
+                                                      const std::string& working_folder,
+                                                      const ProcessOptions& options) {
   const std::optional<std::string> file = FindProgram(program, std::getenv("PATH"), CurrentFolder());
-  if (!file) return kNoProcess;
+  if (!file) return Spawned::Failed(std::strerror(ENOENT));
   int pipe_ends[2];
-  if (::pipe2(pipe_ends, O_CLOEXEC) != 0) return kNoProcess;
+  if (::pipe2(pipe_ends, O_CLOEXEC) != 0) return Spawned::Failed(std::strerror(errno));
   const int read_end = pipe_ends[0];
   const int write_end = pipe_ends[1];
   int error_ends[2] = {-1, -1};
@@ -259,152 +174,86 @@ ChildProcess PosixProcessRunner::StartProcessWithOptions(const std::string& prog
   pid_t pid = 0;
   SpawnSettings settings;
   ChildEnvironment environment(options.temp_folder);
-  const bool started = settings.Prepare(write_end, error_ends[1], working_folder) &&
-                       ::posix_spawn(&pid, file->c_str(), settings.actions(), settings.attributes(),
-                                     argv.data(), environment.get()) == 0;
+  int failed = settings.Prepare(write_end, error_ends[1], working_folder);
+  if (failed == 0) {
+    failed = ::posix_spawn(&pid, file->c_str(), settings.actions(), settings.attributes(), argv.data(),
+                           environment.get());
+  }
   ::close(write_end);
   if (error_ends[1] >= 0) ::close(error_ends[1]);
-  if (!started) {
+  if (failed != 0) {
     ::close(read_end);
     if (log_file >= 0) {
       ::close(log_file);
       ::close(error_ends[0]);
     }
-    return kNoProcess;
+    return Spawned::Failed(std::strerror(failed));
   }
   ::fcntl(read_end, F_SETFL, ::fcntl(read_end, F_GETFL) | O_NONBLOCK);
-  const std::uint64_t id = next_id_++;
-  Record& record = records_[id];
-  record.pid = pid;
-  record.output = read_end;
-  if (log_file >= 0) record.error_log = StartErrorLog(error_ends[0], log_file);
-  return static_cast<ChildProcess>(id);
+  return {std::make_unique<Process>(pid, read_end), "",
+          log_file >= 0 ? StartErrorLog(error_ends[0], log_file) : nullptr};
 }
 
-PosixProcessRunner::Record* PosixProcessRunner::Find(ChildProcess process) {
-  CollectReleased();
-  const auto found = records_.find(static_cast<std::uint64_t>(process));
-  if (found == records_.end()) return nullptr;
-  Record& record = found->second;
-  if (!record.status) record.status = TryCollect(record.pid);
-  return &record;
+PosixProcessRunner::Read PosixProcessRunner::ReadOutput(Child& child, char* buffer, std::size_t size,
+                                                        bool wait) {
+  auto& process = static_cast<Process&>(child);
+  while (!process.output_ended) {
+    const ssize_t got = ::read(process.output, buffer, size);
+    if (got > 0) return {static_cast<std::size_t>(got), false};
+    if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
+      process.output_ended = true;
+    } else if (errno == EAGAIN) {
+      if (!wait) return {0, false};
+      pollfd wanted{process.output, POLLIN, 0};
+      ::poll(&wanted, 1, -1);
+    }
+  }
+  return {0, true};
 }
 
-ChildProcess PosixProcessRunner::IsProcessKnown(ChildProcess process) {
-  return Find(process) != nullptr ? process : kNoProcess;
+std::size_t PosixProcessRunner::OutputInTransit(Child& child) {
+  return PipeBytes(static_cast<Process&>(child).output);
 }
 
-std::int32_t PosixProcessRunner::AvailableOutput(ChildProcess process) {
-  Record* record = Find(process);
-  if (record == nullptr) return 0;
-  Drain(record->output, record->output_ended, record->lines);
-  const std::size_t in_pipe = record->output_ended ? 0 : PipeBytes(record->output);
-  return static_cast<std::int32_t>(std::min<std::size_t>(in_pipe + record->lines.HeldSize(), INT32_MAX));
+std::optional<PosixProcessRunner::Ending> PosixProcessRunner::PollEnding(Child& child, bool) {
+  int status = 0;
+  pid_t got;
+  do {
+    got = ::waitpid(static_cast<Process&>(child).pid, &status, WNOHANG);
+  } while (got < 0 && errno == EINTR);
+  if (got == 0) return std::nullopt;
+  // Collected by someone else (for instance because SIGCHLD is ignored): it
+  // has ended, how is not known.
+  if (got < 0) return Ending::Exited(-1);
+  if (WIFEXITED(status)) return Ending::Exited(WEXITSTATUS(status));
+  if (WIFSIGNALED(status)) return Ending::Signalled(WTERMSIG(status));
+  return Ending::Exited(-1);
 }
 
-bool PosixProcessRunner::IsLineWaiting(ChildProcess process) {
-  Record* record = Find(process);
-  if (record == nullptr) return false;
-  Drain(record->output, record->output_ended, record->lines);
-  return record->lines.HoldsLineEnd() || (record->output_ended && record->lines.HeldSize() > 0);
+void PosixProcessRunner::AwaitOutput(Child& child, bool or_end, std::uint32_t timeout_ms) {
+  auto& process = static_cast<Process&>(child);
+  // The end of a process wakes no poll: it is looked for every few milliseconds.
+  const int pause = static_cast<int>(or_end ? std::min<std::uint32_t>(timeout_ms, 5) : timeout_ms);
+  pollfd wanted{process.output, POLLIN, 0};
+  ::poll(&wanted, process.output_ended || process.output < 0 ? 0 : 1, pause);
 }
 
-std::string PosixProcessRunner::ReadOutputLine(ChildProcess process) {
-  Record* record = Find(process);
-  if (record == nullptr) return {};
-  return record->lines.NextLine([record](char* buffer, std::size_t size) {
-    return ReadWaiting(record->output, record->output_ended, buffer, size);
-  });
+void PosixProcessRunner::Interrupt(Child& child) { ::kill(static_cast<Process&>(child).pid, SIGINT); }
+
+bool PosixProcessRunner::Kill(Child& child) {
+  ::kill(static_cast<Process&>(child).pid, SIGKILL);
+  return true;
+}
+
+void PosixProcessRunner::DropOutput(Child& child) {
+  auto& process = static_cast<Process&>(child);
+  ::close(process.output);
+  process.output = -1;
 }
 
 int PosixProcessRunner::OutputDescriptor(ChildProcess process) {
-  Record* record = Find(process);
-  return record == nullptr || record->output_ended ? -1 : record->output;
-}
-
-bool PosixProcessRunner::IsProcessRunning(ChildProcess process) {
-  Record* record = Find(process);
-  if (record == nullptr) return false;
-  if (!record->status) return true;
-  Drain(record->output, record->output_ended, record->lines);
-  const bool running =
-      record->lines.HeldSize() > 0 || (!record->output_ended && PipeBytes(record->output) > 0);
-  // A child that handed its standard error to a process of its own would
-  // hold the log open: it is read as it stands after a moment.
-  if (!running && record->error_log) {
-    record->error_log->WaitUntilWhole(2000);
-    record->error_log.reset();
-  }
-  return running;
-}
-
-std::optional<int> PosixProcessRunner::ExitCode(ChildProcess process) {
-  Record* record = Find(process);
-  if (record == nullptr || !record->status || *record->status >= kSignalled) return std::nullopt;
-  return record->status;
-}
-
-std::optional<int> PosixProcessRunner::EndingSignal(ChildProcess process) {
-  Record* record = Find(process);
-  if (record == nullptr || !record->status || *record->status < kSignalled) return std::nullopt;
-  return *record->status - kSignalled;
-}
-
-bool PosixProcessRunner::WaitForExit(ChildProcess process, std::uint32_t timeout_ms) {
-  Record* record = Find(process);
-  if (record == nullptr) return false;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-  while (true) {
-    if (!record->status) record->status = TryCollect(record->pid);
-    if (record->status) return true;
-    const auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return false;
-    const int pause = static_cast<int>(std::min<std::int64_t>(left.count(), 5));
-    if (record->output_ended) {
-      ::poll(nullptr, 0, pause);
-    } else {
-      pollfd wanted{record->output, POLLIN, 0};
-      if (::poll(&wanted, 1, pause) > 0) Drain(record->output, record->output_ended, record->lines, true);
-    }
-  }
-}
-
-void PosixProcessRunner::InterruptProcess(ChildProcess process) {
-  Record* record = Find(process);
-  // Once collected, the pid may already belong to another process.
-  if (record != nullptr && !record->status) ::kill(record->pid, SIGINT);
-}
-
-void PosixProcessRunner::KillProcess(ChildProcess process) {
-  Record* record = Find(process);
-  if (record == nullptr || record->status) return;
-  ::kill(record->pid, SIGKILL);
-  record->killed = true;
-}
-
-void PosixProcessRunner::CloseProcess(ChildProcess process) {
-  Record* record = Find(process);
-  if (record == nullptr) return;
-  if (record->status) {
-    ::close(record->output);
-  } else {
-    released_.push_back({record->pid, record->output, record->killed});
-  }
-  records_.erase(static_cast<std::uint64_t>(process));
-}
-
-void PosixProcessRunner::CollectReleased() {
-  std::erase_if(released_, [](Released& released) {
-    if (released.output >= 0 &&
-        !ReadAvailable(released.output, kMostDrainedPerCall, [](const char*, std::size_t) {})) {
-      ::close(released.output);
-      released.output = -1;
-    }
-    if (!TryCollect(released.pid)) return false;
-    if (released.output >= 0) ::close(released.output);
-    return true;
-  });
+  Child* flowing = Flowing(process);
+  return flowing == nullptr ? -1 : static_cast<Process*>(flowing)->output;
 }
 
 }  // namespace ripwarden::linux_platform

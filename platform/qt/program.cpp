@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "app/app_graph.h"
+#include "app/turn_policy.h"
 #include "platform/qt/program_icon.h"
 #include "platform/qt/qt_folder_dialog.h"
 #include "platform/qt/qt_tray.h"
@@ -68,9 +69,7 @@ void Program::Parts::RunTurns() {
     woken_in_turn = true;
     return;
   }
-  // Take what is waiting, but give the windows back within a few
-  // milliseconds however fast the encoder writes.
-  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(8);
+  const auto began = std::chrono::steady_clock::now();
   in_turn = true;
   woken_in_turn = false;
   do {
@@ -82,12 +81,14 @@ void Program::Parts::RunTurns() {
       QApplication::exit(0);
       return;
     }
-  } while (engine.IsOutputWaiting() && std::chrono::steady_clock::now() < until);
+  } while (TakeAnotherTurn(engine.IsOutputWaiting(), std::chrono::steady_clock::now() - began));
   in_turn = false;
   WatchEncoderOutput();
-  // Events that came while a question was open are taken one a turn.
-  const bool busy = engine.IsOutputWaiting() || woken_in_turn || windows.HasEvents() || tray.HasEvents();
-  Schedule(busy ? 0 : static_cast<int>(std::min<std::uint32_t>(engine.MillisecondsToNextPoll(), 2500)));
+  const bool now = RunAgainNow({.output_waiting = engine.IsOutputWaiting(),
+                                .events_queued = windows.HasEvents() || tray.HasEvents(),
+                                .woken_during_turn = woken_in_turn});
+  // An ended output's descriptor is no longer watched, so it never wakes the loop in vain.
+  Schedule(now ? 0 : static_cast<int>(SleepMilliseconds(engine.MillisecondsToNextPoll(), false)));
 }
 
 void Program::Parts::Wake() {

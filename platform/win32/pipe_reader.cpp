@@ -10,8 +10,6 @@ namespace ripwarden::win32_platform {
 namespace {
 
 constexpr std::size_t kReadSize = 65536;
-// A child that floods its output must not hold one call forever.
-constexpr std::size_t kMostCollectedPerCall = 1 << 20;
 
 std::wstring UniquePipeName() {
   static std::atomic<unsigned> counter{0};
@@ -99,48 +97,8 @@ bool PipeReader::Complete(bool wait) {
   return false;
 }
 
-void PipeReader::Collect(bool overflow) {
-  std::size_t total = 0;
-  while (total < kMostCollectedPerCall) {
-    if (Buffered() > 0) {
-      const std::size_t fits = std::min(Buffered(), lines_.Room());
-      const std::size_t taken = overflow ? Buffered() : fits;
-      if (taken == 0) return;
-      lines_.Hold({buffer_.data() + taken_, fits});
-      taken_ += taken;
-      total += taken;
-      continue;
-    }
-    if (ended_) return;
-    if (pending_) {
-      if (!Complete(false) && pending_) return;
-      continue;
-    }
-    const std::size_t room = overflow ? kReadSize : std::min(lines_.Room(), kReadSize);
-    if (room == 0) return;
-    Issue(room);
-  }
-}
-
-void PipeReader::AwaitPending(std::uint32_t timeout_ms) {
-  const DWORD start = ::GetTickCount();
-  Collect();
-  while (pending_ && !ended_) {
-    const DWORD waited = ::GetTickCount() - start;
-    if (waited >= timeout_ms || ::WaitForSingleObject(event_, timeout_ms - waited) != WAIT_OBJECT_0) return;
-    Collect();
-  }
-}
-
-std::size_t PipeReader::Available() {
-  Collect();
-  DWORD in_pipe = 0;
-  if (ended_ || !::PeekNamedPipe(pipe_, nullptr, 0, nullptr, &in_pipe, nullptr)) in_pipe = 0;
-  return Buffered() + in_pipe + lines_.HeldSize();
-}
-
-std::size_t PipeReader::ReadWaiting(char* buffer, std::size_t size) {
-  while (true) {
+std::size_t PipeReader::Take(char* buffer, std::size_t size, bool wait) {
+  while (size > 0) {
     if (Buffered() > 0) {
       const std::size_t taken = std::min(size, Buffered());
       std::copy_n(buffer_.data() + taken_, taken, buffer);
@@ -148,19 +106,19 @@ std::size_t PipeReader::ReadWaiting(char* buffer, std::size_t size) {
       return taken;
     }
     if (ended_ || pipe_ == nullptr) return 0;
-    if (!pending_) Issue(kReadSize);
-    Complete(true);
+    if (!pending_) {
+      Issue(size);
+    } else if (!Complete(wait) && pending_) {
+      return 0;
+    }
   }
+  return 0;
 }
 
-std::string PipeReader::NextLine() {
-  // Bytes already read come before anything the wait brings.
-  Collect();
-  std::string line =
-      lines_.NextLine([this](char* buffer, std::size_t size) { return ReadWaiting(buffer, size); });
-  // Keep a read in flight for whoever sleeps on the event.
-  Collect();
-  return line;
+std::size_t PipeReader::InTransit() {
+  DWORD in_pipe = 0;
+  if (ended_ || !::PeekNamedPipe(pipe_, nullptr, 0, nullptr, &in_pipe, nullptr)) in_pipe = 0;
+  return Buffered() + in_pipe;
 }
 
 }  // namespace ripwarden::win32_platform

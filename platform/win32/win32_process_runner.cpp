@@ -3,13 +3,11 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <chrono>
-#include <climits>
-#include <condition_variable>
 #include <cwctype>
+#include <memory>
 #include <mutex>
-#include <thread>
 
+#include "platform/win32/pipe_reader.h"
 #include "platform/win32/win32_command_line.h"
 #include "platform/win32/win32_text.h"
 
@@ -131,10 +129,6 @@ void SendCtrlC(DWORD pid) {
   for (int i = 0; i < 3; ++i) ::SetStdHandle(kStandard[i], saved[i]);
 }
 
-}  // namespace
-
-namespace {
-
 bool WriteAll(HANDLE file, const char* bytes, std::size_t size) {
   while (size > 0) {
     DWORD put = 0;
@@ -161,20 +155,55 @@ std::shared_ptr<ErrorLog> StartErrorLog(HANDLE from, HANDLE file) {
       });
 }
 
+// The system's own words for an error, on one line, in UTF-8.
+std::string SystemMessage(DWORD code) {
+  wchar_t* text = nullptr;
+  const DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+      code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message(text != nullptr ? text : L"", length);
+  if (text != nullptr) ::LocalFree(text);
+  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) message.pop_back();
+  return message.empty() ? "Error " + std::to_string(code) : Utf8(message);
+}
+
+// Why the call just made failed; some leave no error of their own.
+std::string LastFailure(DWORD otherwise = ERROR_GEN_FAILURE) {
+  const DWORD code = ::GetLastError();
+  return SystemMessage(code != ERROR_SUCCESS ? code : otherwise);
+}
+
 }  // namespace
 
 std::optional<std::wstring> ResolveProgram(const std::string& program) {
+  ::SetLastError(ERROR_FILE_NOT_FOUND);
   if (program.empty()) return std::nullopt;
   std::wstring found(32768, L'\0');
   const DWORD length = ::SearchPathW(nullptr, WidePath(program).c_str(), L".exe",
                                      static_cast<DWORD>(found.size()), found.data(), nullptr);
   if (length == 0 || length >= found.size()) return std::nullopt;
   found.resize(length);
-  if (IsFolder(found)) return std::nullopt;
+  if (IsFolder(found)) {
+    ::SetLastError(ERROR_ACCESS_DENIED);
+    return std::nullopt;
+  }
   return found;
 }
 
-Win32ProcessRunner::Win32ProcessRunner() {
+struct Win32ProcessRunner::Process final : Child {
+  ~Process() override {
+    if (input != nullptr) ::CloseHandle(input);
+    if (process != nullptr) ::CloseHandle(process);
+  }
+
+  HANDLE process = nullptr;
+  DWORD pid = 0;
+  HANDLE input = nullptr;  // our end of the child's standard input
+  std::unique_ptr<PipeReader> output;
+  bool interrupted = false;  // asked to stop
+};
+
+Win32ProcessRunner::Win32ProcessRunner() : ProcessRunnerCore(kOutputEndGrace) {
   job_ = ::CreateJobObjectW(nullptr, nullptr);
   if (job_ == nullptr) return;
   JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
@@ -183,44 +212,35 @@ Win32ProcessRunner::Win32ProcessRunner() {
 }
 
 Win32ProcessRunner::~Win32ProcessRunner() {
-  for (auto& [id, record] : records_) Forget(record);
-  for (Record& record : released_) Forget(record);
+  ForgetAll();
   // Ends whatever still runs in the job.
   if (job_ != nullptr) ::CloseHandle(job_);
 }
 
-void Win32ProcessRunner::Forget(Record& record) {
-  if (record.input != nullptr) ::CloseHandle(record.input);
-  if (record.process != nullptr) ::CloseHandle(record.process);
-  record.input = record.process = nullptr;
-  record.output.reset();
-}
-
-ChildProcess Win32ProcessRunner::StartProcess(const std::string& program,
-                                              const std::vector<std::string>& arguments,
-                                              const std::string& working_folder) {
-  return StartProcessWithOptions(program, arguments, working_folder, {});
-}
-
-ChildProcess Win32ProcessRunner::StartProcessWithOptions(const std::string& program,
-                                                         const std::vector<std::string>& arguments,
-                                                         const std::string& working_folder,
-                                                         const ProcessOptions& options) {
-  CollectReleased();
+Win32ProcessRunner::Spawned Win32ProcessRunner::Spawn(const std::string& program,
+                                                      const std::vector<std::string>& arguments,
+                                                      const std::string& working_folder,
+                                                      const ProcessOptions& options) {
   const std::optional<std::wstring> file = ResolveProgram(program);
-  if (!file) return kNoProcess;
+  if (!file) return Spawned::Failed(LastFailure(ERROR_FILE_NOT_FOUND));
   const std::wstring folder = WidePath(working_folder);
-  if (!folder.empty() && !IsFolder(folder)) return kNoProcess;
+  if (!folder.empty() && !IsFolder(folder)) {
+    // A file where the folder should be: the attributes were read without error.
+    ::SetLastError(ERROR_SUCCESS);
+    ::GetFileAttributesW(folder.c_str());
+    return Spawned::Failed(LastFailure(ERROR_DIRECTORY));
+  }
 
   auto output = std::make_unique<PipeReader>();
-  if (!output->valid()) return kNoProcess;
+  if (!output->valid()) return Spawned::Failed(LastFailure());
   HANDLE child_output = output->TakeChildEnd();
   SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE child_input = nullptr;
   HANDLE input = nullptr;
   if (!::CreatePipe(&child_input, &input, &inherited, 0)) {
+    const std::string why = LastFailure();
     ::CloseHandle(child_output);
-    return kNoProcess;
+    return Spawned::Failed(why);
   }
   ::SetHandleInformation(input, HANDLE_FLAG_INHERIT, 0);
   HANDLE child_error = nullptr;
@@ -262,6 +282,7 @@ ChildProcess Win32ProcessRunner::StartProcessWithOptions(const std::string& prog
       ::CreateProcessW(file->c_str(), command_line.data(), nullptr, nullptr, TRUE, flags,
                        environment.empty() ? nullptr : environment.data(),
                        folder.empty() ? nullptr : folder.c_str(), &startup.StartupInfo, &started) != 0;
+  const std::string why = ok ? "" : LastFailure();
   ::CloseHandle(child_input);
   ::CloseHandle(child_output);
   if (child_error != nullptr) ::CloseHandle(child_error);
@@ -269,7 +290,7 @@ ChildProcess Win32ProcessRunner::StartProcessWithOptions(const std::string& prog
     ::CloseHandle(input);
     if (error_read_end != nullptr) ::CloseHandle(error_read_end);
     if (log_file != INVALID_HANDLE_VALUE) ::CloseHandle(log_file);
-    return kNoProcess;
+    return Spawned::Failed(why);
   }
   // In the job before it runs a single instruction, so that nothing it
   // starts escapes either.
@@ -277,160 +298,70 @@ ChildProcess Win32ProcessRunner::StartProcessWithOptions(const std::string& prog
   ::ResumeThread(started.hThread);
   ::CloseHandle(started.hThread);
 
-  const std::uint64_t id = next_id_++;
-  Record& record = records_[id];
-  record.process = started.hProcess;
-  record.pid = started.dwProcessId;
-  record.input = input;
-  record.output = std::move(output);
-  if (error_read_end != nullptr) record.error_log = StartErrorLog(error_read_end, log_file);
-  record.output->Collect();
-  return static_cast<ChildProcess>(id);
+  auto process = std::make_unique<Process>();
+  process->process = started.hProcess;
+  process->pid = started.dwProcessId;
+  process->input = input;
+  process->output = std::move(output);
+  return {std::move(process), "",
+          error_read_end != nullptr ? StartErrorLog(error_read_end, log_file) : nullptr};
 }
 
-Win32ProcessRunner::Record* Win32ProcessRunner::Find(ChildProcess process) {
-  CollectReleased();
-  const auto found = records_.find(static_cast<std::uint64_t>(process));
-  if (found == records_.end()) return nullptr;
-  return &found->second;
+Win32ProcessRunner::Read Win32ProcessRunner::ReadOutput(Child& child, char* buffer, std::size_t size,
+                                                        bool wait) {
+  PipeReader& output = *static_cast<Process&>(child).output;
+  const std::size_t got = output.Take(buffer, size, wait);
+  return {got, got == 0 && output.Ended()};
 }
 
-void Win32ProcessRunner::Refresh(Record& record) {
-  if (record.status) return;
-  record.status = ExitStatus(record.process);
-  // Once, when the end is first seen: the output's end follows the process's closely.
-  if (record.status) record.output->AwaitPending(kOutputEndGrace);
+std::size_t Win32ProcessRunner::OutputInTransit(Child& child) {
+  return static_cast<Process&>(child).output->InTransit();
 }
 
-ChildProcess Win32ProcessRunner::IsProcessKnown(ChildProcess process) {
-  return Find(process) != nullptr ? process : kNoProcess;
+std::optional<Win32ProcessRunner::Ending> Win32ProcessRunner::PollEnding(Child& child, bool killed) {
+  const std::optional<int> code = ExitStatus(static_cast<Process&>(child).process);
+  if (!code) return std::nullopt;
+  return killed && *code == kKilledExitCode ? Ending::Signalled(9) : Ending::Exited(*code);
 }
 
-std::int32_t Win32ProcessRunner::AvailableOutput(ChildProcess process) {
-  Record* record = Find(process);
-  if (record == nullptr) return 0;
-  return static_cast<std::int32_t>(std::min<std::size_t>(record->output->Available(), INT32_MAX));
-}
-
-bool Win32ProcessRunner::IsLineWaiting(ChildProcess process) {
-  Record* record = Find(process);
-  if (record == nullptr) return false;
-  PipeReader& output = *record->output;
-  output.Collect();
-  if (output.lines().HoldsLineEnd()) return true;
-  // Asking the system costs a round trip: only when no line is there anyway.
-  Refresh(*record);
-  return output.Ended() && output.lines().HeldSize() > 0;
-}
-
-std::string Win32ProcessRunner::ReadOutputLine(ChildProcess process) {
-  Record* record = Find(process);
-  if (record == nullptr) return {};
-  return record->output->NextLine();
-}
-
-void* Win32ProcessRunner::OutputEvent(ChildProcess process) {
-  Record* record = Find(process);
-  if (record == nullptr) return nullptr;
-  record->output->Collect();
-  return record->output->Event();
-}
-
-std::uint32_t Win32ProcessRunner::ProcessId(ChildProcess process) {
-  Record* record = Find(process);
-  return record != nullptr ? record->pid : 0;
-}
-
-bool Win32ProcessRunner::IsProcessRunning(ChildProcess process) {
-  Record* record = Find(process);
-  if (record == nullptr) return false;
-  Refresh(*record);
-  if (!record->status) return true;
-  const bool running = record->output->Available() > 0;
-  // A child that handed its standard error to a process of its own would
-  // hold the log open: it is read as it stands after a moment.
-  if (!running && record->error_log) {
-    record->error_log->WaitUntilWhole(2000);
-    record->error_log.reset();
-  }
-  return running;
-}
-
-std::optional<int> Win32ProcessRunner::ExitCode(ChildProcess process) {
-  Record* record = Find(process);
-  if (record != nullptr) Refresh(*record);
-  if (record == nullptr || (record->killed && record->status == kKilledExitCode)) return std::nullopt;
-  return record->status;
-}
-
-std::optional<int> Win32ProcessRunner::EndingSignal(ChildProcess process) {
-  Record* record = Find(process);
-  if (record != nullptr) Refresh(*record);
-  if (record == nullptr || !record->killed || record->status != kKilledExitCode) return std::nullopt;
-  return 9;
-}
-
-bool Win32ProcessRunner::WaitForExit(ChildProcess process, std::uint32_t timeout_ms) {
-  Record* record = Find(process);
-  if (record == nullptr) return false;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-  while (true) {
-    record->output->Collect(true);
-    Refresh(*record);
-    if (record->status) return true;
-    const auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return false;
-    HANDLE wanted[2] = {record->process, record->output->Event()};
-    const DWORD count = wanted[1] != nullptr ? 2 : 1;
-    ::WaitForMultipleObjects(count, wanted, FALSE,
-                             static_cast<DWORD>(std::min<std::int64_t>(left.count(), 50)));
+void Win32ProcessRunner::AwaitOutput(Child& child, bool or_end, std::uint32_t timeout_ms) {
+  auto& process = static_cast<Process&>(child);
+  HANDLE wanted[2];
+  DWORD count = 0;
+  if (or_end) wanted[count++] = process.process;
+  if (HANDLE event = process.output->Event(); event != nullptr) wanted[count++] = event;
+  const DWORD pause = or_end ? std::min<std::uint32_t>(timeout_ms, 50) : timeout_ms;
+  if (count == 0) {
+    ::Sleep(pause);
+  } else {
+    ::WaitForMultipleObjects(count, wanted, FALSE, pause);
   }
 }
 
-void Win32ProcessRunner::InterruptProcess(ChildProcess process) {
-  Record* record = Find(process);
-  if (record != nullptr) Refresh(*record);
-  if (record == nullptr || record->status || record->interrupted) return;
-  record->interrupted = true;
-  SendCtrlC(record->pid);
+void Win32ProcessRunner::Interrupt(Child& child) {
+  auto& process = static_cast<Process&>(child);
+  if (process.interrupted) return;
+  process.interrupted = true;
+  SendCtrlC(process.pid);
   // Two bytes once, into a pipe that holds thousands: never waits, even on
   // an encoder that reads nothing.
   DWORD written = 0;
-  if (record->input != nullptr)
-    ::WriteFile(record->input, kStopRequest, sizeof kStopRequest - 1, &written, nullptr);
+  if (process.input != nullptr)
+    ::WriteFile(process.input, kStopRequest, sizeof kStopRequest - 1, &written, nullptr);
 }
 
-void Win32ProcessRunner::KillProcess(ChildProcess process) {
-  Record* record = Find(process);
-  if (record != nullptr) Refresh(*record);
-  if (record == nullptr || record->status) return;
-  if (::TerminateProcess(record->process, kKilledExitCode)) record->killed = true;
+bool Win32ProcessRunner::Kill(Child& child) {
+  return ::TerminateProcess(static_cast<Process&>(child).process, kKilledExitCode) != 0;
 }
 
-void Win32ProcessRunner::CloseProcess(ChildProcess process) {
-  const auto found = records_.find(static_cast<std::uint64_t>(process));
-  if (found == records_.end()) return;
-  Record& record = found->second;
-  if (!record.status) record.status = ExitStatus(record.process);
-  if (record.status) {
-    Forget(record);
-  } else {
-    released_.push_back(std::move(record));
-  }
-  records_.erase(found);
-  CollectReleased();
+void* Win32ProcessRunner::OutputEvent(ChildProcess process) {
+  Child* flowing = Flowing(process);
+  return flowing != nullptr ? static_cast<Process*>(flowing)->output->Event() : nullptr;
 }
 
-void Win32ProcessRunner::CollectReleased() {
-  std::erase_if(released_, [](Record& released) {
-    // Drained and dropped, so that the process neither blocks nor fails on its next write.
-    released.output->Collect(true);
-    while (released.output->lines().HoldsLineEnd()) released.output->NextLine();
-    if (!ExitStatus(released.process)) return false;
-    Forget(released);
-    return true;
-  });
+std::uint32_t Win32ProcessRunner::ProcessId(ChildProcess process) {
+  Child* known = Known(process);
+  return known != nullptr ? static_cast<Process*>(known)->pid : 0;
 }
 
 }  // namespace ripwarden::win32_platform

@@ -1,15 +1,11 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/error_log.h"
-#include "platform/process_runner.h"
-#include "platform/win32/pipe_reader.h"
+#include "platform/process_runner_core.h"
 
 namespace ripwarden::win32_platform {
 
@@ -32,7 +28,7 @@ namespace ripwarden::win32_platform {
 //
 // A process released by CloseProcess while it runs keeps its output drained
 // until it ends. Not thread-safe: one thread uses a runner.
-class Win32ProcessRunner final : public ProcessRunner {
+class Win32ProcessRunner final : public ProcessRunnerCore {
  public:
   static constexpr int kKilledExitCode = 128 + 9;
 
@@ -40,23 +36,6 @@ class Win32ProcessRunner final : public ProcessRunner {
   ~Win32ProcessRunner() override;
   Win32ProcessRunner(const Win32ProcessRunner&) = delete;
   Win32ProcessRunner& operator=(const Win32ProcessRunner&) = delete;
-
-  ChildProcess StartProcess(const std::string& program, const std::vector<std::string>& arguments,
-                            const std::string& working_folder) override;
-  ChildProcess StartProcessWithOptions(const std::string& program, const std::vector<std::string>& arguments,
-                                       const std::string& working_folder,
-                                       const ProcessOptions& options) override;
-  ChildProcess IsProcessKnown(ChildProcess process) override;
-  std::int32_t AvailableOutput(ChildProcess process) override;
-  bool IsLineWaiting(ChildProcess process) override;
-  std::string ReadOutputLine(ChildProcess process) override;
-  bool IsProcessRunning(ChildProcess process) override;
-  std::optional<int> ExitCode(ChildProcess process) override;
-  std::optional<int> EndingSignal(ChildProcess process) override;
-  bool WaitForExit(ChildProcess process, std::uint32_t timeout_ms) override;
-  void InterruptProcess(ChildProcess process) override;
-  void KillProcess(ChildProcess process) override;
-  void CloseProcess(ChildProcess process) override;
 
   // The event that is signalled when output (or its end) arrives from the
   // process, for a loop that sleeps until then; nullptr once the output has
@@ -66,31 +45,19 @@ class Win32ProcessRunner final : public ProcessRunner {
   // The system's id of the process; 0 for one not known.
   std::uint32_t ProcessId(ChildProcess process);
 
-  // Released processes not yet ended.
-  std::size_t ReleasedCount() const { return released_.size(); }
-
  private:
-  struct Record {
-    void* process = nullptr;
-    std::uint32_t pid = 0;
-    void* input = nullptr;  // our end of the child's standard input
-    std::unique_ptr<PipeReader> output;
-    std::shared_ptr<ErrorLog> error_log;
-    std::optional<int> status;  // set once ended
-    bool interrupted = false;   // asked to stop
-    bool killed = false;        // by KillProcess, and ended with its code
-  };
+  struct Process;
 
-  Record* Find(ChildProcess process);
-  // Learns whether the process has ended, unless that is known already.
-  void Refresh(Record& record);
-  void CollectReleased();
-  static void Forget(Record& record);
+  Spawned Spawn(const std::string& program, const std::vector<std::string>& arguments,
+                const std::string& working_folder, const ProcessOptions& options) override;
+  Read ReadOutput(Child& child, char* buffer, std::size_t size, bool wait) override;
+  std::size_t OutputInTransit(Child& child) override;
+  std::optional<Ending> PollEnding(Child& child, bool killed) override;
+  void AwaitOutput(Child& child, bool or_end, std::uint32_t timeout_ms) override;
+  void Interrupt(Child& child) override;
+  bool Kill(Child& child) override;
 
   void* job_ = nullptr;
-  std::map<std::uint64_t, Record> records_;
-  std::vector<Record> released_;
-  std::uint64_t next_id_ = 1;
 };
 
 // The file CreateProcessW is given for program: a name without a folder is

@@ -5,10 +5,10 @@
 #include <commctrl.h>
 #include <ole2.h>
 
-#include <algorithm>
 #include <string>
 
 #include "app/app_graph.h"
+#include "app/turn_policy.h"
 #include "platform/system.h"
 #include "platform/win32/win32_folder_dialog.h"
 #include "platform/win32/win32_message_boxes.h"
@@ -20,8 +20,6 @@ namespace ripwarden::win32_platform {
 
 namespace {
 
-constexpr std::uint32_t kLongestSleepMs = 2500;
-constexpr std::uint32_t kEndedOutputLookMs = 20;
 // Within the five seconds Windows gives a program to end with the session.
 constexpr DWORD kSessionEndWaitMs = 4000;
 
@@ -89,18 +87,15 @@ struct Win32Program::Parts : WindowMessageFilter {
 };
 
 void Win32Program::Parts::Sleep() {
-  auto timeout = std::min<std::uint32_t>(engine.MillisecondsToNextPoll(), kLongestSleepMs);
   HANDLE output = nullptr;
   for (const ChildProcess child : engine.ChildrenToWatch()) {
     const WaitHandle handle = system->OutputHandle(child);
     if (handle != kNoWaitHandle) output = reinterpret_cast<HANDLE>(handle);
   }
-  // Signalled with no line to take: output at its end, not yet seen as
-  // such. Waiting on it would return at once, again and again.
-  if (output != nullptr && ::WaitForSingleObject(output, 0) == WAIT_OBJECT_0) {
-    output = nullptr;
-    timeout = std::min<std::uint32_t>(timeout, kEndedOutputLookMs);
-  }
+  // Signalled with no line to take: output at its end, not yet seen as such.
+  const bool output_end_unseen = output != nullptr && ::WaitForSingleObject(output, 0) == WAIT_OBJECT_0;
+  if (output_end_unseen) output = nullptr;
+  const std::uint32_t timeout = SleepMilliseconds(engine.MillisecondsToNextPoll(), output_end_unseen);
   if (sleep_observer) sleep_observer(timeout);
   ::MsgWaitForMultipleObjectsEx(output != nullptr ? 1 : 0, output != nullptr ? &output : nullptr, timeout,
                                 QS_ALLINPUT, MWMO_INPUTAVAILABLE);
@@ -133,9 +128,12 @@ int Win32Program::Run() {
     if (p.app.quit_confirmed()) break;
     p.Turn();
     if (p.app.quit_confirmed()) break;
-    // Events that came while a question was open are taken one a turn; a
-    // fast encoder's lines likewise, each turn looking at the windows first.
-    if (p.engine.IsOutputWaiting() || p.windows.HasEvents() || p.tray.HasEvents()) continue;
+    // Each turn looks at the windows first: no batch of turns is needed.
+    if (RunAgainNow({.output_waiting = p.engine.IsOutputWaiting(),
+                     .events_queued = p.windows.HasEvents() || p.tray.HasEvents(),
+                     .woken_during_turn = false})) {
+      continue;
+    }
     p.Sleep();
   }
   p.app.ReleaseResources();

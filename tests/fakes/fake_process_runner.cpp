@@ -47,9 +47,11 @@ ChildProcess FakeProcessRunner::StartProcess(const std::string& program,
                                              const std::string& working_folder) {
   ++start_attempts_;
   if (fail_next_start_ || program.empty()) {
-    fail_next_start_ = false;
+    start_failure_ = fail_next_start_.value_or("No such file or directory");
+    fail_next_start_.reset();
     return kNoProcess;
   }
+  start_failure_.clear();
   const auto id = static_cast<ChildProcess>(next_id_++);
   auto created = std::make_unique<Process>();
   created->program = program;

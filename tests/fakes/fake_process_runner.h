@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/output_lines.h"
@@ -35,8 +36,10 @@ class FakeProcessRunner final : public ProcessRunner {
     bool closed = false;
   };
 
-  // The next StartProcess fails, as for a missing program.
-  void FailNextStart() { fail_next_start_ = true; }
+  // The next StartProcess fails, as for a missing program, for this reason.
+  void FailNextStart(std::string reason = "No such file or directory") {
+    fail_next_start_ = std::move(reason);
+  }
   // Output arriving from the process; each call is delivered by one read.
   void Output(ChildProcess process, std::string bytes);
   // The process ends with this code; its output ends with it.
@@ -54,6 +57,7 @@ class FakeProcessRunner final : public ProcessRunner {
   ChildProcess StartProcessWithOptions(const std::string& program, const std::vector<std::string>& arguments,
                                        const std::string& working_folder,
                                        const ProcessOptions& options) override;
+  std::string StartFailure() const override { return start_failure_; }
   ChildProcess IsProcessKnown(ChildProcess process) override;
   std::int32_t AvailableOutput(ChildProcess process) override;
   bool IsLineWaiting(ChildProcess process) override;
@@ -75,7 +79,8 @@ class FakeProcessRunner final : public ProcessRunner {
   std::vector<ChildProcess> started_;
   std::uint64_t next_id_ = 1;
   int start_attempts_ = 0;
-  bool fail_next_start_ = false;
+  std::optional<std::string> fail_next_start_;
+  std::string start_failure_;
 };
 
 }  // namespace ripwarden::testing

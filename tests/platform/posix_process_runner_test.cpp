@@ -83,11 +83,15 @@ TEST_F(PosixProcessRunnerTest, NothingStartsWithoutProgramOrFolder) {
   ::chmod(not_executable.c_str(), 0644);
   FakeEncoderScript follow(temp_, "exit 0\n");
   EXPECT_EQ(runner_.StartProcess(temp_.Path("missing/HandBrakeCLI"), {}, ""), kNoProcess);
+  EXPECT_EQ(runner_.StartFailure(), "No such file or directory");
   EXPECT_EQ(runner_.StartProcess(not_executable, {}, ""), kNoProcess);
+  EXPECT_EQ(runner_.StartFailure(), "Permission denied");
   EXPECT_EQ(runner_.StartProcess(temp_.path(), {}, ""), kNoProcess);
   EXPECT_EQ(runner_.StartProcess("", {}, ""), kNoProcess);
   EXPECT_EQ(runner_.StartProcess("no-such-program-ripwarden", {}, ""), kNoProcess);
+  EXPECT_EQ(runner_.StartFailure(), "No such file or directory");
   EXPECT_EQ(runner_.StartProcess(FakeEncoderPath(), {}, temp_.Path("missing folder")), kNoProcess);
+  EXPECT_EQ(runner_.StartFailure(), "No such file or directory");
   EXPECT_EQ(OpenDescriptorCount(), descriptors);
   EXPECT_TRUE(ChildProcesses().empty());
 }

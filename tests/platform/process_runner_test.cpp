@@ -28,6 +28,8 @@ class RunnerWorld {
   // A process that writes the chunks as Start's does and runs on, reading
   // nothing from its standard input, as the encoder's Windows build does.
   virtual ChildProcess StartReadingNoInput(const std::vector<std::string>& chunks) = 0;
+  // A start of a program that is nowhere.
+  virtual ChildProcess StartMissing() = 0;
 
   // Real output takes a moment to arrive.
   bool AwaitLine(ChildProcess process) {
@@ -62,6 +64,9 @@ class NativeWorld final : public RunnerWorld {
   ChildProcess StartReadingNoInput(const std::vector<std::string>& chunks) override {
     return Follow("ignore-input\n" + Script(chunks) + "hang\n");
   }
+  ChildProcess StartMissing() override {
+    return runner_.StartProcess(temp_.Path("missing/HandBrakeCLI") + kProgramSuffix, {}, "");
+  }
 
  private:
   static std::string Script(const std::vector<std::string>& chunks) {
@@ -92,6 +97,10 @@ class FakeWorld final : public RunnerWorld {
   // The fake's processes have no input.
   ChildProcess StartReadingNoInput(const std::vector<std::string>& chunks) override {
     return Start(chunks, std::nullopt);
+  }
+  ChildProcess StartMissing() override {
+    runner_.FailNextStart();
+    return runner_.StartProcess("HandBrakeCLI", {}, "");
   }
 
  private:
@@ -260,6 +269,14 @@ TEST_P(ProcessRunnerTest, EncoderReadingNoInputStopsByItselfWithinTheGrace) {
   // Asked again, as a loop that waits out the grace might: nothing changes.
   runner_.InterruptProcess(process);
   EXPECT_EQ(runner_.ExitCode(process), 1);
+}
+
+TEST_P(ProcessRunnerTest, FailedStartSaysWhyUntilAStartWorks) {
+  EXPECT_EQ(runner_.StartFailure(), "");
+  ASSERT_EQ(world_->StartMissing(), kNoProcess);
+  EXPECT_NE(runner_.StartFailure(), "");
+  ASSERT_NE(world_->Start({}, 0), kNoProcess);
+  EXPECT_EQ(runner_.StartFailure(), "");
 }
 
 TEST_P(ProcessRunnerTest, ClosedReferenceIsForgottenForGood) {

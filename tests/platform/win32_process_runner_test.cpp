@@ -108,6 +108,10 @@ TEST(Win32ProcessRunnerTest, NothingStartsWithoutARunnableProgramOrItsFolder) {
   EXPECT_EQ(runner.StartProcess("", {}, ""), kNoProcess);
   EXPECT_EQ(runner.StartProcess("no-such-program-ripwarden", {}, ""), kNoProcess);
   EXPECT_EQ(runner.StartProcess(FakeEncoderPath(), {}, temp.Path("missing folder")), kNoProcess);
+  // The system's text, on one line.
+  const std::string why = runner.StartFailure();
+  ASSERT_FALSE(why.empty());
+  EXPECT_EQ(why.find_first_of("\r\n"), std::string::npos) << why;
   EXPECT_EQ(OpenDescriptorCount(), handles);
   EXPECT_TRUE(ChildProcesses().empty());
 }

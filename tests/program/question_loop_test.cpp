@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "app/turn_policy.h"
 #include "helpers/disc_images.h"
 #include "helpers/fake_encoder_control.h"
 #include "platform/qt/program.h"
@@ -113,6 +114,28 @@ TEST(QuestionBox, HoldsTheRipUntilItIsAnswered) {
   EXPECT_TRUE(held) << "an encoder started behind the open question";
   EXPECT_TRUE(fs::exists(started)) << "no rip started once the question was answered";
   EXPECT_TRUE(fs::is_empty(home.Path("rips"))) << "the cancelled rip left its file";
+}
+
+// The policy both systems' loops follow, on its own.
+TEST(TurnPolicy, RunsAtOnceWhenBusyElseSleepsUntilTheEngineIsDue) {
+  EXPECT_FALSE(RunAgainNow({.output_waiting = false, .events_queued = false, .woken_during_turn = false}));
+  EXPECT_TRUE(RunAgainNow({.output_waiting = true, .events_queued = false, .woken_during_turn = false}));
+  EXPECT_TRUE(RunAgainNow({.output_waiting = false, .events_queued = true, .woken_during_turn = false}));
+  EXPECT_TRUE(RunAgainNow({.output_waiting = false, .events_queued = false, .woken_during_turn = true}));
+
+  EXPECT_EQ(SleepMilliseconds(700, false), 700u);
+  EXPECT_EQ(SleepMilliseconds(0, false), 0u);
+  EXPECT_EQ(SleepMilliseconds(60000, false), 2500u);
+  // An ended output still signalled is looked at, not waited on.
+  EXPECT_EQ(SleepMilliseconds(700, true), 20u);
+  EXPECT_EQ(SleepMilliseconds(5, true), 5u);
+}
+
+TEST(TurnPolicy, TurnsInARowGiveTheWindowsBackWithinEightMilliseconds) {
+  using std::chrono::milliseconds;
+  EXPECT_TRUE(TakeAnotherTurn(true, milliseconds(7)));
+  EXPECT_FALSE(TakeAnotherTurn(true, milliseconds(8)));
+  EXPECT_FALSE(TakeAnotherTurn(false, milliseconds(0)));
 }
 
 }  // namespace
