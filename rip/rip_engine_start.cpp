@@ -63,7 +63,8 @@ void RipEngine::LaunchEncoder(RipJob& job) {
   job.process = services_.processes.StartProcessWithOptions(job.encoder, command.arguments,
                                                             job.request.destination, options);
   // Nothing will ever end this rip by itself: end it now and say why.
-  if (job.process == kNoProcess) EndRip(job, {RipOutcome::Kind::kLaunchFailed, {}});
+  if (job.process == kNoProcess)
+    EndRip(job, {RipOutcome::Kind::kLaunchFailed, services_.processes.StartFailure()});
 }
 
 }  // namespace ripwarden

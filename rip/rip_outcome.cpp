@@ -15,8 +15,8 @@ std::string FailureReason(const RipOutcome& outcome) {
     case Kind::kNoDestination:
       return "The destination folder does not exist. Choose it again in the settings window.";
     case Kind::kLaunchFailed:
-      return "HandBrake could not be started. Check its location in the settings file." +
-             (outcome.detail.empty() ? std::string() : " (" + outcome.detail + ")");
+      return "HandBrake could not be started" + (outcome.detail.empty() ? "" : " (" + outcome.detail + ")") +
+             ". Check its location in the settings file.";
     case Kind::kDiscLost:
       return "DVD was either ejected or could no longer be accessed.";
     case Kind::kEncoderStopped:

@@ -155,18 +155,6 @@ std::shared_ptr<ErrorLog> StartErrorLog(HANDLE from, HANDLE file) {
       });
 }
 
-// The system's own words for an error, on one line, in UTF-8.
-std::string SystemMessage(DWORD code) {
-  wchar_t* text = nullptr;
-  const DWORD length = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-      code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message(text != nullptr ? text : L"", length);
-  if (text != nullptr) ::LocalFree(text);
-  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) message.pop_back();
-  return message.empty() ? "Error " + std::to_string(code) : Utf8(message);
-}
-
 // Why the call just made failed; some leave no error of their own.
 std::string LastFailure(DWORD otherwise = ERROR_GEN_FAILURE) {
   const DWORD code = ::GetLastError();

@@ -12,8 +12,6 @@ namespace ripwarden::testing {
 inline constexpr const char* kCompleteText = "COMPLETE!";
 inline constexpr const char* kCancelledText = "USER CANCELLED";
 inline constexpr const char* kDiscLostText = "FAILED: DVD was either ejected or could no longer be accessed.";
-inline constexpr const char* kLaunchFailedText =
-    "FAILED: HandBrake could not be started. Check its location in the settings file.";
 inline constexpr const char* kNoDestinationText =
     "FAILED: The destination folder does not exist. Choose it again in the settings window.";
 

@@ -141,15 +141,18 @@ TEST_F(RipStartTest, ASecondStartWhileRippingChangesNothing) {
 
 TEST_F(RipStartTest, AFailedLaunchEndsTheRipAtOnceAndSaysWhy) {
   Insert();
-  processes.FailNextStart();
+  processes.FailNextStart("Permission denied");
   engine.StartRip();
   EXPECT_FALSE(engine.IsRipping());
-  EXPECT_EQ(view.status, kLaunchFailedText);
+  EXPECT_EQ(view.status,
+            "FAILED: HandBrake could not be started (Permission denied). Check its location in the settings "
+            "file.");
   EXPECT_FALSE(view.cancel_enabled);
   EXPECT_EQ(view.balloons, (Arguments{"DVD Rip Started", "DVD Rip Failed"}));
-  EXPECT_EQ(view.calls.back(),
-            "balloon: DVD Rip Failed | HandBrake could not be started. Check its location in the settings "
-            "file. | Ripwarden | error");
+  EXPECT_EQ(
+      view.calls.back(),
+      "balloon: DVD Rip Failed | HandBrake could not be started (Permission denied). Check its location "
+      "in the settings file. | Ripwarden | error");
   EXPECT_TRUE(std::any_of(view.output.begin(), view.output.end(), [](const std::string& line) {
     return line.starts_with("-i /dev/sr0 -o ");
   })) << "the command line is shown all the same";
