@@ -16,10 +16,7 @@
 #include "config/presets.h"
 #include "config/settings_store.h"
 #include "config/text_helpers.h"
-#include "fakes/fake_calendar.h"
-#include "fakes/fake_clock.h"
-#include "fakes/fake_drives.h"
-#include "fakes/fake_files.h"
+#include "fakes/fake_system.h"
 #include "platform/linux/posix_path_rules.h"
 #include "platform/output_lines.h"
 #include "rip/rip_engine.h"
@@ -156,23 +153,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size == 0) return 0;
   const std::string_view output(reinterpret_cast<const char*>(data) + 1, size - 1);
 
-  testing::FakeFiles files;
-  files.Put(kSettingsPath,
-            "[Ripping]\nSourceDrive = sr0\nDestination = /r/\nFileContainer = MP4\nEncoding = \n"
-            "[Other]\nEjectOnFinish = 1\n[HandBrake]\nLocation = HandBrakeCLI\n");
-  files.PutFolder("/r/");
-  SettingsStore settings(files, Charset::kUtf8);
-  Presets presets(files);
-  testing::FakeDrives drives;
-  drives.AddDrive("sr0");
-  drives.InsertDisc("sr0", {"udf", "FUZZ"});
+  testing::FakeSystem system;
+  system.files.Put(kSettingsPath,
+                   "[Ripping]\nSourceDrive = sr0\nDestination = /r/\nFileContainer = MP4\nEncoding = \n"
+                   "[Other]\nEjectOnFinish = 1\n[HandBrake]\nLocation = HandBrakeCLI\n");
+  system.files.PutFolder("/r/");
+  system.drives.AddDrive("sr0");
+  system.drives.InsertDisc("sr0", {"udf", "FUZZ"});
+  SettingsStore settings(system.files, Charset::kUtf8);
+  Presets presets(system.files);
   PipedRunner runner;
-  testing::FakeClock clock;
-  testing::FakeCalendar calendar;
   AnyDialect dialects;
   linux_platform::PosixPathRules paths;
   WatchedView view;
-  RipEngine engine({settings, presets, drives, runner, files, clock, calendar, dialects, view, paths},
+  RipEngine engine(testing::EngineServices(system.services(paths, nullptr, {.processes = &runner}), settings,
+                                           presets, dialects, view),
                    "Ripwarden");
   engine.StartRip();
   Require(engine.IsRipping());
@@ -184,7 +179,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto read_waiting = [&] {
     for (std::size_t turns = 0; engine.IsOutputWaiting(); ++turns) {
       Require(turns <= output.size());
-      clock.Advance(1000);
+      system.clock.Advance(1000);
       engine.ReadEncoderOutput();
       if (!view.status.empty()) Require(view.status.ends_with('%'));
     }
@@ -204,6 +199,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const RipJob* job = engine.ActiveJob();
   Require(job != nullptr);
   Require((job->phase == RipPhase::kMuxing) == muxing);
-  Require(drives.ejected.size() == (muxing ? 1u : 0u));
+  Require(system.drives.ejected.size() == (muxing ? 1u : 0u));
   return 0;
 }

@@ -2,11 +2,8 @@
 
 #include "../ui/ui_fixture.h"
 #include "app/app_graph.h"
-#include "fakes/fake_instance_lock.h"
-#include "fakes/fake_media_probe.h"
+#include "fakes/fake_system.h"
 #include "fakes/fake_tray.h"
-#include "fakes/fake_user_environment.h"
-#include "fakes/fake_working_directory.h"
 #include "rip/rip_history.h"
 
 namespace ripwarden::testing {
@@ -17,7 +14,7 @@ using Texts = std::vector<std::string>;
 // The whole application as the program wires it, over fakes of every
 // platform service, with a settings file that watches sr0 and rips into
 // /srv/rips/.
-class ApplicationTest : public ::testing::Test {
+class ApplicationTest : public ::testing::Test, protected FakeSystem {
  protected:
   static constexpr const char* kSettings = "Data/Config/Settings.cfg";
   static constexpr const char* kPresets = "Data/Config/Presets.cfg";
@@ -63,33 +60,13 @@ class ApplicationTest : public ::testing::Test {
   }
   std::string Status() { return windows.control(control::kStatusText).text; }
 
-  FakeFiles files;
-  FakeDrives drives;
-  FakeProcessRunner processes;
-  FakeClock clock{1000};
-  FakeCalendar calendar;
-  FakeAutostart autostart;
   linux_platform::PosixPathRules paths;
-  FakeUserEnvironment user;
-  FakeMediaProbe media_probe;
-  FakeInstanceLock lock;
-  FakeWorkingDirectory working_directory;
   FakeWindowSystem windows;
   FakeFolderDialog folders;
   FakeTray tray;
   FakeMessageBoxes boxes;
   FixedDialect dialects;
-  AppGraph graph{{.system = {.lock = lock,
-                             .working_directory = working_directory,
-                             .files = files,
-                             .drives = drives,
-                             .processes = processes,
-                             .clock = clock,
-                             .calendar = calendar,
-                             .autostart = autostart,
-                             .paths = paths,
-                             .user = user,
-                             .media_probe = &media_probe},
+  AppGraph graph{{.system = services(paths, &media_probe),
                   .windows = windows,
                   .folders = folders,
                   .tray = tray,

@@ -10,11 +10,8 @@
 
 #include "../rip/engine_fixture.h"
 #include "app/app_graph.h"
-#include "fakes/fake_instance_lock.h"
-#include "fakes/fake_media_probe.h"
+#include "fakes/fake_system.h"
 #include "fakes/fake_tray.h"
-#include "fakes/fake_user_environment.h"
-#include "fakes/fake_working_directory.h"
 #include "platform/linux/linux_files.h"
 #include "platform/linux/posix_path_rules.h"
 #include "platform/qt/qt_folder_dialog.h"
@@ -28,12 +25,6 @@ namespace ripwarden::testing {
 namespace {
 
 using namespace control;
-
-class NoAutostart final : public Autostart {
- public:
-  void Register() override {}
-  void Unregister() override {}
-};
 
 // The real tray menu, drawn offscreen, in a session that has a notification
 // area: offscreen has none, and the program would then behave otherwise. Its
@@ -56,6 +47,10 @@ class RealWindowsTest : public ::testing::Test {
     drives_.AddDrive("sr0", "DVD-RW DRIVE");
     drives_.AddDrive("sr1", "BD-ROM");
     drives_.InsertDisc("sr1", {"udf", "MY MOVIE"});
+    // No shipped files: whatever is installed on this machine stays out of the test.
+    system_.user.home = home_.path();
+    system_.user.defaults = home_.Path("shipped");
+    system_.user.state = home_.Path("State");
   }
   void Start() { ASSERT_TRUE(app_.Start()); }
   std::string SettingsText() { return home_.Read("Data/Config/Settings.cfg"); }
@@ -71,39 +66,15 @@ class RealWindowsTest : public ::testing::Test {
 
   TempFolder home_;
   linux_platform::LinuxFiles files_;
-  FakeDrives drives_;
-  FakeProcessRunner processes_;
-  FakeClock clock_;
-  FakeCalendar calendar_;
+  FakeSystem system_;
+  FakeDrives& drives_ = system_.drives;
   FixedDialect dialects_;
   linux_platform::PosixPathRules paths_;
-  NoAutostart autostart_;
-  FakeInstanceLock lock_;
-  FakeWorkingDirectory working_directory_;
-  // No shipped files: whatever is installed on this machine stays out of the test.
-  FakeUserEnvironment user_ = [this] {
-    FakeUserEnvironment user;
-    user.home = home_.path();
-    user.defaults = home_.Path("shipped");
-    user.state = home_.Path("State");
-    return user;
-  }();
-  FakeMediaProbe media_probe_;
   qt_platform::QtWindowSystem windows_;
   qt_platform::QtFolderDialog folders_{&windows_};
   OffscreenTray tray_;
   FakeMessageBoxes boxes_;
-  AppGraph graph_{{.system = {.lock = lock_,
-                              .working_directory = working_directory_,
-                              .files = files_,
-                              .drives = drives_,
-                              .processes = processes_,
-                              .clock = clock_,
-                              .calendar = calendar_,
-                              .autostart = autostart_,
-                              .paths = paths_,
-                              .user = user_,
-                              .media_probe = &media_probe_},
+  AppGraph graph_{{.system = system_.services(paths_, &system_.media_probe, {.files = &files_}),
                    .windows = windows_,
                    .folders = folders_,
                    .tray = tray_,

@@ -6,22 +6,17 @@
 #include <filesystem>
 #include <thread>
 
-#include "engine_fixture.h"
 #include "helpers/disc_images.h"
-#include "helpers/fake_encoder_control.h"
 #include "helpers/process_census.h"
 #include "platform/linux/linux_drives.h"
-#include "platform/linux/linux_files.h"
-#include "platform/linux/posix_path_rules.h"
-#include "platform/linux/posix_process_runner.h"
-#include "temp_folder.h"
+#include "real_runner_fixture.h"
 
 namespace ripwarden::testing {
 namespace {
 
 namespace fs = std::filesystem;
 
-class DiscFaultTest : public ::testing::Test {
+class DiscFaultTest : public RealRunnerBase {
  protected:
   DiscFaultTest() {
     drive_ = home_.Path("drive/disc.iso");
@@ -65,22 +60,13 @@ class DiscFaultTest : public ::testing::Test {
     return names;
   }
 
-  TempFolder home_;
   std::string drive_;
   int made_ = 0;
-  linux_platform::LinuxFiles files_;
-  SettingsStore settings_{files_, Charset::kUtf8, home_.Path("Data/Config/Settings.cfg")};
-  Presets presets_{files_, home_.Path("Data/Config/Presets.cfg")};
   linux_platform::LinuxDrives drives_;
-  linux_platform::PosixProcessRunner processes_;
-  FakeClock clock_;
-  FakeCalendar calendar_;
+  FakeClock& clock_ = system_.clock;
   FixedDialect dialects_;
-  linux_platform::PosixPathRules paths_;
-  FakeRipView view_;
-  RipEngine engine_{
-      {settings_, presets_, drives_, processes_, files_, clock_, calendar_, dialects_, view_, paths_},
-      "Ripwarden"};
+  RipEngine engine_{EngineServices(Services({.drives = &drives_}), settings_, presets_, dialects_, view_),
+                    "Ripwarden"};
 };
 
 TEST_F(DiscFaultTest, ADiscTakenOutMidRipFailsTheRipAndStopsTheEncoder) {

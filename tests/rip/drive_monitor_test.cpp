@@ -21,8 +21,7 @@ TEST_F(DriveMonitorTest, PollsEveryIntervalCountedFromTheEndOfThePreviousPoll) {
 
 TEST_F(DriveMonitorTest, KeepsPollingAcrossTheTickCountWrap) {
   clock.Set(std::numeric_limits<std::uint32_t>::max() - 1000);
-  RipEngine wrapped({settings, presets, drives, processes, files, clock, calendar, dialects, view, paths},
-                    "Ripwarden");
+  RipEngine wrapped(EngineServicesFor(view), "Ripwarden");
   int polls = 0;
   for (int i = 0; i < 4; ++i) {
     clock.Advance(2500);  // the second advance crosses 2^32

@@ -8,12 +8,8 @@
 
 #include "config/presets.h"
 #include "config/settings_store.h"
-#include "fakes/fake_calendar.h"
-#include "fakes/fake_clock.h"
-#include "fakes/fake_drives.h"
-#include "fakes/fake_files.h"
-#include "fakes/fake_process_runner.h"
 #include "fakes/fake_rip_view.h"
+#include "fakes/fake_system.h"
 #include "platform/linux/posix_path_rules.h"
 #include "rip/rip_engine.h"
 
@@ -52,7 +48,7 @@ inline void RunWhileStopping(RipEngine& engine, FakeClock& clock) {
 
 // The engine over fakes of everything it talks to, with a settings file that
 // watches sr0 and rips into /srv/rips/.
-class EngineTest : public ::testing::Test {
+class EngineTest : public ::testing::Test, protected FakeSystem {
  protected:
   static constexpr const char* kSettings = "Data/Config/Settings.cfg";
   static constexpr const char* kPresets = "Data/Config/Presets.cfg";
@@ -103,19 +99,17 @@ class EngineTest : public ::testing::Test {
     EXPECT_TRUE(records) << "the history could not be read";
     return records.value_or(std::vector<RipRecord>{});
   }
+  // What an engine of this test takes, showing what it does in shown.
+  RipServices EngineServicesFor(RipView& shown) {
+    return EngineServices(services(paths, nullptr), settings, presets, dialects, shown);
+  }
 
-  FakeFiles files;
   SettingsStore settings{files, Charset::kUtf8, kSettings, kShippedSettings};
   Presets presets{files, kPresets};
-  FakeDrives drives;
-  FakeProcessRunner processes;
-  FakeClock clock{1000};
-  FakeCalendar calendar;
   FixedDialect dialects;
   linux_platform::PosixPathRules paths;
   FakeRipView view;
-  RipEngine engine{{settings, presets, drives, processes, files, clock, calendar, dialects, view, paths},
-                   "Ripwarden"};
+  RipEngine engine{EngineServicesFor(view), "Ripwarden"};
 };
 
 }  // namespace ripwarden::testing

@@ -7,28 +7,20 @@
 #include <filesystem>
 #include <regex>
 
-#include "config/presets.h"
-#include "config/settings_store.h"
-#include "engine_fixture.h"
-#include "fakes/fake_rip_view.h"
 #include "helpers/media_probe.h"
 #include "helpers/process_census.h"
 #include "helpers/sample_dvd.h"
 #include "platform/linux/av_media_probe.h"
 #include "platform/linux/linux_drives.h"
-#include "platform/linux/linux_files.h"
 #include "platform/linux/local_calendar.h"
 #include "platform/linux/monotonic_clock.h"
-#include "platform/linux/posix_path_rules.h"
-#include "platform/linux/posix_process_runner.h"
+#include "real_runner_fixture.h"
 #include "rip/date_format.h"
-#include "rip/rip_engine.h"
-#include "temp_folder.h"
 
 namespace ripwarden::testing {
 namespace {
 
-class RealEncoderTest : public ::testing::Test {
+class RealEncoderTest : public RealRunnerBase {
  protected:
   static constexpr int kSeconds = 12;
 
@@ -71,23 +63,15 @@ class RealEncoderTest : public ::testing::Test {
     return names;
   }
 
-  TempFolder home_;
   std::string image_;
   std::string rips_;
-  linux_platform::LinuxFiles files_;
-  SettingsStore settings_{files_, Charset::kUtf8, home_.Path("Data/Config/Settings.cfg")};
-  Presets presets_{files_, home_.Path("Data/Config/Presets.cfg")};
   linux_platform::LinuxDrives drives_;
-  linux_platform::PosixProcessRunner processes_;
   linux_platform::AvMediaProbe probe_;
   linux_platform::MonotonicClock clock_;
   linux_platform::LocalCalendar calendar_;
   EncoderDialects dialects_{processes_, files_, clock_};
-  linux_platform::PosixPathRules paths_;
-  FakeRipView view_;
-  RipEngine engine_{
-      {settings_, presets_, drives_, processes_, files_, clock_, calendar_, dialects_, view_, paths_},
-      "Ripwarden"};
+  SystemServices services_ = Services({.drives = &drives_, .clock = &clock_, .calendar = &calendar_});
+  RipEngine engine_{EngineServices(services_, settings_, presets_, dialects_, view_), "Ripwarden"};
 };
 
 TEST_F(RealEncoderTest, RipsTheDiscOnceIntoAPlayableFile) {
@@ -171,9 +155,7 @@ TEST_F(RealEncoderTest, EveryShippedPresetGivesAPlayableFile) {
     std::filesystem::create_directories(rips_);
     // A station freshly started for each preset, so that the disc is new to it.
     FakeRipView view;
-    RipEngine engine{
-        {settings_, presets_, drives_, processes_, files_, clock_, calendar_, dialects_, view, paths_},
-        "Ripwarden"};
+    RipEngine engine{EngineServices(services_, settings_, presets_, dialects_, view), "Ripwarden"};
     engine.KeepRecords(home_.Path("State"), &probe_);
     RunWhile(engine, view, Unfinished, 120);
     ASSERT_EQ(view.status, "COMPLETE!") << "last output: " << view.output.front();

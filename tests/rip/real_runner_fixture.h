@@ -15,9 +15,30 @@ namespace ripwarden::testing {
 
 inline constexpr const char* kStopped = "FAILED: HandBrake stopped before finishing the rip ";
 
+// Real files in a temporary home that holds the engine's settings and
+// presets, and the real runner; the other services are fakes unless a
+// fixture brings its own.
+class RealRunnerBase : public ::testing::Test {
+ protected:
+  SystemServices Services(OwnServices own = {}) {
+    own.files = &files_;
+    own.processes = &processes_;
+    return system_.services(paths_, nullptr, own);
+  }
+
+  TempFolder home_;
+  FakeSystem system_;
+  NativeFiles files_;
+  NativeProcessRunner processes_;
+  NativePathRules paths_;
+  SettingsStore settings_{files_, Charset::kUtf8, home_.Path("Data/Config/Settings.cfg")};
+  Presets presets_{files_, home_.Path("Data/Config/Presets.cfg")};
+  FakeRipView view_;
+};
+
 // The engine over the real runner and real files, ripping sr0 of fake drives
 // with the stand-in encoder into a temporary folder.
-class RealRunnerTest : public ::testing::Test {
+class RealRunnerTest : public RealRunnerBase {
  protected:
   RealRunnerTest() {
     home_.Write(
@@ -62,20 +83,10 @@ class RealRunnerTest : public ::testing::Test {
   std::chrono::steady_clock::duration longest_turn_{};
   long turns_ = 0;
 
-  TempFolder home_;
-  NativeFiles files_;
-  SettingsStore settings_{files_, Charset::kUtf8, home_.Path("Data/Config/Settings.cfg")};
-  Presets presets_{files_, home_.Path("Data/Config/Presets.cfg")};
-  FakeDrives drives_;
-  NativeProcessRunner processes_;
-  FakeClock clock_;
-  FakeCalendar calendar_;
+  FakeDrives& drives_ = system_.drives;
+  FakeClock& clock_ = system_.clock;
   FixedDialect dialects_;
-  NativePathRules paths_;
-  FakeRipView view_;
-  RipEngine engine_{
-      {settings_, presets_, drives_, processes_, files_, clock_, calendar_, dialects_, view_, paths_},
-      "Ripwarden"};
+  RipEngine engine_{EngineServices(Services(), settings_, presets_, dialects_, view_), "Ripwarden"};
 };
 
 }  // namespace ripwarden::testing

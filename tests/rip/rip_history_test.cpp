@@ -90,9 +90,7 @@ TEST_F(RipHistoryTest, TheNextStartSettlesARipThatWasRunningWhenTheProgramDied) 
   {
     // Nothing more is written: the new program starts from the files.
     FakeRipView fresh_view;
-    RipEngine fresh{
-        {settings, presets, drives, processes, files, clock, calendar, dialects, fresh_view, paths},
-        "Ripwarden"};
+    RipEngine fresh{EngineServicesFor(fresh_view), "Ripwarden"};
     fresh.KeepRecords(kRecords, nullptr);
     fresh.SettleLeftovers();
   }

@@ -10,13 +10,6 @@
 
 namespace ripwarden::testing {
 
-class FakeAutostart final : public Autostart {
- public:
-  void Register() override { calls.push_back("register"); }
-  void Unregister() override { calls.push_back("unregister"); }
-  std::vector<std::string> calls;
-};
-
 // The windows over a recording window system and the engine's fakes.
 class UiTest : public EngineTest {
  protected:
@@ -32,7 +25,6 @@ class UiTest : public EngineTest {
 
   FakeWindowSystem windows;
   FakeFolderDialog folders;
-  FakeAutostart autostart;
   FakeMessageBoxes boxes;
   AppWindows ui{{windows, folders, settings, presets, files, drives, autostart, engine, paths, boxes},
                 "Ripwarden",

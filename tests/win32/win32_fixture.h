@@ -11,11 +11,9 @@
 
 #include "../rip/engine_fixture.h"
 #include "app/app_graph.h"
-#include "fakes/fake_instance_lock.h"
+#include "fakes/fake_system.h"
 #include "fakes/fake_tray.h"
-#include "fakes/fake_user_environment.h"
 #include "fakes/fake_window_system.h"
-#include "fakes/fake_working_directory.h"
 #include "platform/win32/win32_path_rules.h"
 #include "platform/win32/win32_text.h"
 #include "platform/win32/win32_tray.h"
@@ -25,12 +23,6 @@
 inline bool operator==(const POINT& a, const POINT& b) { return a.x == b.x && a.y == b.y; }
 
 namespace ripwarden::testing {
-
-class NoAutostart final : public Autostart {
- public:
-  void Register() override {}
-  void Unregister() override {}
-};
 
 // The program's windows and tray on the real Win32 layer; the engine, the
 // drives and the files are fakes. The shell is never called: its records
@@ -104,17 +96,13 @@ class Win32WindowsTest : public ::testing::Test {
     return items;
   }
 
-  FakeFiles files_;
-  FakeDrives drives_;
-  FakeProcessRunner processes_;
-  FakeClock clock_{1000};
-  FakeCalendar calendar_;
+  FakeSystem system_;
+  FakeFiles& files_ = system_.files;
+  FakeDrives& drives_ = system_.drives;
+  FakeProcessRunner& processes_ = system_.processes;
+  FakeClock& clock_ = system_.clock;
   FixedDialect dialects_;
   win32_platform::Win32PathRules paths_;
-  NoAutostart autostart_;
-  FakeInstanceLock lock_;
-  FakeWorkingDirectory working_directory_;
-  FakeUserEnvironment user_;
   win32_platform::Win32WindowSystem windows_;
   FakeFolderDialog folders_;
   std::vector<std::pair<DWORD, NOTIFYICONDATAW>> shell_calls_;
@@ -123,17 +111,7 @@ class Win32WindowsTest : public ::testing::Test {
                                     return TRUE;
                                   }};
   FakeMessageBoxes boxes_;
-  AppGraph graph_{{.system = {.lock = lock_,
-                              .working_directory = working_directory_,
-                              .files = files_,
-                              .drives = drives_,
-                              .processes = processes_,
-                              .clock = clock_,
-                              .calendar = calendar_,
-                              .autostart = autostart_,
-                              .paths = paths_,
-                              .user = user_,
-                              .media_probe = nullptr},
+  AppGraph graph_{{.system = system_.services(paths_, nullptr),
                    .windows = windows_,
                    .folders = folders_,
                    .tray = tray_,
