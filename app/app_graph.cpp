@@ -43,7 +43,7 @@ AppGraph::AppGraph(PlatformServices platform_services, AppSetup setup)
            .files = platform.system.files,
            .paths = platform.system.paths,
            .user = platform.system.user}) {
-  engine.KeepRecords(platform.system.user.StateFolder(), platform.system.media_probe);
+  engine.KeepRecords(platform.system.user.StateFolder(), platform.system.helper_program);
 }
 
 }  // namespace ripwarden

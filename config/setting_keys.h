@@ -17,6 +17,9 @@ inline constexpr SettingKey kFileContainer{"Ripping", "FileContainer"};
 inline constexpr SettingKey kEncoding{"Ripping", "Encoding"};
 inline constexpr SettingKey kTwoPass{"Ripping", "TwoPass"};
 inline constexpr SettingKey kAudioBooster{"Ripping", "AudioBooster"};
+inline constexpr SettingKey kCopyFirst{"Ripping", "CopyFirst"};
+inline constexpr SettingKey kWorkFolder{"Ripping", "WorkFolder"};
+inline constexpr SettingKey kKeepCopies{"Ripping", "KeepCopies"};
 inline constexpr SettingKey kStartUp{"Other", "StartUp"};
 inline constexpr SettingKey kStartMinimised{"Other", "StartMinimised"};
 inline constexpr SettingKey kAutoRip{"Other", "AutoRip"};
@@ -26,9 +29,9 @@ inline constexpr SettingKey kEncoderLocation{"HandBrake", "Location"};
 inline constexpr SettingKey kVersion{"Application", "Version"};
 
 inline constexpr SettingKey kEverySetting[] = {
-    kSourceDrive,          kDestination,     kFileContainer,  kEncoding, kTwoPass,
-    kAudioBooster,         kStartUp,         kStartMinimised, kAutoRip,  kEjectOnFinish,
-    kClearHandBrakeOutput, kEncoderLocation, kVersion};
+    kSourceDrive, kDestination, kFileContainer, kEncoding,       kTwoPass,           kAudioBooster,
+    kCopyFirst,   kWorkFolder,  kKeepCopies,    kStartUp,        kStartMinimised,    kAutoRip,
+    kEjectOnFinish, kClearHandBrakeOutput, kEncoderLocation, kVersion};
 }  // namespace setting
 
 }  // namespace ripwarden

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string>
 #include <vector>
 
 #include "platform/autostart.h"
@@ -11,7 +12,6 @@
 #include "platform/drives.h"
 #include "platform/files.h"
 #include "platform/instance_lock.h"
-#include "platform/media_probe.h"
 #include "platform/path_rules.h"
 #include "platform/process_runner.h"
 #include "platform/user_environment.h"
@@ -31,8 +31,9 @@ struct SystemServices {
   Autostart& autostart;
   const PathRules& paths;
   UserEnvironment& user;
-  // Null where the system has no library that reads media files.
-  MediaProbe* media_probe;
+  // Our own helper program, which copies discs and checks finished files;
+  // empty when it is not installed.
+  std::string helper_program;
 };
 
 // What an event loop waits on besides its windows: a descriptor on Linux.

@@ -4,6 +4,15 @@
 
 namespace ripwarden {
 
+namespace {
+
+// Phases in which a job is under way, as opposed to waiting or held.
+bool IsUnderWay(RipPhase phase) {
+  return phase != RipPhase::kWaiting && phase != RipPhase::kHeld && phase != RipPhase::kEnded;
+}
+
+}  // namespace
+
 RipEngine::RipEngine(RipServices services, std::string app_name)
     : services_(services), app_name_(std::move(app_name)) {
   watch_.poll_tick = services_.clock.TickCount();
@@ -17,21 +26,32 @@ void RipEngine::Prune() {
   jobs_.remove_if([](const RipJob& job) { return job.phase == RipPhase::kEnded; });
 }
 
-RipJob* RipEngine::Running() {
-  for (RipJob& job : jobs_) {
-    if (job.phase != RipPhase::kEnded) return &job;
-  }
-  return nullptr;
-}
-
 const RipJob* RipEngine::ActiveJob() const {
   for (auto job = jobs_.rbegin(); job != jobs_.rend(); ++job) {
-    if (job->phase != RipPhase::kEnded) return &*job;
+    if (IsUnderWay(job->phase)) return &*job;
   }
   return nullptr;
 }
 
+bool RipEngine::IsShown(const RipJob& job) const { return ActiveJob() == &job; }
+
 bool RipEngine::IsRipping() const { return ActiveJob() != nullptr; }
+
+bool RipEngine::IsReadingDisc() const {
+  for (const RipJob& job : jobs_) {
+    if (job.phase == RipPhase::kCopying || (IsUnderWay(job.phase) && !job.from_copy)) return true;
+  }
+  return false;
+}
+
+bool RipEngine::CanStartRip(bool copy_first) const {
+  if (IsReadingDisc()) return false;
+  if (copy_first) return true;
+  for (const RipJob& job : jobs_) {
+    if (IsUnderWay(job.phase)) return false;
+  }
+  return true;
+}
 
 bool RipEngine::IsStopping() const {
   for (const RipJob& job : jobs_) {
@@ -43,7 +63,10 @@ bool RipEngine::IsStopping() const {
 std::vector<ChildProcess> RipEngine::ChildrenToWatch() const {
   std::vector<ChildProcess> children;
   for (const RipJob& job : jobs_) {
-    if (job.phase != RipPhase::kEnded && job.process != kNoProcess) children.push_back(job.process);
+    if (job.phase == RipPhase::kEnded) continue;
+    for (const ChildProcess child : {job.process, job.helper}) {
+      if (child != kNoProcess) children.push_back(child);
+    }
   }
   return children;
 }
@@ -51,37 +74,60 @@ std::vector<ChildProcess> RipEngine::ChildrenToWatch() const {
 void RipEngine::EndRip(RipJob& job, const RipOutcome& outcome) {
   // A rip refused before it began has nothing to record.
   if (job.phase != RipPhase::kEnded) FinishRecord(job, outcome);
-  // The record goes with the rip; the runner still collects the process.
+  // The record goes with the rip; the runner still collects the processes.
   services_.processes.CloseProcess(job.process);
+  services_.processes.CloseProcess(job.helper);
+  job.helper = kNoProcess;
+  const bool shown = IsShown(job) || !IsRipping();
   job.phase = RipPhase::kEnded;
+  if (job.from_copy) {
+    using Kind = RipOutcome::Kind;
+    if (outcome.kind == Kind::kComplete || outcome.kind == Kind::kCancelled) {
+      RemoveCopy(job);
+    } else if (outcome.kind != Kind::kClosed) {
+      // The copy holds everything the encode needs: the user retries it.
+      job.phase = RipPhase::kHeld;
+      job.held_reason = FailureReason(outcome);
+      job.process = kNoProcess;
+    }
+  }
+  StoreQueue();
   RipView& view = services_.view;
-  view.SetRipProgressBar(outcome.kind == RipOutcome::Kind::kComplete ? kProgressBarFull : 0);
-  view.SetStatusText(StatusText(outcome));
-  view.EnableCancelButton(false);
+  if (shown) {
+    view.SetRipProgressBar(outcome.kind == RipOutcome::Kind::kComplete ? kProgressBarFull : 0);
+    view.SetStatusText(StatusText(outcome));
+    view.EnableCancelButton(IsRipping());
+  }
   if (const auto balloon = OutcomeBalloon(outcome)) Balloon(balloon->title, balloon->text, balloon->icon);
+  RefreshQueueView();
 }
 
 void RipEngine::StopRip(RipJob& job, RipOutcome outcome) {
-  if (job.phase == RipPhase::kStopping || job.phase == RipPhase::kEnded) return;
-  services_.view.EnableCancelButton(false);
+  if (job.phase == RipPhase::kStopping || !IsUnderWay(job.phase)) return;
+  if (IsShown(job)) services_.view.EnableCancelButton(false);
   job.phase = RipPhase::kStopping;
   job.stop_outcome = std::move(outcome);
   job.stop_tick = services_.clock.TickCount();
   job.stop_killed = false;
   // Interrupted, the encoder ends cleanly and removes its pass files; killed,
   // it would leave them behind.
-  if (services_.processes.IsProcessKnown(job.process) != kNoProcess)
-    services_.processes.InterruptProcess(job.process);
+  for (const ChildProcess child : {job.process, job.helper}) {
+    if (services_.processes.IsProcessKnown(child) != kNoProcess) services_.processes.InterruptProcess(child);
+  }
   ContinueStop(job);
 }
 
 void RipEngine::ContinueStop(RipJob& job) {
   ProcessRunner& processes = services_.processes;
-  if (processes.IsProcessKnown(job.process) != kNoProcess && processes.IsProcessRunning(job.process)) {
+  const auto running = [&](ChildProcess child) {
+    return processes.IsProcessKnown(child) != kNoProcess && processes.IsProcessRunning(child);
+  };
+  if (running(job.process) || running(job.helper)) {
     const std::uint32_t now = services_.clock.TickCount();
     if (!job.stop_killed) {
       if (!IsDue(now, job.stop_tick, static_cast<std::int32_t>(kStopGraceMs))) return;
       processes.KillProcess(job.process);
+      processes.KillProcess(job.helper);
       job.stop_killed = true;
       job.stop_tick = now;
     }
@@ -89,13 +135,17 @@ void RipEngine::ContinueStop(RipJob& job) {
     // to the runner; the rip ends all the same.
     if (!IsDue(now, job.stop_tick, static_cast<std::int32_t>(kKillWaitMs))) return;
   }
+  // Whatever a stopped copier made is no copy.
+  if (!job.copying_folder.empty()) services_.files.RemoveTree(job.copying_folder);
   const RipOutcome outcome = job.stop_outcome;
-  if (outcome.kind == RipOutcome::Kind::kCancelled) {
-    // Removed only now: a file still being written would come back.
+  if (outcome.kind == RipOutcome::Kind::kCancelled || outcome.kind == RipOutcome::Kind::kClosed) {
+    // Removed only now: a file still being written would come back. A copy
+    // closed mid-encode is encoded anew from its start.
     if (!job.encoding_file.empty()) services_.files.RemoveFile(job.encoding_file);
     job.record.output.clear();
+    const bool disc_read = !job.from_copy;
     EndRip(job, outcome);
-    EjectDrive(job.source);
+    if (disc_read && outcome.kind == RipOutcome::Kind::kCancelled) EjectDrive(job.source);
   } else {
     KeepIncomplete(job);
     EndRip(job, outcome);
@@ -105,18 +155,44 @@ void RipEngine::ContinueStop(RipJob& job) {
 void RipEngine::CancelRip() {
   Prune();
   // A rip that ended while the user was asked is not undone.
-  if (RipJob* job = Running()) StopRip(*job, {RipOutcome::Kind::kCancelled, {}});
+  for (auto job = jobs_.rbegin(); job != jobs_.rend(); ++job) {
+    if (!IsUnderWay(job->phase)) continue;
+    StopRip(*job, {RipOutcome::Kind::kCancelled, {}});
+    return;
+  }
+}
+
+void RipEngine::Shutdown() {
+  Prune();
+  StoreQueue();
+  queue_frozen_ = true;
+  for (RipJob& job : jobs_) {
+    if (!IsUnderWay(job.phase)) continue;
+    StopRip(job, {job.from_copy ? RipOutcome::Kind::kClosed : RipOutcome::Kind::kCancelled, {}});
+  }
 }
 
 void RipEngine::ContinueWork() {
   Prune();
   for (RipJob& job : jobs_) {
-    if (job.phase == RipPhase::kStopping) {
-      ContinueStop(job);
-    } else if (job.phase == RipPhase::kStarting) {
-      LaunchEncoder(job);
+    switch (job.phase) {
+      case RipPhase::kStopping:
+        ContinueStop(job);
+        break;
+      case RipPhase::kStarting:
+        LaunchEncoder(job);
+        break;
+      case RipPhase::kCopying:
+        ContinueCopy(job);
+        break;
+      case RipPhase::kChecking:
+        ContinueCheck(job);
+        break;
+      default:
+        break;
     }
   }
+  StartNextEncode();
 }
 
 void RipEngine::EjectDrive(const std::string& source) { services_.drives.EjectDrive(source); }

@@ -11,7 +11,6 @@
 #include "platform/clock.h"
 #include "platform/drives.h"
 #include "platform/files.h"
-#include "platform/media_probe.h"
 #include "platform/path_rules.h"
 #include "platform/process_runner.h"
 #include "rip/encoder_dialect.h"
@@ -72,23 +71,45 @@ class RipEngine {
   void EjectDrive(const std::string& source);
   void LoadDrive(const std::string& source);
 
-  // Keeps a history of rips, the encoder's logs and its scratch files under
-  // folder; the probe, when there is one, checks that finished files are
-  // whole. Without records a rip is judged by the encoder's output alone.
-  void KeepRecords(const std::string& folder, MediaProbe* probe);
+  // Keeps a history of rips, the encoder's logs, its scratch files and the
+  // queue of copied discs under folder. The helper program, when there is
+  // one, copies discs first (when the settings ask for it) and checks that
+  // finished files are whole. Without records a rip is judged by the
+  // encoder's output alone, and discs are ripped directly.
+  void KeepRecords(const std::string& folder, const std::string& helper_program);
   // After a start that holds the instance lock: a rip that was running when
   // the program died gets its file's incomplete name and reads as
-  // interrupted, and the encoder's scratch files go.
+  // interrupted, and the encoder's scratch files go. Copies that were whole
+  // wait for their encode again; copies caught halfway go.
   void SettleLeftovers();
+  // The program closes: copies and rips from the disc are cancelled, encodes
+  // of copies stopped and kept for the next start. IsStopping until done.
+  void Shutdown();
+
+  // The queue window's rows, oldest first, and what its buttons do with the
+  // job of a row. Cancel asks nothing; whoever offers it asks first.
+  struct QueueRow {
+    std::uint64_t serial;
+    std::string text;
+    bool operator==(const QueueRow&) const = default;
+  };
+  std::vector<QueueRow> QueueRows() const;
+  void CancelJob(std::uint64_t serial);
+  void RetryJob(std::uint64_t serial);
+  void RemoveJob(std::uint64_t serial);
+  // The newest rips of the history, newest first, one line each.
+  std::vector<std::string> RecentRips(std::size_t most);
 
   // How long the main loop may sleep before the engine needs a turn: the next
   // drive poll, or sooner while a rip is starting or stopping.
   std::uint32_t MillisecondsToNextPoll();
   // True when a line of an encoder's output is waiting to be read.
   bool IsOutputWaiting();
-  // True while a rip is under way: starting, encoding, finishing its file or
-  // stopping.
+  // True while a rip is under way: copying, starting, encoding, finishing
+  // its file or stopping. Copies waiting for their turn are not.
   bool IsRipping() const;
+  // True while a rip reads the disc: a copy, or a rip straight from it.
+  bool IsReadingDisc() const;
   // True while a cancelled or failed rip waits for its encoder to end.
   bool IsStopping() const;
   // The children whose output a sleeping loop should wake for.
@@ -108,17 +129,50 @@ class RipEngine {
     std::string auto_ripped_label;
   };
 
-  RipJob* Running();
   void Prune();
+  // A new rip may start: nothing reads the disc, and a rip straight from the
+  // disc also waits for the encoder.
+  bool CanStartRip(bool copy_first) const;
+  bool CopyFirst() const;
+  // Copy first: the helper starts on the disc; the copy is followed from its
+  // output and ended when it exits.
+  void StartCopy(RipJob& job);
+  void ContinueCopy(RipJob& job);
+  void FinishCopy(RipJob& job);
+  // Takes the helper's waiting lines.
+  void ReadHelperOutput(RipJob& job);
+  // The oldest copy waiting starts its encode once no encoder runs.
+  void StartNextEncode();
+  // The whole-file check runs in the helper: started when the encoder ends
+  // well, and the rip's end decided once it is done.
+  bool StartCheck(RipJob& job);
+  void ContinueCheck(RipJob& job);
+  // The queue file as the jobs stand; nothing once the program closes.
+  void StoreQueue();
+  // Takes up the queue file's copies; the ids of rips that turn out to have
+  // finished.
+  std::vector<std::string> RestoreQueue();
+  std::string QueuePath() const;
+  void RefreshRecentRips();
+  void WriteJobRecord(RipJob& job);
+  void RemoveCopy(RipJob& job);
+  RipJob* FindJob(std::uint64_t serial);
+  // The job whose rip the progress window follows: the newest under way.
+  bool IsShown(const RipJob& job) const;
+  void ShowProgress(RipJob& job, const std::string& line, const std::string& status_prefix);
+  void RefreshQueueView();
   void AutoRipOrAnnounce(const std::string& label);
   // The disc in the drive is gone: the next one found is new.
   void DiscLeft();
   // Starts the encoder once its options are known.
   void LaunchEncoder(RipJob& job);
   // Ends the job once its encoder is gone, or when its disc went missing;
+  // a rip from a copy never misses its disc;
   // disc_label is the label of its disc in the drive, null when it is not there.
   void CheckRipEnd(RipJob& job, const std::string* disc_label);
   void FinishAtEncoderEnd(RipJob& job, const std::string* disc_label);
+  // Decides how a rip whose encoder has ended ends, once its file is checked.
+  void FinishRip(RipJob& job);
   // Asks the encoder to stop; the rip ends as outcome once it is gone.
   void StopRip(RipJob& job, RipOutcome outcome);
   // Kills an encoder that outstays its grace, and ends the rip once it is gone.
@@ -139,7 +193,12 @@ class RipEngine {
   RipServices services_;
   std::string app_name_;
   std::string records_folder_;
-  MediaProbe* probe_ = nullptr;
+  std::string helper_;
+  std::uint64_t next_serial_ = 1;
+  // Set when the program closes: the queue file keeps what it held then.
+  bool queue_frozen_ = false;
+  std::vector<QueueRow> shown_rows_;
+  std::vector<std::string> shown_recent_;
   DriveWatch watch_;
   // Rips under way, oldest first; an ended one leaves at the next call, so
   // that no call holds on to a job that is gone.

@@ -16,7 +16,8 @@ std::uint32_t RipEngine::MillisecondsToNextPoll() {
   const auto until_poll = static_cast<std::uint32_t>(kPollIntervalMs - elapsed);
   // A stopping encoder or a question to it is looked at often, never waited on.
   const bool pending = std::any_of(jobs_.begin(), jobs_.end(), [](const RipJob& job) {
-    return job.phase == RipPhase::kStarting || job.phase == RipPhase::kStopping;
+    return job.phase == RipPhase::kStarting || job.phase == RipPhase::kStopping ||
+           job.phase == RipPhase::kChecking;
   });
   return pending ? std::min(until_poll, kPendingLookMs) : until_poll;
 }
@@ -37,6 +38,11 @@ void RipEngine::PollDrive() {
 
   for (RipJob& job : jobs_) {
     if (job.phase == RipPhase::kEnded) continue;
+    // A copy's encode no longer needs the disc.
+    if (job.from_copy) {
+      CheckRipEnd(job, &job.disc_label);
+      continue;
+    }
     std::optional<std::string> job_label = label;
     if (job.source != source) {
       // Its own drive, asked only while a rip reads another one.
@@ -53,6 +59,8 @@ void RipEngine::PollDrive() {
   }
   // The rip that ended first, so that a disc swapped in meanwhile is ripped now.
   if (present) AutoRipOrAnnounce(label);
+  StartNextEncode();
+  RefreshQueueView();
   // Measured from the end of this poll, however long it took.
   watch_.poll_tick = services_.clock.TickCount();
 }
@@ -69,7 +77,7 @@ void RipEngine::AutoRipOrAnnounce(const std::string& label) {
     // ripped again and again. Start still rips it on purpose.
     // A disc that came while another one's file is being finished gets its
     // rip once that one ends.
-    if (!watch_.auto_ripped && !IsRipping()) {
+    if (!watch_.auto_ripped && CanStartRip(CopyFirst())) {
       watch_.auto_ripped = true;
       watch_.auto_ripped_label = label;
       StartRip();

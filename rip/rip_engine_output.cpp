@@ -34,9 +34,32 @@ bool CarriesPercentage(const std::string& line, const std::string& percent_text)
 
 bool RipEngine::IsOutputWaiting() {
   for (const RipJob& job : jobs_) {
-    if (job.phase != RipPhase::kEnded && services_.processes.IsLineWaiting(job.process)) return true;
+    if (job.phase == RipPhase::kEnded) continue;
+    if (services_.processes.IsLineWaiting(job.process) || services_.processes.IsLineWaiting(job.helper))
+      return true;
   }
   return false;
+}
+
+void RipEngine::ShowProgress(RipJob& job, const std::string& line, const std::string& status_prefix) {
+  const std::string percent_text = PercentText(line);
+  const std::uint32_t now = services_.clock.TickCount();
+  if (job.progress_shown && !IsDue(now, job.progress_tick, kProgressIntervalMs)) return;
+  job.progress_tick = now;
+  job.progress_shown = true;
+  job.progress_text = percent_text + " %";
+  // The speed and time left, as the program doing the work says them.
+  const auto open = line.find('(');
+  const auto close = line.rfind(')');
+  job.progress_detail = open != std::string::npos && close != std::string::npos && close > open
+                            ? line.substr(open + 1, close - open - 1)
+                            : std::string();
+  if (IsShown(job)) {
+    // A garbled update may claim any percentage; the bar shows only what exists.
+    services_.view.SetRipProgressBar(std::clamp(ProgressBarValue(job.percent), 0, kProgressBarFull));
+    services_.view.SetStatusText(status_prefix + percent_text + "%");
+  }
+  RefreshQueueView();
 }
 
 void RipEngine::ReadEncoderOutput() {
@@ -56,7 +79,7 @@ void RipEngine::ReadEncoderOutput() {
       job.phase = RipPhase::kMuxing;
       // The disc has been read to the end; it can leave while the file is
       // finished. The rip itself completes when the encoder has ended well.
-      if (services_.settings.ReadSetting(setting::kEjectOnFinish) == "1") {
+      if (!job.from_copy && services_.settings.ReadSetting(setting::kEjectOnFinish) == "1") {
         EjectDrive(job.source);
         job.disc_left = true;
       }
@@ -65,19 +88,14 @@ void RipEngine::ReadEncoderOutput() {
     job.percent = TextToFloat(percent_text);
     if (!CarriesPercentage(line, percent_text)) continue;
     job.last_update_percent = job.percent;
-    const std::uint32_t now = services_.clock.TickCount();
-    if (!job.progress_shown || IsDue(now, job.progress_tick, kProgressIntervalMs)) {
-      // A garbled update may claim any percentage; the bar shows only what exists.
-      services_.view.SetRipProgressBar(std::clamp(ProgressBarValue(job.percent), 0, kProgressBarFull));
-      services_.view.SetStatusText(percent_text + "%");
-      job.progress_tick = now;
-      job.progress_shown = true;
-    }
+    ShowProgress(job, line, "");
   }
 }
 
 void RipEngine::CheckRipEnd(RipJob& job, const std::string* disc_label) {
-  if (job.phase == RipPhase::kEnded || job.phase == RipPhase::kStopping) return;
+  if (job.phase != RipPhase::kCopying && job.phase != RipPhase::kStarting && job.phase != RipPhase::kEncoding &&
+      job.phase != RipPhase::kMuxing)
+    return;
   // Without its disc an encoder fails or stops short whatever it says; only
   // one that had read the disc to the end (muxing) may finish without it.
   if (disc_label == nullptr && job.phase != RipPhase::kMuxing) {
@@ -91,6 +109,13 @@ void RipEngine::CheckRipEnd(RipJob& job, const std::string* disc_label) {
 }
 
 void RipEngine::FinishAtEncoderEnd(RipJob& job, const std::string* disc_label) {
+  if (job.phase == RipPhase::kChecking) return;
+  // Another disc put in while the file was finished is the next rip, not this one's to eject.
+  job.disc_in_at_end = disc_label != nullptr && !job.disc_left && !job.from_copy;
+  FinishRip(job);
+}
+
+void RipEngine::FinishRip(RipJob& job) {
   ProcessRunner& processes = services_.processes;
   Files& files = services_.files;
   RipView& view = services_.view;
@@ -108,6 +133,8 @@ void RipEngine::FinishAtEncoderEnd(RipJob& job, const std::string* disc_label) {
   // The encoder also exits 0 after rejecting its options, having written
   // nothing, and after stopping short on a damaged disc.
   if (exit_code == 0 && output && !output->is_folder && output->size > 0) {
+    // The file's own length is read by the helper first; the rip ends when it answers.
+    if (!job.check_done && StartCheck(job)) return;
     if (const auto shortfall = Shortfall(job, facts)) {
       KeepIncomplete(job);
       EndRip(job, {RipOutcome::Kind::kIncomplete, *shortfall});
@@ -128,9 +155,8 @@ void RipEngine::FinishAtEncoderEnd(RipJob& job, const std::string* disc_label) {
       return;
     }
     job.record.output = job.output_file;
-    // Another disc put in while the file was finished is the next rip, not this one's to eject.
-    const bool ripped_disc_in = disc_label != nullptr && !job.disc_left;
-    view.EnableCancelButton(false);
+    const bool ripped_disc_in = job.disc_in_at_end;
+    if (IsShown(job)) view.EnableCancelButton(false);
     EndRip(job, {RipOutcome::Kind::kComplete, {}});
     if (ripped_disc_in && services_.settings.ReadSetting(setting::kEjectOnFinish) == "1")
       EjectDrive(job.source);

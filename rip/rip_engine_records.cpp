@@ -48,9 +48,9 @@ std::string RipEngine::HistoryPath() const {
   return services_.paths.JoinPath(records_folder_, "history.jsonl");
 }
 
-void RipEngine::KeepRecords(const std::string& folder, MediaProbe* probe) {
+void RipEngine::KeepRecords(const std::string& folder, const std::string& helper_program) {
   records_folder_ = folder;
-  probe_ = probe;
+  helper_ = helper_program;
 }
 
 std::string RipEngine::RecordTime() { return FormatDate(kRecordTimeMask, services_.calendar.CurrentDate()); }
@@ -58,10 +58,17 @@ std::string RipEngine::RecordTime() { return FormatDate(kRecordTimeMask, service
 void RipEngine::SettleLeftovers() {
   if (records_folder_.empty()) return;
   Files& files = services_.files;
+  const std::vector<std::string> finished = RestoreQueue();
   RipHistory history(files, HistoryPath());
   // A history that cannot be read now is settled at a later start.
   for (RipRecord record : history.Records().value_or(std::vector<RipRecord>{})) {
     if (record.result != "running") continue;
+    if (std::find(finished.begin(), finished.end(), record.id) != finished.end()) {
+      record.result = "complete";
+      if (const auto stamp = files.Stamp(record.output)) record.bytes = static_cast<std::int64_t>(stamp->size);
+      WriteRecord(history, record, services_.view);
+      continue;
+    }
     // What the dead encoder wrote is kept for the user to judge, never under
     // the finished name and never thrown away: while it cannot be reached (a
     // destination not mounted yet, a rename refused) the rip stays open.
@@ -81,11 +88,29 @@ void RipEngine::SettleLeftovers() {
     WriteRecord(history, record, services_.view);
   }
   files.RemoveTree(services_.paths.JoinPath(records_folder_, "tmp"));
+  // The copies taken up again read as their history has them.
+  const auto records = history.Records();
+  for (RipJob& job : jobs_) {
+    if (!records) break;
+    for (const RipRecord& record : *records) {
+      if (record.id == job.record.id) job.record = record;
+    }
+  }
+  StoreQueue();
+  RefreshQueueView();
+  RefreshRecentRips();
+}
+
+void RipEngine::WriteJobRecord(RipJob& job) {
+  if (records_folder_.empty() || job.record.id.empty()) return;
+  WriteRecord(RipHistory(services_.files, HistoryPath()), job.record, services_.view);
 }
 
 void RipEngine::BeginRecord(RipJob& job) {
-  job.record = {};
   job.scratch_folder.clear();
+  // A copy's rip keeps the record its copy began.
+  if (!job.record.id.empty()) return;
+  job.record = {};
   if (records_folder_.empty()) return;
   RipRecord& record = job.record;
   // The moment the file's name was made from, so the two read alike.
@@ -130,9 +155,15 @@ void RipEngine::FinishRecord(RipJob& job, const RipOutcome& outcome) {
   const std::string result = HistoryResult(outcome);
   record.end = RecordTime();
   record.result = result;
-  // The outcome's reason, then the encoder's own where it gave one.
+  // The outcome's reason, then the encoder's own where it gave one, and
+  // what the copy of a damaged disc lacked.
   std::string reason = FailureReason(outcome);
-  if (!record.reason.empty()) reason += " " + record.reason;
+  const auto add = [&reason](const std::string& more) { reason += (reason.empty() ? "" : " ") + more; };
+  if (!record.reason.empty()) add(record.reason);
+  if (outcome.kind == RipOutcome::Kind::kClosed)
+    add("Ripwarden closed during the encode; it is encoded again from its copy at the next start.");
+  if (job.skipped_blocks > 0)
+    add(std::to_string(job.skipped_blocks) + " unreadable blocks of the disc were skipped in its copy.");
   record.reason = reason;
   if (const auto code = processes.ExitCode(job.process)) record.exit_code = *code;
   if (const auto signal = processes.EndingSignal(job.process)) record.signal = *signal;
@@ -154,6 +185,7 @@ void RipEngine::FinishRecord(RipJob& job, const RipOutcome& outcome) {
 
   if (!records_folder_.empty() && !record.id.empty()) {
     WriteRecord(RipHistory(files, HistoryPath()), record, services_.view);
+    RefreshRecentRips();
   }
 }
 
@@ -169,9 +201,9 @@ std::optional<std::string> RipEngine::Shortfall(RipJob& job, const EncoderLogFac
              " frames were encoded";
     }
   }
-  if (probe_ != nullptr) {
+  if (job.checked) {
     // A cut file often has no index at all, and no duration to read.
-    const auto seconds = probe_->MediaDuration(job.encoding_file);
+    const auto seconds = job.file_seconds;
     if (!seconds) return std::string("HandBrake did not finish the file");
     record.seconds_encoded = *seconds;
     if (title && *seconds < *title - std::max(kLeastToleranceSeconds, *title * (1 - kShortestWholeShare))) {

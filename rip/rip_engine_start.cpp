@@ -3,9 +3,16 @@
 
 namespace ripwarden {
 
+bool RipEngine::CopyFirst() const {
+  // The queue lives beside the history, and the copier is the helper.
+  return !records_folder_.empty() && !helper_.empty() &&
+         services_.settings.ReadSetting(setting::kCopyFirst) == "1";
+}
+
 void RipEngine::StartRip() {
   Prune();
-  if (IsRipping()) return;
+  const bool copy_first = CopyFirst();
+  if (!CanStartRip(copy_first)) return;
   SettingsStore& settings = services_.settings;
   RipView& view = services_.view;
 
@@ -42,8 +49,14 @@ void RipEngine::StartRip() {
   job.disc_label = request.label;
   job.encoder = settings.ReadSetting(setting::kEncoderLocation);
   job.phase = RipPhase::kStarting;
+  job.serial = next_serial_++;
   jobs_.push_back(std::move(job));
-  LaunchEncoder(jobs_.back());
+  if (copy_first) {
+    StartCopy(jobs_.back());
+  } else {
+    LaunchEncoder(jobs_.back());
+  }
+  RefreshQueueView();
 }
 
 void RipEngine::LaunchEncoder(RipJob& job) {
@@ -52,6 +65,18 @@ void RipEngine::LaunchEncoder(RipJob& job) {
   const auto dialect = services_.dialects.For(job.encoder);
   if (!dialect) return;
   job.phase = RipPhase::kEncoding;
+  if (job.from_copy) {
+    job.request.input_path = job.copy_folder;
+    // A copy encoded again after a restart starts a new attempt of its rip.
+    job.record.result = "running";
+    job.record.reason.clear();
+    job.record.end.clear();
+    if (IsShown(job)) {
+      services_.view.SetRipProgressBar(0);
+      services_.view.SetStatusText("Encoding the copy...");
+      services_.view.EnableCancelButton(true);
+    }
+  }
   const EncoderCommand command = BuildEncoderCommand(job.request, *dialect, services_.paths);
   job.output_file = command.output_file;
   job.encoding_file = command.encoding_file;

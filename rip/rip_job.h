@@ -13,10 +13,14 @@ namespace ripwarden {
 
 // Where a rip is on its way; each phase says what the next turns wait for.
 enum class RipPhase {
+  kCopying,   // the helper copies the disc into the work folder
+  kWaiting,   // the copy is whole; its encode waits for its turn
   kStarting,  // the encoder is being asked which options it takes
-  kEncoding,  // the encoder reads the disc
-  kMuxing,    // the disc has been read; the encoder finishes the file
+  kEncoding,  // the encoder reads the disc or its copy
+  kMuxing,    // the input has been read; the encoder finishes the file
+  kChecking,  // the encoder ended well; the helper reads the file's own length
   kStopping,  // cancelled or failed: the encoder is asked to go, then ended
+  kHeld,      // the encode of a copy failed: the copy waits for Retry or Remove
   kEnded,
 };
 
@@ -32,6 +36,8 @@ struct RipOutcome {
     kIncomplete,      // detail: what was encoded of the title
     kNotWritten,      // detail: the system's reason
     kNotNamed,        // detail: the system's reason
+    kCopyFailed,      // detail: the copier's reason
+    kClosed,          // the program closed during the encode of a copy, which is kept for the next start
   };
   Kind kind = Kind::kComplete;
   std::string detail;
@@ -81,6 +87,31 @@ struct RipJob {
   // folder; empty when the engine keeps no records.
   RipRecord record;
   std::string scratch_folder;
+
+  // Told apart in the queue window, whatever else the job lacks.
+  std::uint64_t serial = 0;
+  // Copy first: the encode reads copy_folder, made under copying_folder by
+  // the helper; from then on the disc is free.
+  bool from_copy = false;
+  std::string copy_folder;
+  std::string copying_folder;
+  // The helper at work for the job: the copier, then the whole-file check.
+  ChildProcess helper = kNoProcess;
+  std::string helper_error;
+  std::int64_t skipped_blocks = 0;
+  // What the check read: whether it was tried, whether it could say, and the
+  // file's length when it could; the phase it interrupted.
+  bool check_done = false;
+  bool checked = false;
+  RipPhase phase_before_check = RipPhase::kEncoding;
+  std::optional<double> file_seconds;
+  // The ripped disc was in its drive when the encoder ended.
+  bool disc_in_at_end = false;
+  // The last shown percentage and the speed and time left, for the queue.
+  std::string progress_text;
+  std::string progress_detail;
+  // Why a held job failed.
+  std::string held_reason;
 };
 
 }  // namespace ripwarden

@@ -11,6 +11,7 @@ std::string FailureReason(const RipOutcome& outcome) {
   switch (outcome.kind) {
     case Kind::kComplete:
     case Kind::kCancelled:
+    case Kind::kClosed:
       return {};
     case Kind::kNoDestination:
       return "The destination folder does not exist. Choose it again in the settings window.";
@@ -27,6 +28,8 @@ std::string FailureReason(const RipOutcome& outcome) {
       return "The finished rip could not be written to the disk: " + outcome.detail + ".";
     case Kind::kNotNamed:
       return "The finished rip could not be given its name: " + outcome.detail + ".";
+    case Kind::kCopyFailed:
+      return "The disc could not be copied: " + outcome.detail + ".";
   }
   return {};
 }
@@ -37,6 +40,8 @@ std::string StatusText(const RipOutcome& outcome) {
       return "COMPLETE!";
     case Kind::kCancelled:
       return "USER CANCELLED";
+    case Kind::kClosed:
+      return "Closed; the rip goes on from its copy at the next start.";
     default:
       return kFailedPrefix + FailureReason(outcome);
   }
@@ -48,6 +53,7 @@ std::optional<BalloonText> OutcomeBalloon(const RipOutcome& outcome) {
       return BalloonText{"Rip Complete!", "The DVD has been ripped to your computer.",
                          BalloonIcon::kInformation};
     case Kind::kCancelled:
+    case Kind::kClosed:
       return std::nullopt;
     case Kind::kDiscLost:
       return BalloonText{"DVD Rip Failed",
@@ -72,6 +78,8 @@ const char* HistoryResult(const RipOutcome& outcome) {
       return "complete";
     case Kind::kCancelled:
       return "cancelled";
+    case Kind::kClosed:
+      return "interrupted";
     default:
       return "failed";
   }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/tray.h"
 
@@ -30,6 +31,10 @@ class RipView {
                            BalloonIcon icon) = 0;
   // Whether the watched drive holds a readable disc, after each poll.
   virtual void ShowDiscPresent(bool present) = 0;
+  // The queue window's rows, each time they change, and the newest rips of
+  // the history after each rip ends.
+  virtual void ShowQueue(const std::vector<std::string>& /*rows*/) {}
+  virtual void ShowRecentRips(const std::vector<std::string>& /*rows*/) {}
 };
 
 }  // namespace ripwarden

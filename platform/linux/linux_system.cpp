@@ -1,5 +1,8 @@
 // The Linux services of the program, made in one place.
-#include "platform/linux/av_media_probe.h"
+#include <unistd.h>
+
+#include <string>
+
 #include "platform/linux/flock_instance_lock.h"
 #include "platform/linux/linux_drives.h"
 #include "platform/linux/linux_files.h"
@@ -17,6 +20,19 @@ namespace ripwarden {
 
 namespace {
 
+// The helper beside the program (a build tree, or an unpacked one), else
+// where the package installs it.
+std::string FindHelper() {
+  char self[4096];
+  const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (length > 0) {
+    std::string beside(self, static_cast<std::size_t>(length));
+    beside = beside.substr(0, beside.rfind('/') + 1) + "ripwarden-helper";
+    if (access(beside.c_str(), X_OK) == 0) return beside;
+  }
+  return access(RIPWARDEN_INSTALLED_HELPER, X_OK) == 0 ? RIPWARDEN_INSTALLED_HELPER : "";
+}
+
 class LinuxSystem final : public System {
  public:
   explicit LinuxSystem(const std::vector<std::string>& defaults_fallbacks) : user_(defaults_fallbacks) {}
@@ -32,7 +48,7 @@ class LinuxSystem final : public System {
             .autostart = autostart_,
             .paths = paths_,
             .user = user_,
-            .media_probe = &media_probe_};
+            .helper_program = helper_};
   }
   WaitHandle StopRequestHandle() override { return linux_platform::StopSignalDescriptor(); }
   bool TakeStopRequest() override { return linux_platform::DrainStopSignals(); }
@@ -49,7 +65,7 @@ class LinuxSystem final : public System {
   linux_platform::PosixPathRules paths_;
   linux_platform::XdgUserEnvironment user_;
   linux_platform::FlockInstanceLock lock_{linux_platform::InstanceLockPath(user_.StateFolder())};
-  linux_platform::AvMediaProbe media_probe_;
+  std::string helper_ = FindHelper();
 };
 
 }  // namespace

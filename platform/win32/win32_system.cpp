@@ -34,6 +34,15 @@ class Win32UserEnvironment final : public UserEnvironment {
   }
 };
 
+// The helper is installed beside the program.
+std::string FindHelper() {
+  const std::wstring self = win32_platform::Wide(win32_platform::RunningProgramPath());
+  const std::wstring helper = self.substr(0, self.find_last_of(L"\\/") + 1) + L"RipwardenHelper.exe";
+  const DWORD attributes = ::GetFileAttributesW(helper.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return {};
+  return win32_platform::Utf8(helper);
+}
+
 class Win32System final : public System {
  public:
   SystemServices services() override {
@@ -47,8 +56,7 @@ class Win32System final : public System {
             .autostart = autostart_,
             .paths = paths_,
             .user = user_,
-            // No media library here: rips are judged by the encoder's own counts.
-            .media_probe = nullptr};
+            .helper_program = helper_};
   }
   // Windows ends a session with window messages, which the loop takes itself.
   WaitHandle StopRequestHandle() override { return kNoWaitHandle; }
@@ -69,6 +77,7 @@ class Win32System final : public System {
   win32_platform::RegistryAutostart autostart_;
   win32_platform::Win32PathRules paths_;
   Win32UserEnvironment user_;
+  std::string helper_ = FindHelper();
 };
 
 }  // namespace

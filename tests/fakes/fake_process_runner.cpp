@@ -58,6 +58,11 @@ ChildProcess FakeProcessRunner::StartProcess(const std::string& program,
   created->arguments = arguments;
   created->working_folder = working_folder;
   processes_[id] = std::move(created);
+  if (const auto answered = answer ? answer(program, arguments) : std::nullopt) {
+    Output(id, answered->output);
+    Exit(id, answered->exit_code);
+    return id;
+  }
   started_.push_back(id);
   return id;
 }

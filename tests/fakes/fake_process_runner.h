@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -35,6 +36,16 @@ class FakeProcessRunner final : public ProcessRunner {
     bool killed = false;
     bool closed = false;
   };
+
+  // What a process answered at once gives: its whole output and exit code.
+  struct Answer {
+    std::string output;
+    int exit_code = 0;
+  };
+  // Consulted at each start: a process it answers for has ended with the
+  // answer before its start returns, and is not listed in started().
+  std::function<std::optional<Answer>(const std::string& program, const std::vector<std::string>& arguments)>
+      answer;
 
   // The next StartProcess fails, as for a missing program, for this reason.
   void FailNextStart(std::string reason = "No such file or directory") {

@@ -30,7 +30,14 @@ struct OwnServices {
 // A fake of every operating-system service. The path rules are the test's:
 // the fake files keep POSIX paths, the Win32 windows want the system's.
 struct FakeSystem {
-  SystemServices services(const PathRules& paths, MediaProbe* probe, OwnServices own = {}) {
+  // With a probe, the helper program is there, and the fake runner answers
+  // its checks from the probe.
+  SystemServices services(const PathRules& paths, FakeMediaProbe* probe, OwnServices own = {}) {
+    if (probe != nullptr) {
+      processes.answer = [probe](const std::string& program, const std::vector<std::string>& arguments) {
+        return program == FakeMediaProbe::kHelper ? probe->Answer(arguments) : std::nullopt;
+      };
+    }
     return {lock,
             working_directory,
             own.files != nullptr ? *own.files : files,
@@ -41,7 +48,7 @@ struct FakeSystem {
             autostart,
             paths,
             user,
-            probe};
+            probe != nullptr ? FakeMediaProbe::kHelper : ""};
   }
 
   FakeInstanceLock lock;

@@ -27,7 +27,7 @@ class DiscFaultTest : public RealRunnerBase {
                     "\nFileContainer = MP4\nEncoding = \n[Other]\nAutoRip = 1\nEjectOnFinish = 0\n"
                     "[HandBrake]\nLocation = " +
                     FakeEncoderPath() + "\n");
-    engine_.KeepRecords(home_.Path("State"), nullptr);
+    engine_.KeepRecords(home_.Path("State"), "");
   }
 
   // Puts a freshly made disc in the drive at once, as a swap between polls.

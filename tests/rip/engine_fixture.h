@@ -66,7 +66,7 @@ class EngineTest : public ::testing::Test, protected FakeSystem {
     files.Put(kPresets, "Normal=x264/1500/aac/160\nX=X264/900/aac/96\n");
     files.PutFolder("/srv/rips/");
     drives.AddDrive("sr0");
-    engine.KeepRecords(kRecords, nullptr);
+    engine.KeepRecords(kRecords, "");
   }
 
   void Set(const std::string& group, const std::string& key, const std::string& value) {

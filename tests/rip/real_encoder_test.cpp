@@ -10,7 +10,6 @@
 #include "helpers/media_probe.h"
 #include "helpers/process_census.h"
 #include "helpers/sample_dvd.h"
-#include "platform/linux/av_media_probe.h"
 #include "platform/linux/linux_drives.h"
 #include "platform/linux/local_calendar.h"
 #include "platform/linux/monotonic_clock.h"
@@ -36,7 +35,7 @@ class RealEncoderTest : public RealRunnerBase {
                 "[Ripping]\nSourceDrive = " + image_ + "\nDestination = " + rips_ +
                     "\nFileContainer = MP4\nEncoding = Normal\nTwoPass = 1\nAudioBooster = 1\n"
                     "[Other]\nAutoRip = 1\nEjectOnFinish = 1\n[HandBrake]\nLocation = HandBrakeCLI\n");
-    engine_.KeepRecords(home_.Path("State"), &probe_);
+    engine_.KeepRecords(home_.Path("State"), RIPWARDEN_HELPER);
   }
   ~RealEncoderTest() override { ::unsetenv("TMPDIR"); }
 
@@ -66,7 +65,6 @@ class RealEncoderTest : public RealRunnerBase {
   std::string image_;
   std::string rips_;
   linux_platform::LinuxDrives drives_;
-  linux_platform::AvMediaProbe probe_;
   linux_platform::MonotonicClock clock_;
   linux_platform::LocalCalendar calendar_;
   EncoderDialects dialects_{processes_, files_, clock_};
@@ -156,7 +154,7 @@ TEST_F(RealEncoderTest, EveryShippedPresetGivesAPlayableFile) {
     // A station freshly started for each preset, so that the disc is new to it.
     FakeRipView view;
     RipEngine engine{EngineServices(services_, settings_, presets_, dialects_, view), "Ripwarden"};
-    engine.KeepRecords(home_.Path("State"), &probe_);
+    engine.KeepRecords(home_.Path("State"), RIPWARDEN_HELPER);
     RunWhile(engine, view, Unfinished, 120);
     ASSERT_EQ(view.status, "COMPLETE!") << "last output: " << view.output.front();
     const auto names = FilesIn(rips_);

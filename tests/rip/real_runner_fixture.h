@@ -48,7 +48,7 @@ class RealRunnerTest : public RealRunnerBase {
             FakeEncoderPath() + "\n");
     home_.Write("rips/.keep", "");
     drives_.InsertDisc("sr0", {"udf", "MY MOVIE"});
-    engine_.KeepRecords(home_.Path("State"), nullptr);
+    engine_.KeepRecords(home_.Path("State"), "");
   }
 
   // The first poll finds the disc and announces it; the settings file is

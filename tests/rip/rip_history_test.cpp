@@ -91,7 +91,7 @@ TEST_F(RipHistoryTest, TheNextStartSettlesARipThatWasRunningWhenTheProgramDied) 
     // Nothing more is written: the new program starts from the files.
     FakeRipView fresh_view;
     RipEngine fresh{EngineServicesFor(fresh_view), "Ripwarden"};
-    fresh.KeepRecords(kRecords, nullptr);
+    fresh.KeepRecords(kRecords, "");
     fresh.SettleLeftovers();
   }
   const auto records = History();
