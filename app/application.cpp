@@ -23,11 +23,13 @@ bool Application::Start() {
   services_.working_directory.SetWorkingDirectory(home);
   services_.ui.SetSettingsLocation(services_.settings.Location(services_.paths, home));
   if (fresh) first_run.CompleteSettings(services_.settings);
-  // Only the copy that holds the lock may touch what a rip leaves behind.
-  services_.engine.SettleLeftovers();
   services_.ui.BuildProgressWindow();
   services_.ui.BuildSettingsWindow();
   services_.ui.BuildOutputWindow();
+  services_.ui.BuildQueueWindow();
+  // Only the copy that holds the lock may touch what a rip leaves behind;
+  // the queue window shows what it takes up again.
+  services_.engine.SettleLeftovers();
   has_tray_ = services_.tray.AddTrayIcon(kAppName);
   BuildTrayMenu();
   // A program hidden with no tray icon could be neither seen nor quit.
@@ -38,6 +40,7 @@ bool Application::Start() {
 void Application::BuildTrayMenu() {
   Tray& tray = services_.tray;
   tray.AddMenuItem(menu::kRipProgress, "Rip Progress...");
+  tray.AddMenuItem(menu::kRipQueue, "Rip Queue...");
   tray.AddMenuItem(menu::kSettings, "Settings...");
   tray.AddMenuItem(menu::kAbout, "About...");
   tray.AddMenuSeparator();
@@ -81,7 +84,8 @@ void Application::Dispatch(const UiEvent& event) {
       OnMenuCommand(event.id);
       break;
     case UiEvent::Kind::kClose:
-      if (event.id == kProgressWindow || event.id == kSettingsWindow || event.id == kOutputWindow) {
+      if (event.id == kProgressWindow || event.id == kSettingsWindow || event.id == kOutputWindow ||
+          event.id == kQueueWindow) {
         services_.windows.HideAppWindow(event.id);
       }
       break;
@@ -104,6 +108,9 @@ void Application::OnMenuCommand(int item_id) {
   switch (item_id) {
     case menu::kRipProgress:
       ShowAndRaise(kProgressWindow);
+      break;
+    case menu::kRipQueue:
+      ShowAndRaise(kQueueWindow);
       break;
     case menu::kSettings:
       ShowAndRaise(kSettingsWindow);
@@ -163,8 +170,8 @@ void Application::Quit() {
   if (quitting_) return;
   quitting_ = true;
   // As things stand now: a rip may have started or ended while the user
-  // was being asked.
-  if (services_.engine.IsRipping()) services_.engine.CancelRip();
+  // was being asked. Copies waiting or being encoded are kept for the next start.
+  services_.engine.Shutdown();
   FinishQuit();
 }
 

@@ -11,6 +11,7 @@ inline constexpr int kHandBrakeOutput = 43;
 inline constexpr int kLoadMedia = 44;  // greyed while the drive holds a disc
 inline constexpr int kEjectMedia = 45;
 inline constexpr int kExit = 46;
+inline constexpr int kRipQueue = 47;
 }  // namespace menu
 
 }  // namespace ripwarden

@@ -34,6 +34,20 @@ void WindowRipView::ShowBalloon(const std::string& title, const std::string& tex
   tray_.ShowBalloon(title, text, tip, icon);
 }
 
+void WindowRipView::ShowQueue(const std::vector<std::string>& rows) {
+  // The selected row stays selected while its job's text changes.
+  const int selected = windows_.SelectedItem(control::kQueueList);
+  windows_.ClearItems(control::kQueueList);
+  for (const std::string& row : rows) windows_.AppendItem(control::kQueueList, row);
+  if (selected >= 0 && selected < static_cast<int>(rows.size()))
+    windows_.SelectItem(control::kQueueList, selected);
+}
+
+void WindowRipView::ShowRecentRips(const std::vector<std::string>& rows) {
+  windows_.ClearItems(control::kRecentRipsList);
+  for (const std::string& row : rows) windows_.AppendItem(control::kRecentRipsList, row);
+}
+
 // A drive that holds a disc has nothing to load.
 void WindowRipView::ShowDiscPresent(bool present) { tray_.SetItemGreyed(menu::kLoadMedia, present); }
 

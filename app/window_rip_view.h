@@ -25,6 +25,8 @@ class WindowRipView final : public RipView {
   void ShowBalloon(const std::string& title, const std::string& text, const std::string& tip,
                    BalloonIcon icon) override;
   void ShowDiscPresent(bool present) override;
+  void ShowQueue(const std::vector<std::string>& rows) override;
+  void ShowRecentRips(const std::vector<std::string>& rows) override;
 
  private:
   WindowSystem& windows_;

@@ -29,8 +29,8 @@ inline constexpr SettingKey kEncoderLocation{"HandBrake", "Location"};
 inline constexpr SettingKey kVersion{"Application", "Version"};
 
 inline constexpr SettingKey kEverySetting[] = {
-    kSourceDrive, kDestination, kFileContainer, kEncoding,       kTwoPass,           kAudioBooster,
-    kCopyFirst,   kWorkFolder,  kKeepCopies,    kStartUp,        kStartMinimised,    kAutoRip,
+    kSourceDrive,   kDestination,          kFileContainer,   kEncoding, kTwoPass,        kAudioBooster,
+    kCopyFirst,     kWorkFolder,           kKeepCopies,      kStartUp,  kStartMinimised, kAutoRip,
     kEjectOnFinish, kClearHandBrakeOutput, kEncoderLocation, kVersion};
 }  // namespace setting
 

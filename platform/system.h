@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <string>
 #include <vector>
 
 #include "platform/autostart.h"

@@ -94,6 +94,8 @@ class RipEngine {
     bool operator==(const QueueRow&) const = default;
   };
   std::vector<QueueRow> QueueRows() const;
+  // The rows as the queue window was last given them.
+  const std::vector<QueueRow>& ShownQueueRows() const { return shown_rows_; }
   void CancelJob(std::uint64_t serial);
   void RetryJob(std::uint64_t serial);
   void RemoveJob(std::uint64_t serial);

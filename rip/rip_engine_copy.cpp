@@ -51,7 +51,8 @@ void RipEngine::StartCopy(RipJob& job) {
   job.copy_folder = paths.JoinPath(work, CopyName(job.output_file));
   job.copying_folder = job.copy_folder + ".copying";
   files.RemoveTree(job.copying_folder);
-  job.helper = services_.processes.StartProcess(helper_, {"copy", job.request.input_path, job.copying_folder}, "");
+  job.helper =
+      services_.processes.StartProcess(helper_, {"copy", job.request.input_path, job.copying_folder}, "");
   if (job.helper == kNoProcess) {
     view.InsertOutputLine("The disc could not be copied (" + services_.processes.StartFailure() +
                           "), so it is ripped directly.");
@@ -112,7 +113,8 @@ void RipEngine::FinishCopy(RipJob& job) {
     if (const auto named = files.RenameFile(job.copying_folder, job.copy_folder); !named) {
       files.RemoveTree(job.copying_folder);
       job.copying_folder.clear();
-      EndRip(job, {RipOutcome::Kind::kCopyFailed, "the copy could not be given its name (" + named.reason() + ")"});
+      EndRip(job, {RipOutcome::Kind::kCopyFailed,
+                   "the copy could not be given its name (" + named.reason() + ")"});
       return;
     }
     job.copying_folder.clear();
@@ -132,12 +134,13 @@ void RipEngine::FinishCopy(RipJob& job) {
       view.SetRipProgressBar(0);
       view.SetStatusText(status);
     }
-    Balloon("DVD Copied",
-            job.skipped_blocks > 0
-                ? "The disc has been copied, but " + Blocks(job.skipped_blocks) +
-                      " skipped: its rip may show gaps. It can be taken out; its rip goes on in the background."
-                : "The disc has been copied and can be taken out. Its rip goes on in the background.",
-            BalloonIcon::kInformation);
+    Balloon(
+        "DVD Copied",
+        job.skipped_blocks > 0
+            ? "The disc has been copied, but " + Blocks(job.skipped_blocks) +
+                  " skipped: its rip may show gaps. It can be taken out; its rip goes on in the background."
+            : "The disc has been copied and can be taken out. Its rip goes on in the background.",
+        BalloonIcon::kInformation);
     StartNextEncode();
     RefreshQueueView();
     return;
@@ -288,9 +291,9 @@ std::vector<RipEngine::QueueRow> RipEngine::QueueRows() const {
   for (const RipJob& job : jobs_) {
     std::string text = (job.disc_label.empty() ? std::string("(no label)") : job.disc_label) + ": ";
     const std::string progress =
-        job.progress_text.empty()
-            ? std::string()
-            : ", " + job.progress_text + (job.progress_detail.empty() ? "" : " (" + job.progress_detail + ")");
+        job.progress_text.empty() ? std::string()
+                                  : ", " + job.progress_text +
+                                        (job.progress_detail.empty() ? "" : " (" + job.progress_detail + ")");
     switch (job.phase) {
       case RipPhase::kCopying:
         text += "copying" + progress;
@@ -337,8 +340,8 @@ std::vector<std::string> RipEngine::RecentRips(std::size_t most) {
   const auto records = RipHistory(services_.files, HistoryPath()).Records();
   if (!records) return lines;
   for (auto record = records->rbegin(); record != records->rend() && lines.size() < most; ++record) {
-    std::string line = record->start + "  " + (record->label.empty() ? "(no label)" : record->label) + "  " +
-                       record->result;
+    std::string line =
+        record->start + "  " + (record->label.empty() ? "(no label)" : record->label) + "  " + record->result;
     if (!record->reason.empty()) line += ": " + record->reason;
     lines.push_back(line);
   }

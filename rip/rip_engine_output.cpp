@@ -93,8 +93,8 @@ void RipEngine::ReadEncoderOutput() {
 }
 
 void RipEngine::CheckRipEnd(RipJob& job, const std::string* disc_label) {
-  if (job.phase != RipPhase::kCopying && job.phase != RipPhase::kStarting && job.phase != RipPhase::kEncoding &&
-      job.phase != RipPhase::kMuxing)
+  if (job.phase != RipPhase::kCopying && job.phase != RipPhase::kStarting &&
+      job.phase != RipPhase::kEncoding && job.phase != RipPhase::kMuxing)
     return;
   // Without its disc an encoder fails or stops short whatever it says; only
   // one that had read the disc to the end (muxing) may finish without it.

@@ -65,7 +65,8 @@ void RipEngine::SettleLeftovers() {
     if (record.result != "running") continue;
     if (std::find(finished.begin(), finished.end(), record.id) != finished.end()) {
       record.result = "complete";
-      if (const auto stamp = files.Stamp(record.output)) record.bytes = static_cast<std::int64_t>(stamp->size);
+      if (const auto stamp = files.Stamp(record.output))
+        record.bytes = static_cast<std::int64_t>(stamp->size);
       WriteRecord(history, record, services_.view);
       continue;
     }

@@ -56,6 +56,7 @@ void AppWindows::BuildProgressWindow() {
   if (windows.CreateAppWindow(kProgressWindow, "Progress - " + app_name_, 580, 120,
                               WindowPlacement::kOverActiveWindow)) {
     CreateControls(kProgressWindow, control::kDiscInfoLabel, control::kStatusText);
+    CreateControls(kProgressWindow, control::kQueueButton, control::kQueueButton);
     windows.Enable(control::kStartButton, false);
     windows.Enable(control::kCancelButton, false);
     windows.SetProgress(control::kRipProgressBar, 0);
@@ -76,6 +77,7 @@ void AppWindows::BuildSettingsWindow() {
   windows.SetText(control::kDestinationField, services_.settings.ReadSetting(setting::kDestination));
   windows.AddTab(control::kSettingsTabs, "Other");
   CreateControls(kSettingsWindow, control::kStartUpCheck, control::kClearHandBrakeOutputCheck);
+  CreateControls(kSettingsWindow, control::kCopyFirstCheck, control::kKeepCopiesCheck);
   // Shown as stored but never changeable: logon start is not offered here.
   windows.Enable(control::kStartUpCheck, false);
   windows.CloseTabPanel(control::kSettingsTabs);
@@ -83,6 +85,14 @@ void AppWindows::BuildSettingsWindow() {
   FillPresetList();
   FillFileFormatList();
   services_.settings.SetShownSettings(this);
+}
+
+void AppWindows::BuildQueueWindow() {
+  if (!services_.windows.CreateAppWindow(kQueueWindow, "Rip Queue - " + app_name_, 600, 360,
+                                         WindowPlacement::kOverActiveWindow)) {
+    return;
+  }
+  CreateControls(kQueueWindow, control::kQueueList, control::kRecentRipsList);
 }
 
 void AppWindows::BuildOutputWindow() {

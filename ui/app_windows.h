@@ -27,7 +27,7 @@ struct UiServices {
   MessageBoxes& boxes;
 };
 
-// The program's three windows: how they are built, and what their controls do.
+// The program's windows: how they are built, and what their controls do.
 class AppWindows final : public ShownSettings {
  public:
   AppWindows(UiServices services, std::string app_name, std::string presets_path = kPresetsPath);
@@ -38,6 +38,7 @@ class AppWindows final : public ShownSettings {
   void BuildProgressWindow();
   void BuildSettingsWindow();
   void BuildOutputWindow();
+  void BuildQueueWindow();
 
   // The one dispatcher of control events, by control id.
   void HandleControlEvent(int control_id);
@@ -61,6 +62,8 @@ class AppWindows final : public ShownSettings {
   void OnDriveListEvent();
   std::string SelectedSource();
   void OnCheckBoxEvent(int control_id);
+  // Cancel, Retry or Remove for the job of the queue's selected row.
+  void OnQueueButton(int control_id);
   // Stores a change made through a control; when it cannot be kept, the
   // control goes back to the value in force and the user is told. False then.
   bool StoreChange(int control_id, const SettingKey& setting, std::string_view value);

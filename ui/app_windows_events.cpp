@@ -28,6 +28,15 @@ void AppWindows::HandleControlEvent(int control_id) {
     case control::kSourceDriveList:
       OnDriveListEvent();
       break;
+    case control::kQueueButton:
+      windows.ShowAppWindow(kQueueWindow);
+      windows.BringToFront(kQueueWindow);
+      break;
+    case control::kQueueCancelButton:
+    case control::kQueueRetryButton:
+    case control::kQueueRemoveButton:
+      OnQueueButton(control_id);
+      break;
     case control::kRefreshListButton:
       FillDriveList();
       break;
@@ -44,6 +53,22 @@ void AppWindows::HandleControlEvent(int control_id) {
     default:
       OnCheckBoxEvent(control_id);
       break;
+  }
+}
+
+void AppWindows::OnQueueButton(int control_id) {
+  RipEngine& engine = services_.engine;
+  const int row = services_.windows.SelectedItem(control::kQueueList);
+  const auto& rows = engine.ShownQueueRows();
+  if (row < 0 || static_cast<std::size_t>(row) >= rows.size()) return;
+  const std::uint64_t serial = rows[static_cast<std::size_t>(row)].serial;
+  if (control_id == control::kQueueRetryButton) {
+    engine.RetryJob(serial);
+  } else if (control_id == control::kQueueRemoveButton) {
+    engine.RemoveJob(serial);
+  } else if (services_.boxes.AskYesNo("Cancel Rip - " + app_name_,
+                                      "Are you sure you want to cancel this rip?")) {
+    engine.CancelJob(serial);
   }
 }
 

@@ -70,6 +70,22 @@ constexpr std::array kControls = {
                 F::kRegular, &setting::kClearHandBrakeOutput, 0},
     // Encoder output window.
     ControlSpec{kOutputList, K::kListBox, "", 0, 0, 600, 300, true, F::kRegular, nullptr, 0},
+    // Settings window, "Other" tab, below the rest.
+    ControlSpec{kCopyFirstCheck, K::kCheckBox,
+                "Copy the disc first, then encode it (the drive is free sooner)", 8, 135, 580, 20, true,
+                F::kRegular, &setting::kCopyFirst, 0},
+    ControlSpec{kKeepCopiesCheck, K::kCheckBox, "Keep the copy of each disc after its rip is complete.", 8,
+                155, 580, 20, true, F::kRegular, &setting::kKeepCopies, 0},
+    // Rip progress window, beside Settings.
+    ControlSpec{kQueueButton, K::kButton, "Queue", 432, 10, 62, 20, true, F::kSmall, nullptr, 0},
+    // Rip queue window.
+    ControlSpec{kQueueList, K::kListBox, "", 10, 10, 580, 150, true, F::kRegular, nullptr, 0},
+    ControlSpec{kQueueCancelButton, K::kButton, "Cancel", 10, 168, 80, 26, true, F::kRegular, nullptr, 0},
+    ControlSpec{kQueueRetryButton, K::kButton, "Retry", 100, 168, 80, 26, true, F::kRegular, nullptr, 0},
+    ControlSpec{kQueueRemoveButton, K::kButton, "Remove", 190, 168, 80, 26, true, F::kRegular, nullptr, 0},
+    ControlSpec{kRecentRipsLabel, K::kLabel, "Last rips:", 10, 204, 200, 20, true, F::kBold, nullptr, 0},
+    ControlSpec{kRecentRipsList, K::kListBox, "", 10, 226, 580, 124, true, F::kRegular, nullptr,
+                kRecentRipsLabel},
 };
 
 }  // namespace

@@ -6,6 +6,7 @@ namespace ripwarden {
 inline constexpr int kProgressWindow = 0;
 inline constexpr int kSettingsWindow = 8;
 inline constexpr int kOutputWindow = 35;
+inline constexpr int kQueueWindow = 51;
 
 // Controls, numbered across all windows.
 namespace control {
@@ -46,6 +47,19 @@ inline constexpr int kEjectOnFinishCheck = 33;
 inline constexpr int kClearHandBrakeOutputCheck = 34;
 // Encoder output window.
 inline constexpr int kOutputList = 36;
+// Added later, numbered above the tray menu's entries.
+// Settings window, "Other" tab.
+inline constexpr int kCopyFirstCheck = 48;
+inline constexpr int kKeepCopiesCheck = 49;
+// Rip progress window.
+inline constexpr int kQueueButton = 50;
+// Rip queue window.
+inline constexpr int kQueueList = 52;
+inline constexpr int kQueueCancelButton = 53;
+inline constexpr int kQueueRetryButton = 54;
+inline constexpr int kQueueRemoveButton = 55;
+inline constexpr int kRecentRipsLabel = 56;
+inline constexpr int kRecentRipsList = 57;
 }  // namespace control
 
 }  // namespace ripwarden

@@ -81,12 +81,12 @@ TEST_F(ApplicationTest, StartsInTheHomeFolderWithWindowsAndTrayMenu) {
   ASSERT_TRUE(Start("/home/me/.config/ripwarden"));
   EXPECT_EQ(working_directory.current, "/home/me/.config/ripwarden");
   EXPECT_TRUE(lock.held);
-  EXPECT_EQ(windows.windows.size(), 3u);
+  EXPECT_EQ(windows.windows.size(), 4u);
   EXPECT_TRUE(tray.icon_shown);
   EXPECT_EQ(tray.icon_tip, "Ripwarden");
-  EXPECT_EQ(tray.menu, (Texts{"Rip Progress... (40)", "Settings... (41)", "About... (42)", "-",
-                              "HandBrake Output... (43)", "Force Drive To", ">Load Media (44)",
-                              ">Eject Media (45)", "-", "Exit (46)"}));
+  EXPECT_EQ(tray.menu, (Texts{"Rip Progress... (40)", "Rip Queue... (47)", "Settings... (41)",
+                              "About... (42)", "-", "HandBrake Output... (43)", "Force Drive To",
+                              ">Load Media (44)", ">Eject Media (45)", "-", "Exit (46)"}));
 }
 
 TEST_F(ApplicationTest, ASecondCopySaysSoAndBuildsNothing) {

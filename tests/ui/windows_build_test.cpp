@@ -12,7 +12,7 @@ TEST_F(UiTest, BuildsTheProgressWindowAsDescribed) {
   EXPECT_EQ(window.title, "Progress - Ripwarden");
   EXPECT_EQ(window.width, 580);
   EXPECT_EQ(window.height, 120);
-  EXPECT_EQ(windows.creation_order, (std::vector<int>{1, 2, 3, 4, 5, 6, 7}));
+  EXPECT_EQ(windows.creation_order, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, kQueueButton}));
   EXPECT_EQ(Control(kDiscLabelText).text, "[Empty]");
   EXPECT_EQ(Control(kSettingsButton).font, FontId::kSmall);
   EXPECT_FALSE(Control(kRipProgressBar).has_font);
@@ -49,7 +49,9 @@ TEST_F(UiTest, BuildsTheSettingsWindowOnTwoTabs) {
   ui.BuildSettingsWindow();
   std::vector<int> expected;
   for (int id = kSettingsTabs; id <= kClearHandBrakeOutputCheck; ++id) expected.push_back(id);
+  expected.insert(expected.end(), {kCopyFirstCheck, kKeepCopiesCheck});
   EXPECT_EQ(windows.creation_order, expected);
+  EXPECT_EQ(Control(kCopyFirstCheck).tab, "Other");
   EXPECT_EQ(windows.windows.at(kSettingsWindow).title, "Settings - Ripwarden");
   EXPECT_EQ(Control(kSettingsTabs).items, (Items{"Ripping", "Other"}));
   EXPECT_EQ(Control(kAudioBoosterCheck).tab, "Ripping");

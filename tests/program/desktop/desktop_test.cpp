@@ -175,25 +175,28 @@ TEST_F(TrayDesktop, StartsHiddenAndTheMenuOpensOnRightClick) {
 
 TEST_F(TrayDesktop, EachMenuEntryOpensItsWindow) {
   ASSERT_NO_FATAL_FAILURE(Start(sandbox_.sandbox() + "/no disc.iso"));
-  // Rip Progress..., Settings..., About..., a separator, HandBrake Output...
+  // Rip Progress..., Rip Queue..., Settings..., About..., a separator, HandBrake Output...
   ASSERT_TRUE(OpenMenu());
   Keys({"Down", "Return"});
   EXPECT_TRUE(ComesUp("Progress - Ripwarden"));
   ASSERT_TRUE(OpenMenu());
   Keys({"Down", "Down", "Return"});
-  EXPECT_TRUE(ComesUp("Settings - Ripwarden"));
+  EXPECT_TRUE(ComesUp("Rip Queue - Ripwarden"));
   ASSERT_TRUE(OpenMenu());
   Keys({"Down", "Down", "Down", "Return"});
+  EXPECT_TRUE(ComesUp("Settings - Ripwarden"));
+  ASSERT_TRUE(OpenMenu());
+  Keys({"Down", "Down", "Down", "Down", "Return"});
   EXPECT_TRUE(ComesUp("About - Ripwarden"));
   Keys({"Escape"});
   EXPECT_TRUE(WaitUntil([] { return !IsShown("About - Ripwarden"); }, kWindowTimeout));
   ASSERT_TRUE(OpenMenu());
-  Keys({"Down", "Down", "Down", "Down", "Return"});
+  Keys({"Down", "Down", "Down", "Down", "Down", "Return"});
   EXPECT_TRUE(ComesUp("HandBrake Output - Ripwarden"));
 
   // Force Drive To opens its own menu beside the first.
   ASSERT_TRUE(OpenMenu());
-  Keys({"Down", "Down", "Down", "Down", "Down", "Right"});
+  Keys({"Down", "Down", "Down", "Down", "Down", "Down", "Right"});
   EXPECT_TRUE(PopupsBecome(2));
   Keys({"Escape", "Escape"});
   EXPECT_TRUE(PopupsBecome(0));
