@@ -40,8 +40,10 @@ void RipEngine::StartCopy(RipJob& job) {
   const EncoderCommand names = BuildEncoderCommand(job.request, kCurrentDialect, paths);
   job.output_file = names.output_file;
   job.encoding_file = names.encoding_file;
+  // Only a full path names a work folder: an old settings file without the
+  // key reads "0", and a folder relative to wherever the program runs is none.
   std::string work = Trim(services_.settings.ReadSetting(setting::kWorkFolder));
-  if (work.empty()) work = paths.JoinPath(records_folder_, "copies");
+  if (!paths.IsPathSource(work)) work = paths.JoinPath(records_folder_, "copies");
   if (const auto made = files.MakeFolders(work); !made) {
     view.InsertOutputLine("The work folder " + work + " cannot be used (" + made.reason() +
                           "), so the disc is ripped directly.");

@@ -75,6 +75,20 @@ SystemResult FakeFiles::RemoveFile(const std::string& path) {
 SystemResult FakeFiles::RenameFile(const std::string& from, const std::string& to) {
   if (refuse_rename.count(from) != 0) return SystemResult::Failed(refusal_reason);
   if (Exists(to) || IsFolder(to)) return SystemResult::Failed("File exists");
+  if (IsFolder(from)) {
+    // The folder and everything in it.
+    const auto moved = [&](const std::string& path) { return to + path.substr(from.size()); };
+    std::map<std::string, std::shared_ptr<Entry>> files;
+    for (auto& [path, entry] : files_)
+      files[path == from || path.starts_with(from + "/") ? moved(path) : path] = entry;
+    std::set<std::string> folders;
+    for (const std::string& path : folders_)
+      folders.insert(path == from || path.starts_with(from + "/") ? moved(path) : path);
+    files_ = std::move(files);
+    folders_ = std::move(folders);
+    renames.push_back(from + " -> " + to);
+    return {};
+  }
   const auto found = files_.find(from);
   if (found == files_.end()) return SystemResult::Failed("No such file or directory");
   renames.push_back(from + " -> " + to + (found->second->flushed ? " (flushed)" : ""));

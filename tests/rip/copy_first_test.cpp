@@ -1,0 +1,246 @@
+#include <algorithm>
+
+#include "engine_fixture.h"
+#include "rip/rip_queue.h"
+
+namespace ripwarden::testing {
+namespace {
+
+using Arguments = std::vector<std::string>;
+using State = QueuedRip::State;
+
+constexpr const char* kCopies = "/state/ripwarden/copies/";
+constexpr const char* kEncoder = "/usr/bin/HandBrakeCLI";
+
+// Copy first over fakes: the copier is a fake process the test ends, the
+// whole-file check is answered at once from the probe's lengths.
+class CopyFirstTest : public EngineTest {
+ protected:
+  CopyFirstTest() {
+    Set("Ripping", "CopyFirst", "1");
+    Set("Other", "EjectOnFinish", "1");
+    engine.KeepRecords(kRecords, FakeMediaProbe::kHelper);
+    processes.answer = [this](const std::string& program, const Arguments& arguments) {
+      return program == FakeMediaProbe::kHelper ? media_probe.Answer(arguments) : std::nullopt;
+    };
+  }
+
+  // The newest process of a program (and helper command), or none.
+  ChildProcess Newest(const std::string& program, const std::string& command = {}) {
+    const auto& started = processes.started();
+    for (auto it = started.rbegin(); it != started.rend(); ++it) {
+      const auto& process = processes.process(*it);
+      if (process.program == program && (command.empty() || process.arguments[0] == command)) return *it;
+    }
+    return kNoProcess;
+  }
+  int Count(const std::string& program) {
+    return static_cast<int>(
+        std::count_if(processes.started().begin(), processes.started().end(),
+                      [&](ChildProcess p) { return processes.process(p).program == program; }));
+  }
+  // The copier makes its folder, says how it went and exits.
+  void FinishCopy(int code = 0,
+                  const std::string& said = "Copied: 4096 bytes, 0 unreadable blocks skipped\n") {
+    const ChildProcess copier = Newest(FakeMediaProbe::kHelper, "copy");
+    const std::string folder = processes.process(copier).arguments[2];
+    if (code == 0 || code == 2) {
+      files.PutFolder(folder);
+      files.Put(folder + "/VIDEO_TS/VIDEO_TS.IFO", "DVDVIDEO-VMG");
+    }
+    processes.Output(copier, said);
+    processes.Exit(copier, code);
+    engine.ContinueWork();
+  }
+  // The newest encoder writes a whole file, or stops with code; then a poll.
+  void FinishEncode(int code = 0) {
+    EndEncoder(code);
+    Poll();
+  }
+  void EndEncoder(int code) {
+    const ChildProcess encoder = Newest(kEncoder);
+    const auto& process = processes.process(encoder);
+    if (code == 0) {
+      files.Put(process.arguments[3], "ftyp....");
+      files.Put(process.options.error_log,
+                "[10:25:24] scan: duration is 00:00:10 (10000 ms)\n[10:25:30] sync: got 250 frames, 250 "
+                "expected\n");
+      media_probe.durations[process.arguments[3]] = 10.0;
+    }
+    processes.Exit(encoder, code);
+  }
+  // Some call to the view, or line of output, held this text.
+  bool Said(const std::string& text) {
+    const auto holds = [&](const std::string& line) { return line.find(text) != std::string::npos; };
+    return std::any_of(view.calls.begin(), view.calls.end(), holds) ||
+           std::any_of(view.output.begin(), view.output.end(), holds);
+  }
+  std::vector<QueuedRip> Queue() {
+    return RipQueueFile(files, std::string(kRecords) + "/queue.jsonl").Load();
+  }
+  std::vector<std::string> Rows() {
+    std::vector<std::string> rows;
+    for (const auto& row : engine.QueueRows()) rows.push_back(row.text);
+    return rows;
+  }
+
+  FakeMediaProbe media_probe;
+};
+
+TEST_F(CopyFirstTest, CopiesTheDiscFreesItAndEncodesFromTheCopy) {
+  Insert();
+  engine.StartRip();
+  const std::string copy = std::string(kCopies) + "MY_MOVIE_(2009-03-14_15-09-26)";
+  EXPECT_EQ(processes.process(Newest(FakeMediaProbe::kHelper)).arguments,
+            (Arguments{"copy", "/dev/sr0", copy + ".copying"}));
+  EXPECT_EQ(Count(kEncoder), 0);
+  ASSERT_EQ(Queue().size(), 1u);
+  EXPECT_EQ(Queue()[0].state, State::kCopying);
+
+  processes.Output(Newest(FakeMediaProbe::kHelper),
+                   "Copying: title set 1 of 2, 42.50 % (9.1 MB/s, ETA 00h00m03s)\n");
+  engine.ContinueWork();
+  EXPECT_EQ(view.status, "Copying the disc: 42.50%");
+  EXPECT_EQ(Rows(), Arguments{"MY MOVIE: copying, 42.50 % (9.1 MB/s, ETA 00h00m03s)"});
+
+  FinishCopy();
+  EXPECT_EQ(drives.ejected, Arguments{"sr0"});
+  EXPECT_EQ(view.balloons.back(), "DVD Copied");
+  EXPECT_TRUE(files.IsFolder(copy));
+  EXPECT_EQ(processes.process(Newest(kEncoder)).arguments[1], copy);
+  EXPECT_EQ(Queue()[0].state, State::kCopied);
+
+  // The disc is out and the rip goes on: nothing reads it any more.
+  Poll();
+  EXPECT_TRUE(engine.IsRipping());
+  FinishEncode();
+  EXPECT_EQ(view.status, kCompleteText);
+  EXPECT_EQ(view.balloons, (Arguments{"DVD Rip Started", "DVD Copied", "Rip Complete!"}));
+  EXPECT_FALSE(files.IsFolder(copy));
+  EXPECT_TRUE(Queue().empty());
+  EXPECT_EQ(History().back().result, "complete");
+  EXPECT_EQ(drives.ejected.size(), 1u);
+}
+
+TEST_F(CopyFirstTest, ASecondDiscIsCopiedAtOnceAndEncodedAfterTheFirst) {
+  Set("Other", "AutoRip", "1");
+  Insert("FIRST");
+  Poll();
+  FinishCopy();
+  ASSERT_EQ(Count(kEncoder), 1);
+  Insert("SECOND");
+  Poll();
+  EXPECT_EQ(processes.process(Newest(FakeMediaProbe::kHelper, "copy")).arguments[1], "/dev/sr0");
+  FinishCopy();
+  EXPECT_EQ(Count(kEncoder), 1);
+  EXPECT_EQ(Rows()[1], "SECOND: waiting");
+  FinishEncode();
+  ASSERT_EQ(Count(kEncoder), 2);
+  EXPECT_NE(processes.process(Newest(kEncoder)).arguments[1].find("SECOND"), std::string::npos);
+  FinishEncode();
+  const auto history = History();
+  ASSERT_EQ(history.size(), 2u);
+  EXPECT_EQ(history[0].label + " " + history[0].result, "FIRST complete");
+  EXPECT_EQ(history[1].label + " " + history[1].result, "SECOND complete");
+  EXPECT_TRUE(Queue().empty());
+}
+
+TEST_F(CopyFirstTest, TooLittleSpaceRipsTheDiscDirectly) {
+  Insert();
+  engine.StartRip();
+  FinishCopy(3, "Error: Not enough space for a copy: it needs 80 MB and the work folder has 10 MB free.\n");
+  EXPECT_EQ(processes.process(Newest(kEncoder)).arguments[1], "/dev/sr0");
+  EXPECT_TRUE(Said("ripped directly instead"));
+  EXPECT_TRUE(Queue().empty());
+}
+
+TEST_F(CopyFirstTest, ADamagedCopyIsReportedWithItsSkippedBlocks) {
+  Insert();
+  engine.StartRip();
+  FinishCopy(2, "Copied: 4096 bytes, 7 unreadable blocks skipped\n");
+  EXPECT_TRUE(Said("status: Copied, but 7 unreadable blocks were skipped."));
+  EXPECT_TRUE(Said("balloon: DVD Copied | The disc has been copied, but 7 unreadable blocks were skipped"));
+  FinishEncode();
+  EXPECT_NE(History().back().reason.find("7 unreadable blocks"), std::string::npos);
+}
+
+TEST_F(CopyFirstTest, AFailedEncodeKeepsItsCopyForRetryOrRemove) {
+  Insert();
+  engine.StartRip();
+  FinishCopy();
+  FinishEncode(3);
+  const std::string copy = Queue().at(0).copy_folder;
+  EXPECT_EQ(Queue()[0].state, State::kFailed);
+  EXPECT_TRUE(files.IsFolder(copy));
+  EXPECT_EQ(Rows(), Arguments{"MY MOVIE: failed: HandBrake stopped before finishing the rip (exit code 3)."});
+  EXPECT_FALSE(engine.IsRipping());
+
+  engine.RetryJob(engine.QueueRows()[0].serial);
+  ASSERT_EQ(Count(kEncoder), 2);
+  EXPECT_EQ(processes.process(Newest(kEncoder)).arguments[1], copy);
+  FinishEncode(3);
+  engine.RemoveJob(engine.QueueRows()[0].serial);
+  EXPECT_FALSE(files.IsFolder(copy));
+  EXPECT_TRUE(Queue().empty());
+  EXPECT_TRUE(engine.QueueRows().empty());
+}
+
+// The program dies (no shutdown at all) with one copy encoding and the next
+// disc half copied; the next start encodes the first again from its copy and
+// forgets the half copy, whose disc is ripped when it comes back.
+TEST_F(CopyFirstTest, AfterACrashTheWholeCopyIsEncodedAgainAndTheHalfCopyGoes) {
+  Set("Other", "AutoRip", "1");
+  Set("Other", "EjectOnFinish", "0");
+  Insert("FIRST");
+  Poll();
+  FinishCopy();
+  const std::string part = processes.process(Newest(kEncoder)).arguments[3];
+  files.Put(part, "half a film");
+  drives.RemoveDisc("sr0");
+  Poll();
+  Insert("SECOND");
+  Poll();
+  const std::string half = processes.process(Newest(FakeMediaProbe::kHelper, "copy")).arguments[2];
+  files.PutFolder(half);
+
+  FakeRipView after_view;
+  RipEngine after{EngineServicesFor(after_view), "Ripwarden"};
+  after.KeepRecords(kRecords, FakeMediaProbe::kHelper);
+  after.SettleLeftovers();
+  EXPECT_FALSE(files.Exists(part));
+  EXPECT_FALSE(files.IsFolder(half));
+  ASSERT_EQ(Queue().size(), 1u);
+  EXPECT_EQ(Queue()[0].request.label, "FIRST");
+  EXPECT_EQ(History()[1].result, "interrupted");
+  clock.Advance(2500);
+  after.PollDrive();
+  EXPECT_NE(processes.process(Newest(kEncoder)).arguments[1].find("FIRST"), std::string::npos);
+  EXPECT_EQ(Count(kEncoder), 2);
+  EndEncoder(0);
+  clock.Advance(2500);
+  after.PollDrive();
+  EXPECT_EQ(History()[0].result, "complete");
+  // The disc still in the drive is copied anew.
+  ASSERT_EQ(Queue().size(), 1u);
+  EXPECT_EQ(Queue()[0].request.label, "SECOND");
+  EXPECT_EQ(Queue()[0].state, State::kCopying);
+}
+
+TEST_F(CopyFirstTest, QuittingStopsTheEncodeAndKeepsItsCopyForTheNextStart) {
+  Insert();
+  engine.StartRip();
+  FinishCopy();
+  const std::string part = processes.process(Newest(kEncoder)).arguments[3];
+  files.Put(part, "half a film");
+  engine.Shutdown();
+  RunWhileStopping(engine, clock);
+  EXPECT_FALSE(engine.IsRipping());
+  EXPECT_FALSE(files.Exists(part));
+  ASSERT_EQ(Queue().size(), 1u);
+  EXPECT_EQ(Queue()[0].state, State::kCopied);
+  EXPECT_TRUE(files.IsFolder(Queue()[0].copy_folder));
+  EXPECT_EQ(History().back().result, "interrupted");
+}
+
+}  // namespace
+}  // namespace ripwarden::testing
