@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
   Stop(busy_program);
 
   Row("Resident memory, idle (MiB)", Format("%.1f", idle_kb / 1024.0),
-      Format("%.1f", bare_kb / 1024.0) + " (bare Qt Widgets program)");
+      Format("%.1f", bare_kb / 1024.0) + " (bare Qt Widgets program)", "<= 30 MiB", idle_kb <= 30 * 1024);
   Row("Resident memory after 10,000 output lines (MiB)",
       busy_ok ? Format("%.1f", busy_kb / 1024.0) + " (+" +
                     Format("%.0f", (busy_kb - idle_kb) * 1024.0 / lines) + " bytes a line)"

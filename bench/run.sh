@@ -43,11 +43,16 @@ image="$work/sample-${dvd_seconds}s.iso"
 if [ ! -f "$image" ] || [ "$root/scripts/make-sample-dvd.sh" -nt "$image" ]; then
   "$root/scripts/make-sample-dvd.sh" "$image" "$dvd_seconds" "BENCH DVD"
 fi
-# The disc copy reads a longer title: a short one is copied in a blink.
-copy_image="$work/sample-60s.iso"
-if [ ! -f "$copy_image" ] || [ "$root/scripts/make-sample-dvd.sh" -nt "$copy_image" ]; then
-  "$root/scripts/make-sample-dvd.sh" "$copy_image" 60 "BENCH DVD"
-fi
+# The disc copy reads longer titles: a short one is copied in a blink, and on
+# the 60 s one the time is still mostly the helper's start.
+copy_images=()
+for copy_seconds in 60 300; do
+  copy_image="$work/sample-${copy_seconds}s.iso"
+  if [ ! -f "$copy_image" ] || [ "$root/scripts/make-sample-dvd.sh" -nt "$copy_image" ]; then
+    "$root/scripts/make-sample-dvd.sh" "$copy_image" "$copy_seconds" "BENCH DVD"
+  fi
+  copy_images+=("$copy_image")
+done
 
 program="$build/app/ripwarden"
 assets="$root/tests/assets"
@@ -73,4 +78,6 @@ run "$tools/turn_length" "$tools/fake_encoder" "$assets/handbrake-1.6.1/help.std
 run "$tools/footprint" "$program" "$tools/program_probe" "$tools/reference_app" "$tools/fake_encoder" \
   "$assets/handbrake-1.6.1/help.stdout"
 run "$tools/encoder_overhead" "$program" "$(command -v HandBrakeCLI)" "$image" "$rips"
-run "$root/bench/copy_speed.sh" "$build/app/ripwarden-helper" "$copy_image" "$work"
+for copy_image in "${copy_images[@]}"; do
+  run "$root/bench/copy_speed.sh" "$build/app/ripwarden-helper" "$copy_image" "$work"
+done

@@ -13,6 +13,8 @@ namespace ripwarden::helper {
 namespace {
 
 constexpr int kUsageError = 64;
+// Not 1: the tray program must not take a missing library for a cut file.
+constexpr int kNoMediaLibrary = 5;
 
 // The caller reads each line as it comes.
 void Say(const std::string& line) {
@@ -38,6 +40,12 @@ int HelperMain(const std::vector<std::string>& arguments) {
     return CopyDvd(*source, Utf8Path(arguments[2]), Say);
   }
   if (arguments.size() == 2 && arguments[0] == "duration") {
+#ifndef _WIN32
+    if (!MediaLibraryLoads(why)) {
+      Say("Error: " + why);
+      return kNoMediaLibrary;
+    }
+#endif
     const auto seconds = MediaDuration(arguments[1], why);
     if (!seconds) {
       Say("Error: " + why);

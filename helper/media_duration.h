@@ -9,4 +9,9 @@ namespace ripwarden::helper {
 // without decoding; nothing, with why, when it cannot be opened or gives none.
 std::optional<double> MediaDuration(const std::string& path, std::string& why);
 
+#ifndef _WIN32
+// Whether libavformat, loaded only when a length is asked for, is there; why not.
+bool MediaLibraryLoads(std::string& why);
+#endif
+
 }  // namespace ripwarden::helper

@@ -15,9 +15,14 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "rips every DVD inserted, unattended, from
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Ripwarden waits in the system tray and watches an optical drive. Every
 video DVD put in is ripped to an MP4 or MKV file with HandBrakeCLI, and a
 notification says when a disc is done.")
-# The libraries from what the program links; the encoder it runs by hand.
+# The libraries from what the program links; by hand, the encoder it runs and
+# the libavformat the helper opens at run time, of the major it was built for.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "handbrake-cli")
+string(REGEX MATCH "^[0-9]+" RIPWARDEN_AVFORMAT_MAJOR "${HELPER_AVFORMAT_libavformat_VERSION}")
+if(NOT RIPWARDEN_AVFORMAT_MAJOR)
+  message(FATAL_ERROR "The helper's libavformat version is unknown: the package could not name it")
+endif()
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "handbrake-cli, libavformat${RIPWARDEN_AVFORMAT_MAJOR}")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -29,8 +29,9 @@ field() { dpkg-deb --field "$deb" "$1"; }
 dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/ripwarden/changelog.gz | gunzip | sed -n 1p >"$work/changed"
 grep -q "^ripwarden ($(field Version)) " "$work/changed" || fail "the change log's last entry is $(cat "$work/changed")"
 depends=$(field Depends)
-# The encoder is run, not linked, so only the package can say it is needed;
-# the libraries come from what the program links.
+# The encoder is run and libavformat opened at run time, not linked, so only
+# the package can say they are needed; the other libraries come from what the
+# programs link.
 for needed in handbrake-cli libqt6widgets6 libqt6dbus6 libblkid1 libdvdread8 libavformat59; do
   [[ ",$depends," =~ [,\ ]$needed[\ ,] ]] || fail "Depends lacks $needed: $depends"
 done

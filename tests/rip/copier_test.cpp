@@ -160,6 +160,30 @@ TEST_F(CopierTest, GivesTheLengthOfAWholeFileAndRefusesACutOne) {
   EXPECT_EQ(broken.lines[0].rfind("Error: ", 0), 0u);
 }
 
+// The media library made unreadable in a mount namespace of the test's own:
+// a copy needs only libdvdread, and the length check says it could not look.
+TEST_F(CopierTest, CopiesWithoutTheMediaLibraryAndSaysWhenItCannotCheckALength) {
+  const std::string movie = temp_.Write("movie.mp4", "not read");
+  auto run_masked = [](const std::vector<std::string>& command) {
+    std::vector<std::string> argv{
+        "unshare", "-rm", "sh", "-c",
+        "for lib in /usr/lib/*/libavformat.so.* /usr/lib/libavformat.so.*; do"
+        "  [ -e \"$lib\" ] || continue; mount --bind /dev/null \"$lib\" || exit 99; done;"
+        " exec \"$0\" \"$@\""};
+    argv.insert(argv.end(), command.begin(), command.end());
+    return RunCapturing(argv);
+  };
+  if (run_masked({"true"}).exit_code != 0) GTEST_SKIP() << "no private mount namespace here";
+
+  const ToolOutput copy = run_masked({HELPER_PATH, "copy", image_, temp_.Path("copy")});
+  ASSERT_EQ(copy.exit_code, 0) << copy.output;
+  EXPECT_EQ(CopiedFiles(temp_.Path("copy")).size(), on_image_.size());
+  const ToolOutput length = run_masked({HELPER_PATH, "duration", movie});
+  EXPECT_EQ(length.exit_code, 5) << length.output;
+  EXPECT_EQ(length.output.rfind("Error: The media library could not be loaded: ", 0), 0u) << length.output;
+  EXPECT_NE(length.output.find("libavformat.so."), std::string::npos) << length.output;
+}
+
 // A disc whose title of 1500 blocks has a block 700 that never reads and
 // blocks 1100 to 1199 that read at the third try.
 class FailingFile : public helper::DvdFile {
