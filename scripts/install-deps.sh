@@ -17,8 +17,10 @@ tests=(libgtest-dev desktop-file-utils fonts-dejavu-core clang clang-format libc
 # dpkg-shlibdeps (dpkg-dev) works out the package's library dependencies
 # for CPack, which looks at the program with file.
 package=(dpkg-dev file lintian appstream)
-# GoogleTest comes as sources, built with the cross compiler.
-windows=(cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64 xvfb xauth nsis zip)
+# GoogleTest comes as sources, built with the cross compiler; so do libdvdread
+# and FFmpeg, fetched with apt-get source (dpkg-dev) and found with pkg-config.
+windows=(cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest dpkg-dev pkg-config xz-utils
+  wine64 xvfb xauth nsis zip)
 
 packages=("${build[@]}")
 case "$what" in
