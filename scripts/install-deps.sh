@@ -19,8 +19,9 @@ tests=(libgtest-dev desktop-file-utils fonts-dejavu-core clang clang-format libc
 package=(dpkg-dev file lintian appstream)
 # GoogleTest comes as sources, built with the cross compiler; so do libdvdread
 # and FFmpeg, fetched with apt-get source (dpkg-dev) and found with pkg-config.
+# The Wine CD-ROM drive holds a small DVD made with ffmpeg and dvdauthor.
 windows=(cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest dpkg-dev pkg-config xz-utils
-  wine64 xvfb xauth nsis zip)
+  wine64 xvfb xauth nsis zip ffmpeg dvdauthor)
 
 packages=("${build[@]}")
 case "$what" in
