@@ -3,8 +3,8 @@
 # build/bench/tools), then prints a table of figures, each measured beside its
 # reference in the same run: what the program costs while idle, how soon its
 # windows answer during a rip, how fast it takes encoder output, how long one
-# turn of its loop lasts while a rip starts or stops, what it weighs, and
-# whether it slows the encoder.
+# turn of its loop lasts while a rip starts or stops, what it weighs,
+# whether it slows the encoder, and how fast its helper copies a disc.
 #   bench/run.sh                   the full measurement (about 3 minutes after the build)
 #   BENCH_SECONDS=20 bench/run.sh  shorter and rougher (about 2.5 minutes): a 20 s idle
 #                                  window and a 10 s sample title
@@ -28,7 +28,7 @@ else
   build="$work"
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DRIPWARDEN_TESTS=OFF >/dev/null
 fi
-cmake --build "$build" -j"$(nproc)" --target ripwarden ripwarden_program >/dev/null
+cmake --build "$build" -j"$(nproc)" --target ripwarden ripwarden_program ripwarden-helper >/dev/null
 cmake -S "$root/bench" -B "$tools" -DCMAKE_BUILD_TYPE=Release -DRIPWARDEN_BUILD="$build" >/dev/null
 cmake --build "$tools" -j"$(nproc)" >/dev/null
 
@@ -42,6 +42,11 @@ mkdir -p "$work"
 image="$work/sample-${dvd_seconds}s.iso"
 if [ ! -f "$image" ] || [ "$root/scripts/make-sample-dvd.sh" -nt "$image" ]; then
   "$root/scripts/make-sample-dvd.sh" "$image" "$dvd_seconds" "BENCH DVD"
+fi
+# The disc copy reads a longer title: a short one is copied in a blink.
+copy_image="$work/sample-60s.iso"
+if [ ! -f "$copy_image" ] || [ "$root/scripts/make-sample-dvd.sh" -nt "$copy_image" ]; then
+  "$root/scripts/make-sample-dvd.sh" "$copy_image" 60 "BENCH DVD"
 fi
 
 program="$build/app/ripwarden"
@@ -68,3 +73,4 @@ run "$tools/turn_length" "$tools/fake_encoder" "$assets/handbrake-1.6.1/help.std
 run "$tools/footprint" "$program" "$tools/program_probe" "$tools/reference_app" "$tools/fake_encoder" \
   "$assets/handbrake-1.6.1/help.stdout"
 run "$tools/encoder_overhead" "$program" "$(command -v HandBrakeCLI)" "$image" "$rips"
+run "$root/bench/copy_speed.sh" "$build/app/ripwarden-helper" "$copy_image" "$work"

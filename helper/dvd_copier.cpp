@@ -139,13 +139,15 @@ int CopyDvd(DvdSource& source, const fs::path& requested_folder,
   Progress progress(total, title_sets, say);
   std::vector<unsigned char> buffer(static_cast<std::size_t>(kChunkBlocks) * kBlockBytes);
   std::int64_t unreadable = 0;
+  std::vector<fs::path> written;
   for (Piece& piece : pieces) {
     const std::int64_t blocks = piece.file->Blocks();
     const std::int64_t part_blocks =
         piece.kind == DvdFileKind::kTitle ? options.blocks_per_title_vob : blocks;
     for (std::int64_t part_start = 0; part_start < blocks; part_start += part_blocks) {
       const int part = static_cast<int>(part_start / part_blocks) + 1;
-      auto out = CreateOutputFile(video_ts / CopyName(piece.title_set, piece.kind, part), why);
+      written.push_back(video_ts / CopyName(piece.title_set, piece.kind, part));
+      auto out = CreateOutputFile(written.back(), why);
       if (!out) return not_written(why);
       const std::int64_t part_end = std::min(blocks, part_start + part_blocks);
       for (std::int64_t first = part_start; first < part_end; first += kChunkBlocks) {
@@ -155,11 +157,11 @@ int CopyDvd(DvdSource& source, const fs::path& requested_folder,
         if (!out->Write(buffer.data(), bytes, why)) return not_written(why);
         progress.Advance(static_cast<std::int64_t>(bytes), piece.title_set);
       }
-      if (!out->SyncAndClose(why)) return not_written(why);
+      if (!out->Close(why)) return not_written(why);
     }
   }
   if (pieces.empty()) progress.Advance(0, 0);
-  if (!SyncFolder(video_ts, why) || !SyncFolder(folder, why)) return not_written(why);
+  if (!SyncCopy(folder, written, why)) return not_written(why);
   say("Copied: " + std::to_string(total) + " bytes, " + std::to_string(unreadable) +
       " unreadable blocks skipped");
   return unreadable == 0 ? kCopiedWell : kCopiedDamaged;

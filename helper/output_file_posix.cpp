@@ -34,13 +34,11 @@ class PosixOutputFile : public OutputFile {
     return true;
   }
 
-  bool SyncAndClose(std::string& why) override {
-    const bool synced = ::fsync(fd_) == 0;
-    if (!synced) why = std::strerror(errno);
+  bool Close(std::string& why) override {
     const int closed = ::close(fd_);
     fd_ = -1;
-    if (synced && closed != 0) why = std::strerror(errno);
-    return synced && closed == 0;
+    if (closed != 0) why = std::strerror(errno);
+    return closed == 0;
   }
 
  private:
@@ -58,9 +56,11 @@ std::unique_ptr<OutputFile> CreateOutputFile(const std::filesystem::path& path, 
   return std::make_unique<PosixOutputFile>(fd);
 }
 
-bool SyncFolder(const std::filesystem::path& folder, std::string& why) {
+bool SyncCopy(const std::filesystem::path& folder, const std::vector<std::filesystem::path>&,
+              std::string& why) {
+  // The whole file system at once: the files, their folders and the entry in the parent.
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  const bool synced = fd >= 0 && ::fsync(fd) == 0;
+  const bool synced = fd >= 0 && ::syncfs(fd) == 0;
   if (!synced) why = std::strerror(errno);
   if (fd >= 0) ::close(fd);
   return synced;

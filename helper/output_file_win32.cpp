@@ -32,13 +32,11 @@ class Win32OutputFile : public OutputFile {
     return true;
   }
 
-  bool SyncAndClose(std::string& why) override {
-    const bool flushed = ::FlushFileBuffers(file_) != 0;
-    if (!flushed) why = SystemMessage(::GetLastError());
+  bool Close(std::string& why) override {
     const bool closed = ::CloseHandle(file_) != 0;
     file_ = INVALID_HANDLE_VALUE;
-    if (flushed && !closed) why = SystemMessage(::GetLastError());
-    return flushed && closed;
+    if (!closed) why = SystemMessage(::GetLastError());
+    return closed;
   }
 
  private:
@@ -57,9 +55,21 @@ std::unique_ptr<OutputFile> CreateOutputFile(const std::filesystem::path& path, 
   return std::make_unique<Win32OutputFile>(file);
 }
 
-// NTFS journals a folder's entries itself, and Windows opens a folder for
-// flushing only with rights a user may not have: the files' flush suffices.
-bool SyncFolder(const std::filesystem::path&, std::string&) { return true; }
+// Flushing a whole volume takes an administrator: each file is flushed on its
+// own. NTFS journals the folders' entries itself, and Windows opens a folder
+// for flushing only with rights a user may not have.
+bool SyncCopy(const std::filesystem::path&, const std::vector<std::filesystem::path>& files,
+              std::string& why) {
+  for (const std::filesystem::path& path : files) {
+    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    const bool flushed = file != INVALID_HANDLE_VALUE && ::FlushFileBuffers(file) != 0;
+    if (!flushed) why = SystemMessage(::GetLastError());
+    if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
+    if (!flushed) return false;
+  }
+  return true;
+}
 
 // A console program ends on Ctrl+C and TerminateProcess unless it asks otherwise.
 void RestoreStopSignals() {}

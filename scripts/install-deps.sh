@@ -11,7 +11,7 @@ set -euo pipefail
 what=${1:-run}
 # The encoder is what the program runs, so it comes with the program.
 build=(cmake g++ make pkg-config libblkid-dev libavformat-dev libdvdread-dev qt6-base-dev handbrake-cli)
-demo=(ffmpeg dvdauthor genisoimage)
+demo=(ffmpeg dvdauthor genisoimage dvdbackup)
 tests=(libgtest-dev desktop-file-utils fonts-dejavu-core clang clang-format libclang-rt-14-dev xorriso udftools
   xvfb xauth dbus trayer xdotool x11-utils appstream)
 # dpkg-shlibdeps (dpkg-dev) works out the package's library dependencies

@@ -31,12 +31,12 @@ grep -q "^ripwarden ($(field Version)) " "$work/changed" || fail "the change log
 depends=$(field Depends)
 # The encoder is run, not linked, so only the package can say it is needed;
 # the libraries come from what the program links.
-for needed in handbrake-cli libqt6widgets6 libqt6dbus6 libblkid1; do
+for needed in handbrake-cli libqt6widgets6 libqt6dbus6 libblkid1 libdvdread8 libavformat59; do
   [[ ",$depends," =~ [,\ ]$needed[\ ,] ]] || fail "Depends lacks $needed: $depends"
 done
 
 dpkg-deb --contents "$deb" | awk '{print $6}' | sed 's|^\./|/|' >"$work/files"
-for file in /usr/bin/ripwarden /usr/share/applications/ripwarden.desktop \
+for file in /usr/bin/ripwarden /usr/libexec/ripwarden/ripwarden-helper /usr/share/applications/ripwarden.desktop \
   /usr/share/metainfo/org.ripwarden.Ripwarden.metainfo.xml /usr/share/icons/hicolor/48x48/apps/ripwarden.png \
   /usr/share/icons/hicolor/256x256/apps/ripwarden.png /usr/share/ripwarden/Data/Config/Settings.cfg \
   /usr/share/ripwarden/Data/Config/Presets.cfg /usr/share/doc/ripwarden/copyright \
@@ -53,6 +53,10 @@ grep -q '^E:' "$work/lintian" && fail "lintian found errors"
 if [ -n "$install" ]; then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$deb" >"$work/apt" 2>&1 || fail "apt: $(cat "$work/apt")"
   [ "$(command -v ripwarden)" = /usr/bin/ripwarden ] || fail "the installed program is not /usr/bin/ripwarden"
+  # Run without arguments, the helper only says how to use it: its libraries load.
+  helper_status=0
+  /usr/libexec/ripwarden/ripwarden-helper >"$work/helper" 2>&1 || helper_status=$?
+  [ "$helper_status" = 64 ] || fail "the installed helper ended with $helper_status: $(cat "$work/helper")"
   home="$work/home"
   mkdir -p "$home/runtime"
   chmod 700 "$home/runtime"
