@@ -38,30 +38,35 @@ ensure_deb_src() {
   "${sudo[@]}" apt-get update -q >&2
 }
 
-# Unpacks Debian's source package $1 (with Debian's patches) into $deps/src
-# and prints its folder; the stamp in the prefix names the version built.
+# Unpacks Debian's source package $1 (with Debian's patches) into a folder
+# named after its whole version, Debian's revision included, and prints the
+# source tree's path.
 fetch_source() {
   local package=$1 version
   version=$(apt-cache showsrc "$package" | sed -n 's/^Version: //p' | sort -V | tail -n1)
-  local upstream=${version#*:}
-  upstream=${upstream%-*}
-  local folder="$deps/src/$package-$upstream"
+  local folder="$deps/src/$package-${version#*:}"
   if [ ! -d "$folder" ]; then
-    mkdir -p "$deps/src"
-    (cd "$deps/src" && apt-get source -q "$package=$version" >&2)
+    rm -rf "$folder.partial"
+    mkdir -p "$folder.partial"
+    (cd "$folder.partial" && apt-get source -q "$package=$version" >&2)
+    mv "$folder.partial" "$folder"
   fi
-  echo "$folder"
+  find "$folder" -mindepth 1 -maxdepth 1 -type d
 }
 
-built() { [ "$(cat "$prefix/.$1.stamp" 2>/dev/null)" = "$2" ]; }
+# A stamp names the source version and the recipe (the build function as
+# written): a new version or changed options build the library again.
+stamp() { echo "$2 $(declare -f "build_$1" | md5sum | cut -c1-12)"; }
+built() { [ "$(cat "$prefix/.$1.stamp" 2>/dev/null)" = "$(stamp "$1" "$2")" ]; }
 
 build_libdvdread() {
   local source version
   ensure_deb_src
   source=$(fetch_source libdvdread)
-  version=$(basename "$source")
+  version=$(basename "$(dirname "$source")")
   built libdvdread "$version" && return
   local start=$SECONDS
+  rm -rf "$deps/libdvdread"
   mkdir -p "$deps/libdvdread"
   # Without libdvdcss at build time: libdvdread loads it at run time when
   # the user has it, and reads unencrypted discs without.
@@ -69,7 +74,7 @@ build_libdvdread() {
     "$source/configure" --host=$host CC=$host-gcc-posix --prefix="$prefix" \
       --enable-static --disable-shared --disable-apidoc --without-libdvdcss &&
     make -j$jobs && make install) >"$deps/libdvdread.log" 2>&1 || { tail -n 30 "$deps/libdvdread.log" >&2; exit 1; }
-  echo "$version" >"$prefix/.libdvdread.stamp"
+  stamp libdvdread "$version" >"$prefix/.libdvdread.stamp"
   echo "libdvdread $version: built in $((SECONDS - start)) s" >&2
 }
 
@@ -77,9 +82,10 @@ build_ffmpeg() {
   local source version
   ensure_deb_src
   source=$(fetch_source ffmpeg)
-  version=$(basename "$source")
+  version=$(basename "$(dirname "$source")")
   built ffmpeg "$version" && return
   local start=$SECONDS
+  rm -rf "$deps/ffmpeg"
   mkdir -p "$deps/ffmpeg"
   # Only what reads an MP4's or an MKV's own length from a file: no
   # assembler (no nasm), nothing found on the build machine.
@@ -91,7 +97,7 @@ build_ffmpeg() {
       --disable-avdevice --disable-avfilter --disable-swscale --disable-swresample --disable-postproc \
       --enable-demuxer=mov,matroska --enable-protocol=file &&
     make -j$jobs && make install) >"$deps/ffmpeg.log" 2>&1 || { tail -n 30 "$deps/ffmpeg.log" >&2; exit 1; }
-  echo "$version" >"$prefix/.ffmpeg.stamp"
+  stamp ffmpeg "$version" >"$prefix/.ffmpeg.stamp"
   echo "ffmpeg $version: built in $((SECONDS - start)) s" >&2
 }
 
