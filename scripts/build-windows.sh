@@ -31,10 +31,11 @@ sudo=()
 
 # apt-get source needs deb-src entries: the same archives as the deb ones.
 ensure_deb_src() {
-  grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && return
-  grep -qs '^deb-src ' /etc/apt/sources.list && return
-  sed -n 's/^Types: deb$/Types: deb-src/p; /^\(URIs\|Suites\|Components\|Signed-By\):/p; /^$/p' \
-    /etc/apt/sources.list.d/debian.sources | "${sudo[@]}" tee /etc/apt/sources.list.d/debian-src.sources >/dev/null
+  [ -n "$(apt-cache showsrc libdvdread 2>/dev/null)" ] && return
+  if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src ' /etc/apt/sources.list; then
+    sed -n 's/^Types: deb$/Types: deb-src/p; /^\(URIs\|Suites\|Components\|Signed-By\):/p; /^$/p' \
+      /etc/apt/sources.list.d/debian.sources | "${sudo[@]}" tee /etc/apt/sources.list.d/debian-src.sources >/dev/null
+  fi
   "${sudo[@]}" apt-get update -q >&2
 }
 
