@@ -9,3 +9,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Static runtime: an .exe runs alone, with no mingw DLL beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# The libraries cross-built from Debian's sources (scripts/build-windows.sh),
+# found through their own pkg-config files; static, so with their private ones.
+if(RIPWARDEN_WIN64_DEPS)
+  set(ENV{PKG_CONFIG_LIBDIR} ${RIPWARDEN_WIN64_DEPS}/lib/pkgconfig)
+  set(ENV{PKG_CONFIG_PATH} "")
+  set(PKG_CONFIG_ARGN --static)
+  list(APPEND CMAKE_FIND_ROOT_PATH ${RIPWARDEN_WIN64_DEPS})
+endif()

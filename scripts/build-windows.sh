@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows tree with Debian's mingw-w64 (-Werror, static):
-# the core, the Win32 services and the test programs that run under Wine.
+# the core, the Win32 services, the helper program and the test programs that
+# run under Wine.
 #   scripts/build-windows.sh          build/win64, x86-64
 #   scripts/build-windows.sh --i686   also the core and the Win32 services
 #                                     for 32-bit Windows in build/win32-i686,
 #                                     compile only: Debian's Wine has no
 #                                     32-bit half to run them
+# The helper program links libdvdread and libavformat, built once from
+# Debian's source packages into build/win64-deps/prefix.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,13 +22,97 @@ done
 
 "$root/scripts/install-deps.sh" windows
 
+deps="$root/build/win64-deps"
+prefix="$deps/prefix"
+host=x86_64-w64-mingw32
+jobs=2
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+
+# apt-get source needs deb-src entries: the same archives as the deb ones.
+ensure_deb_src() {
+  [ -n "$(apt-cache showsrc libdvdread 2>/dev/null)" ] && return
+  if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src ' /etc/apt/sources.list; then
+    sed -n 's/^Types: deb$/Types: deb-src/p; /^\(URIs\|Suites\|Components\|Signed-By\):/p; /^$/p' \
+      /etc/apt/sources.list.d/debian.sources | "${sudo[@]}" tee /etc/apt/sources.list.d/debian-src.sources >/dev/null
+  fi
+  "${sudo[@]}" apt-get update -q >&2
+}
+
+# Unpacks Debian's source package $1 (with Debian's patches) into a folder
+# named after its whole version, Debian's revision included, and prints the
+# source tree's path.
+fetch_source() {
+  local package=$1 version
+  version=$(apt-cache showsrc "$package" | sed -n 's/^Version: //p' | sort -V | tail -n1)
+  local folder="$deps/src/$package-${version#*:}"
+  if [ ! -d "$folder" ]; then
+    rm -rf "$folder.partial"
+    mkdir -p "$folder.partial"
+    (cd "$folder.partial" && apt-get source -q "$package=$version" >&2)
+    mv "$folder.partial" "$folder"
+  fi
+  find "$folder" -mindepth 1 -maxdepth 1 -type d
+}
+
+# A stamp names the source version and the recipe (the build function as
+# written): a new version or changed options build the library again.
+stamp() { echo "$2 $(declare -f "build_$1" | md5sum | cut -c1-12)"; }
+built() { [ "$(cat "$prefix/.$1.stamp" 2>/dev/null)" = "$(stamp "$1" "$2")" ]; }
+
+build_libdvdread() {
+  local source version
+  ensure_deb_src
+  source=$(fetch_source libdvdread)
+  version=$(basename "$(dirname "$source")")
+  built libdvdread "$version" && return
+  local start=$SECONDS
+  rm -rf "$deps/libdvdread"
+  mkdir -p "$deps/libdvdread"
+  # Without libdvdcss at build time: libdvdread loads it at run time when
+  # the user has it, and reads unencrypted discs without.
+  (cd "$deps/libdvdread" &&
+    "$source/configure" --host=$host CC=$host-gcc-posix --prefix="$prefix" \
+      --enable-static --disable-shared --disable-apidoc --without-libdvdcss &&
+    make -j$jobs && make install) >"$deps/libdvdread.log" 2>&1 || { tail -n 30 "$deps/libdvdread.log" >&2; exit 1; }
+  stamp libdvdread "$version" >"$prefix/.libdvdread.stamp"
+  echo "libdvdread $version: built in $((SECONDS - start)) s" >&2
+}
+
+build_ffmpeg() {
+  local source version
+  ensure_deb_src
+  source=$(fetch_source ffmpeg)
+  version=$(basename "$(dirname "$source")")
+  built ffmpeg "$version" && return
+  local start=$SECONDS
+  rm -rf "$deps/ffmpeg"
+  mkdir -p "$deps/ffmpeg"
+  # Only what reads an MP4's or an MKV's own length from a file: no
+  # assembler (no nasm), nothing found on the build machine.
+  (cd "$deps/ffmpeg" &&
+    "$source/configure" --prefix="$prefix" --enable-cross-compile --target-os=mingw32 --arch=x86_64 \
+      --cross-prefix=$host- --cc=$host-gcc-posix --cxx=$host-g++-posix --pkg-config=pkg-config \
+      --enable-static --disable-shared --disable-autodetect --disable-everything --disable-programs \
+      --disable-doc --disable-network --disable-asm --disable-debug \
+      --disable-avdevice --disable-avfilter --disable-swscale --disable-swresample --disable-postproc \
+      --enable-demuxer=mov,matroska --enable-protocol=file &&
+    make -j$jobs && make install) >"$deps/ffmpeg.log" 2>&1 || { tail -n 30 "$deps/ffmpeg.log" >&2; exit 1; }
+  stamp ffmpeg "$version" >"$prefix/.ffmpeg.stamp"
+  echo "ffmpeg $version: built in $((SECONDS - start)) s" >&2
+}
+
+build_libdvdread
+build_ffmpeg
+
 for flavour in "${flavours[@]}"; do
   targets=()
+  options=()
   case "$flavour" in
-    x86_64) build="$root/build/win64" ;;
+    x86_64) build="$root/build/win64" options=(-DRIPWARDEN_WIN64_DEPS="$prefix") ;;
     i686) build="$root/build/win32-i686" targets=(--target ripwarden_core ripwarden_platform_win32) ;;
   esac
   cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-$flavour.cmake" \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRIPWARDEN_WERROR=ON >/dev/null
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DRIPWARDEN_WERROR=ON "${options[@]}" >/dev/null
   cmake --build "$build" -j"$(nproc)" "${targets[@]}"
 done

@@ -17,8 +17,11 @@ tests=(libgtest-dev desktop-file-utils fonts-dejavu-core clang clang-format libc
 # dpkg-shlibdeps (dpkg-dev) works out the package's library dependencies
 # for CPack, which looks at the program with file.
 package=(dpkg-dev file lintian appstream)
-# GoogleTest comes as sources, built with the cross compiler.
-windows=(cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64 xvfb xauth nsis zip)
+# GoogleTest comes as sources, built with the cross compiler; so do libdvdread
+# and FFmpeg, fetched with apt-get source (dpkg-dev) and found with pkg-config.
+# The Wine CD-ROM drive holds a small DVD made with ffmpeg and dvdauthor.
+windows=(cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest dpkg-dev pkg-config xz-utils
+  wine64 xvfb xauth nsis zip ffmpeg dvdauthor)
 
 packages=("${build[@]}")
 case "$what" in

@@ -7,7 +7,9 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/win64}
-[ -f "$build/app/Ripwarden.exe" ] || { echo "no $build/app/Ripwarden.exe: run scripts/build-windows.sh first" >&2; exit 2; }
+for exe in Ripwarden.exe RipwardenHelper.exe; do
+  [ -f "$build/app/$exe" ] || { echo "no $build/app/$exe: run scripts/build-windows.sh first" >&2; exit 2; }
+done
 version=$(sed -n 's/^project(Ripwarden VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 
 out="$build/package"
@@ -16,6 +18,7 @@ rm -rf "$out"
 mkdir -p "$stage/Data/Config"
 # Without the debugging sections: a tenth of the size.
 x86_64-w64-mingw32-strip -o "$stage/Ripwarden.exe" "$build/app/Ripwarden.exe"
+x86_64-w64-mingw32-strip -o "$stage/RipwardenHelper.exe" "$build/app/RipwardenHelper.exe"
 cp "$root/platform/win32/Settings.cfg" "$root/Data/Config/Presets.cfg" "$stage/Data/Config/"
 cp "$root/platform/win32/ripwarden.ico" "$out/"
 

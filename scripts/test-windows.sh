@@ -35,8 +35,16 @@ fi
 # seen by a Wine started after it is set up.
 "$wine" wineboot -i >/dev/null 2>&1 || true
 disc="$build/wine-disc"
-mkdir -p "$disc/VIDEO_TS"
-: >"$disc/VIDEO_TS/VIDEO_TS.IFO"
+# A real small DVD, unencrypted, made once: the helper program copies it.
+if [ ! -f "$disc/VIDEO_TS/VTS_01_1.VOB" ]; then
+  rm -rf "$disc"
+  ffmpeg -nostdin -loglevel error -f lavfi -i testsrc=size=720x576:rate=25:duration=2 \
+    -f lavfi -i sine=frequency=1000:sample_rate=48000:duration=2 -target pal-dvd -aspect 4:3 -ac 2 \
+    -shortest -y "$build/wine-disc.mpg"
+  VIDEO_FORMAT=PAL dvdauthor -o "$disc" -t "$build/wine-disc.mpg" >"$logs/wine-disc.log" 2>&1
+  VIDEO_FORMAT=PAL dvdauthor -o "$disc" -T >>"$logs/wine-disc.log" 2>&1
+  rm -f "$build/wine-disc.mpg"
+fi
 printf 'MY MOVIE' >"$disc/.windows-label"
 ln -sfn "$disc" "$WINEPREFIX/dosdevices/r:"
 "$wine" reg add 'HKLM\Software\Wine\Drives' /v r: /d cdrom /f >/dev/null 2>&1
@@ -78,6 +86,58 @@ while read -r program; do
     echo "$name: ${ok} passed${skip:+, $skip skipped}"
   fi
 done <"$list"
+
+# The helper program, run as the tray program runs it: the disc in drive R:
+# copied whole into a folder whose name the ANSI code page cannot hold, and a
+# finished file's own length, which a cut file lacks.
+helper_checks=0
+helper_failures=0
+check() {  # description, then a command that must succeed
+  local what=$1
+  shift
+  helper_checks=$((helper_checks + 1))
+  if "$@"; then return; fi
+  echo "RipwardenHelper: FAILED: $what"
+  helper_failures=$((helper_failures + 1))
+}
+helper() {  # name of the run, then the arguments; output in $logs/helper-NAME.out
+  local run=$1
+  shift
+  echo 0 >"$logs/helper-$run.status"
+  "$wine" "$build/app/RipwardenHelper.exe" "$@" >"$logs/helper-$run.out" 2>"$logs/helper-$run.err" ||
+    echo $? >"$logs/helper-$run.status"
+}
+status_is() { [ "$(cat "$logs/helper-$1.status")" = "$2" ]; }
+no_carriage_return() { ! grep -q $'\r' "$1"; }
+media="$build/helper-test"
+rm -rf "$media"
+mkdir -p "$media"
+copy="$media/копия"
+helper copy copy R: "Z:${copy//\//\\}"
+disc_bytes=$(cat "$disc"/VIDEO_TS/* | wc -c)
+check "the copy of drive R: ends with code 0" status_is copy 0
+check "the copy says its size first" test "$(sed -n 1p "$logs/helper-copy.out")" = "Size: $disc_bytes"
+check "the copy's last line counts every byte" \
+  test "$(tail -n1 "$logs/helper-copy.out")" = "Copied: $disc_bytes bytes, 0 unreadable blocks skipped"
+check "the copy's lines end in a bare line feed" no_carriage_return "$logs/helper-copy.out"
+check "the copy holds every file of the disc, byte for byte" diff -r "$disc/VIDEO_TS" "$copy/VIDEO_TS"
+ffmpeg -nostdin -loglevel error -f lavfi -i testsrc=size=64x48:rate=5:duration=3 -c:v mpeg4 -y "$media/three.mp4"
+ffmpeg -nostdin -loglevel error -f lavfi -i testsrc=size=64x48:rate=5:duration=2 -c:v mpeg4 -y "$media/two.mkv"
+head -c 4000 "$media/three.mp4" >"$media/cut.mp4"
+helper mp4 duration "Z:${media//\//\\}\\three.mp4"
+check "an MP4's length" test "$(cat "$logs/helper-mp4.out")" = "Duration: 3.000"
+helper mkv duration "Z:${media//\//\\}\\two.mkv"
+check "an MKV's length" test "$(cat "$logs/helper-mkv.out")" = "Duration: 2.000"
+helper cut duration "Z:${media//\//\\}\\cut.mp4"
+check "a cut file has none" status_is cut 1
+check "and says why" grep -q '^Error: ' "$logs/helper-cut.out"
+if [ "$helper_failures" -eq 0 ]; then
+  echo "RipwardenHelper: $helper_checks passed"
+else
+  broken+=(RipwardenHelper)
+fi
+passed=$((passed + helper_checks - helper_failures))
+failed=$((failed + helper_failures))
 
 [ ${#broken[@]} -eq 0 ] || echo "failed under Wine: ${broken[*]} (logs in $logs)"
 echo "windows: $passed passed, $failed failed, $skipped skipped"

@@ -1,6 +1,7 @@
 ; The Windows installer, built by scripts/package-windows.sh with Debian's
 ; NSIS:  makensis -DVERSION=x.y.z -DSTAGE=<folder> -DOUTFILE=<setup.exe>
-; STAGE holds Ripwarden.exe and Data\Config as the zip gives them.
+; STAGE holds Ripwarden.exe, RipwardenHelper.exe and Data\Config as the zip
+; gives them.
 ; A 64-bit installer for the 64-bit program.
 Target amd64-unicode
 SetCompressor /SOLID lzma
@@ -41,6 +42,7 @@ Section "Ripwarden"
   SetShellVarContext all
   SetOutPath "$INSTDIR"
   File "${STAGE}\Ripwarden.exe"
+  File "${STAGE}\RipwardenHelper.exe"
   ; The shipped defaults: each user's own copy is made from them under
   ; %APPDATA%\Ripwarden on the first start, and never touched from here.
   SetOutPath "$INSTDIR\Data\Config"
@@ -65,6 +67,7 @@ Section "Uninstall"
   SetShellVarContext all
   Delete "$SMPROGRAMS\Ripwarden.lnk"
   Delete "$INSTDIR\Ripwarden.exe"
+  Delete "$INSTDIR\RipwardenHelper.exe"
   Delete "$INSTDIR\Data\Config\Settings.cfg"
   Delete "$INSTDIR\Data\Config\Presets.cfg"
   RMDir "$INSTDIR\Data\Config"

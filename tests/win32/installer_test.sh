@@ -32,6 +32,9 @@ user_config="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Ripwarden/Data/
 
 "$wine" "$setup" /S
 check "the program is installed" test -f "$program/Ripwarden.exe"
+check "its helper program is installed beside it" test -f "$program/RipwardenHelper.exe"
+check "the helper program runs there" \
+  sh -c "'$wine' '$program/RipwardenHelper.exe' 2>/dev/null | grep -q '^Usage: '"
 check "the shipped settings are installed" test -f "$program/Data/Config/Settings.cfg"
 check "the shipped presets are installed" test -f "$program/Data/Config/Presets.cfg"
 check "the uninstaller is installed" test -f "$program/Uninstall.exe"
