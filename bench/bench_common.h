@@ -84,13 +84,14 @@ class Sandbox {
   std::string destination() const { return (root_ / "out").string() + "/"; }
 
   // The settings: watch `source`, rip with `encoder`; AutoRip on, windows
-  // hidden at start. An empty encoding passes no quality options.
-  void WriteSettings(const std::string& source, const std::string& encoder,
-                     const std::string& encoding = "") const {
+  // hidden at start. An empty encoding passes no quality options; the disc is
+  // ripped straight unless copy_first.
+  void WriteSettings(const std::string& source, const std::string& encoder, const std::string& encoding = "",
+                     bool copy_first = false) const {
     WriteFile(root_ / "ripwarden/Data/Config/Settings.cfg",
               "[Ripping]\nSourceDrive = " + source + "\nDestination = " + destination() +
                   "\nFileContainer = MP4\nEncoding = " + encoding +
-                  "\nTwoPass = 0\nAudioBooster = 0\n[Other]\nStartUp = 0\nStartMinimised = 1\nAutoRip = 1\n"
+                  "\nTwoPass = 0\nAudioBooster = 0\nCopyFirst = " + (copy_first ? "1" : "0") + "\n[Other]\nStartUp = 0\nStartMinimised = 1\nAutoRip = 1\n"
                   "EjectOnFinish = 0\nClearHandBrakeOutput = 0\n[HandBrake]\nLocation = " +
                   encoder + "\n[Application]\nVersion = 0.1.0\n");
   }

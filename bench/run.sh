@@ -4,7 +4,8 @@
 # reference in the same run: what the program costs while idle, how soon its
 # windows answer during a rip, how fast it takes encoder output, how long one
 # turn of its loop lasts while a rip starts or stops, what it weighs,
-# whether it slows the encoder, and how fast its helper copies a disc.
+# whether it slows the encoder, how fast its helper copies a disc, and how
+# long a disc stays in the drive.
 #   bench/run.sh                   the full measurement (about 3 minutes after the build)
 #   BENCH_SECONDS=20 bench/run.sh  shorter and rougher (about 2.5 minutes): a 20 s idle
 #                                  window and a 10 s sample title
@@ -74,10 +75,17 @@ echo "|---|---|---|---|---|"
 run "$tools/idle_cost" "$program" "$tools/reference_loop"
 run "$tools/program_probe" responsiveness "$tools/fake_encoder" "$assets"
 run "$tools/program_probe" throughput "$tools/fake_encoder" "$assets"
-run "$tools/turn_length" "$tools/fake_encoder" "$assets/handbrake-1.6.1/help.stdout" "$root/Data/Config"
+# The helper beside the tool, where the program would find it.
+ln -sf "$build/app/ripwarden-helper" "$tools/ripwarden-helper"
+run "$tools/turn_length" "$tools/fake_encoder" "$assets/handbrake-1.6.1/help.stdout" "$root/Data/Config" \
+  "${copy_images[-1]}"
 run "$tools/footprint" "$program" "$tools/program_probe" "$tools/reference_app" "$tools/fake_encoder" \
   "$assets/handbrake-1.6.1/help.stdout"
 run "$tools/encoder_overhead" "$program" "$(command -v HandBrakeCLI)" "$image" "$rips"
 for copy_image in "${copy_images[@]}"; do
   run "$root/bench/copy_speed.sh" "$build/app/ripwarden-helper" "$copy_image" "$work"
 done
+# The disc's time in the drive through the whole program, copy first and straight.
+occupancy_runs=3
+[ "$seconds" -ge 60 ] || occupancy_runs=1
+run "$root/bench/occupancy.sh" "$program" "${copy_images[0]}" "$work" "$occupancy_runs"

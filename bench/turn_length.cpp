@@ -7,9 +7,11 @@
 //   an encoder that ignores the stop request is stopped: interrupted, then
 //     killed after RipEngine::kStopGraceMs, until the rip has ended;
 //   a rip starts with an encoder that takes 3 s to answer --help, until the
-//     encoder runs.
+//     encoder runs;
+//   a DVD image is copied first by the helper program (found beside this
+//     tool), until the copy is whole.
 //
-//   turn_length FAKE_ENCODER HELP_FILE DATA_FOLDER
+//   turn_length FAKE_ENCODER HELP_FILE DATA_FOLDER [DVD_IMAGE]
 #include <poll.h>
 
 #include <QApplication>
@@ -122,7 +124,7 @@ void Report(const std::string& situation, const std::string& reference, const Tu
 // a file that shows the encoder has begun. Nothing when it could not be set up.
 std::optional<Turns> Situation(
     const std::string& fake_encoder, const std::string& help_file, const std::string& data,
-    const std::string& help_delay_s, std::string script,
+    const std::string& help_delay_s, std::string script, const std::string& image,
     const std::function<std::optional<Turns>(Wiring&, std::function<bool()>)>& body) {
   bench::Sandbox sandbox;
   const std::string started = sandbox.Path("started").string();
@@ -132,7 +134,8 @@ std::optional<Turns> Situation(
   bench::WriteFile(wrapper, "#!/bin/sh\nif [ \"$1\" = --help ]; then sleep " + help_delay_s + "; exec cat '" +
                                 help_file + "'; fi\nexec '" + fake_encoder + "' \"$@\"\n");
   bench::fs::permissions(wrapper, bench::fs::perms::owner_all);
-  sandbox.WriteSettings(sandbox.MakeFolderDisc("disc"), wrapper.string());
+  sandbox.WriteSettings(image.empty() ? sandbox.MakeFolderDisc("disc") : image, wrapper.string(), "",
+                        !image.empty());
   sandbox.Enter({"RIPWARDEN_FAKE_ENCODER_SCRIPT=" + sandbox.Path("encoder.script").string()});
   Wiring wiring(data);
   if (!wiring.graph.app.Start()) return std::nullopt;
@@ -161,16 +164,34 @@ std::optional<Turns> StartRip(Wiring& wiring, const std::function<bool()>& encod
   return turns;
 }
 
+// From Start, in the first turn, until the helper has copied the disc whole.
+std::optional<Turns> CopyDisc(Wiring& wiring, const std::function<bool()>&) {
+  RipEngine& engine = wiring.graph.engine;
+  bool copying = false;
+  const Turns turns = wiring.Measure(
+      [&] {
+        const RipJob* job = engine.ActiveJob();
+        const bool now = job != nullptr && job->phase == RipPhase::kCopying;
+        copying = copying || now;
+        return !now;
+      },
+      [&] { engine.StartRip(); });
+  // Without the helper the disc would have been ripped straight.
+  if (!turns.finished || !copying) return std::nullopt;
+  return turns;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::cerr << "usage: " << argv[0] << " FAKE_ENCODER HELP_FILE DATA_FOLDER\n";
+  if (argc != 4 && argc != 5) {
+    std::cerr << "usage: " << argv[0] << " FAKE_ENCODER HELP_FILE DATA_FOLDER [DVD_IMAGE]\n";
     return 2;
   }
   const std::string fake = argv[1];
   const std::string help = argv[2];
   const std::string data = argv[3];
+  const std::string image = argc == 5 ? argv[4] : "";
   ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   CatchStopRequests();
   QApplication qt(argc, argv);
@@ -183,6 +204,7 @@ int main(int argc, char** argv) {
     std::string help_delay_s;
     std::string script;
     std::optional<Turns> (*body)(Wiring&, const std::function<bool()>&);
+    std::string image;
   };
   const Case cases[] = {
       {"while a running rip is cancelled", "the encoder ends at once when interrupted", "0",
@@ -192,11 +214,14 @@ int main(int argc, char** argv) {
        "ignore-interrupt\ntouch STARTED\nwrite Encoding: task 1 of 1, 1.00 %\\n\nhang\n", CancelRunningRip},
       {"while a rip starts, until its encoder runs", "the encoder answers --help after 3 s", "3",
        "touch STARTED\nexit 0\n", StartRip},
+      {"while a disc is copied first", "the helper copies a sample DVD image", "0", "touch STARTED\nhang\n",
+       CopyDisc, image},
   };
   int status = 0;
   for (const Case& one : cases) {
+    if (one.body == CopyDisc && image.empty()) continue;
     const std::optional<Turns> turns =
-        Situation(fake, help, data, one.help_delay_s, one.script,
+        Situation(fake, help, data, one.help_delay_s, one.script, one.image,
                   [&](Wiring& wiring, std::function<bool()> started) { return one.body(wiring, started); });
     if (!turns) {
       std::cerr << "could not set up the rip " << one.situation << "\n";

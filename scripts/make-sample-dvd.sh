@@ -2,6 +2,8 @@
 # Makes a short unencrypted PAL DVD image to rip in tests: a test pattern with
 # a tone, authored as one title.
 #   scripts/make-sample-dvd.sh OUT.iso SECONDS "LABEL"
+#   scripts/make-sample-dvd.sh OUT/ SECONDS "LABEL"   the disc's folder (OUT/VIDEO_TS)
+#                                                    instead of an image; OUT must not exist
 # Quiet on success; on failure it says which step failed, shows that step's
 # output and exits non-zero. OUT.iso appears whole or not at all.
 set -euo pipefail
@@ -58,6 +60,10 @@ step "encoding the title" ffmpeg -nostdin -hide_banner -loglevel error \
 export VIDEO_FORMAT=PAL
 step "authoring the title" dvdauthor -o "$work/dvd" -t "$work/title.mpg"
 step "writing the table of contents" dvdauthor -o "$work/dvd" -T
+if [[ "$out" == */ ]]; then
+  mv -- "$work/dvd" "${out%/}"
+  exit 0
+fi
 step "writing the image" genisoimage -quiet -dvd-video -V "$label" -o "$partial" "$work/dvd"
 chmod 644 "$partial"
 mv -f -- "$partial" "$out"
