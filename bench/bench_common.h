@@ -91,7 +91,8 @@ class Sandbox {
     WriteFile(root_ / "ripwarden/Data/Config/Settings.cfg",
               "[Ripping]\nSourceDrive = " + source + "\nDestination = " + destination() +
                   "\nFileContainer = MP4\nEncoding = " + encoding +
-                  "\nTwoPass = 0\nAudioBooster = 0\nCopyFirst = " + (copy_first ? "1" : "0") + "\n[Other]\nStartUp = 0\nStartMinimised = 1\nAutoRip = 1\n"
+                  "\nTwoPass = 0\nAudioBooster = 0\nCopyFirst = " + (copy_first ? "1" : "0") +
+                  "\n[Other]\nStartUp = 0\nStartMinimised = 1\nAutoRip = 1\n"
                   "EjectOnFinish = 0\nClearHandBrakeOutput = 0\n[HandBrake]\nLocation = " +
                   encoder + "\n[Application]\nVersion = 0.1.0\n");
   }

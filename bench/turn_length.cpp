@@ -208,12 +208,13 @@ int main(int argc, char** argv) {
   };
   const Case cases[] = {
       {"while a running rip is cancelled", "the encoder ends at once when interrupted", "0",
-       "touch STARTED\nwrite Encoding: task 1 of 1, 1.00 %\\n\nsleep 60000\nexit 0\n", CancelRunningRip},
+       "touch STARTED\nwrite Encoding: task 1 of 1, 1.00 %\\n\nsleep 60000\nexit 0\n", CancelRunningRip, ""},
       {"while an encoder that ignores the stop is stopped",
        "interrupted, killed after the " + grace + " s grace", "0",
-       "ignore-interrupt\ntouch STARTED\nwrite Encoding: task 1 of 1, 1.00 %\\n\nhang\n", CancelRunningRip},
+       "ignore-interrupt\ntouch STARTED\nwrite Encoding: task 1 of 1, 1.00 %\\n\nhang\n", CancelRunningRip,
+       ""},
       {"while a rip starts, until its encoder runs", "the encoder answers --help after 3 s", "3",
-       "touch STARTED\nexit 0\n", StartRip},
+       "touch STARTED\nexit 0\n", StartRip, ""},
       {"while a disc is copied first", "the helper copies a sample DVD image", "0", "touch STARTED\nhang\n",
        CopyDisc, image},
   };
