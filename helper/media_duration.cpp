@@ -1,20 +1,14 @@
 #include "helper/media_duration.h"
 
-extern "C" {
-#include <libavformat/avformat.h>
-#include <libavutil/error.h>
-#include <libavutil/log.h>
-}
-
 namespace ripwarden::helper {
 
-std::optional<double> MediaDuration(const std::string& path, std::string& why) {
+std::optional<double> ReadDuration(const MediaLibrary& media, const std::string& path, std::string& why) {
   // A broken file is an answer here, not something to print.
-  av_log_set_level(AV_LOG_QUIET);
+  media.log_set_level(AV_LOG_QUIET);
   AVFormatContext* context = nullptr;
-  if (const int error = avformat_open_input(&context, path.c_str(), nullptr, nullptr); error != 0) {
+  if (const int error = media.open_input(&context, path.c_str(), nullptr, nullptr); error != 0) {
     char reason[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(error, reason, sizeof reason);
+    media.strerror(error, reason, sizeof reason);
     why = "Cannot read " + path + ": " + reason;
     return std::nullopt;
   }
@@ -24,8 +18,15 @@ std::optional<double> MediaDuration(const std::string& path, std::string& why) {
   } else {
     why = path + " gives no duration.";
   }
-  avformat_close_input(&context);
+  media.close_input(&context);
   return seconds;
 }
+
+#ifdef _WIN32
+std::optional<double> MediaDuration(const std::string& path, std::string& why) {
+  return ReadDuration({&av_log_set_level, &av_strerror, &avformat_open_input, &avformat_close_input}, path,
+                      why);
+}
+#endif
 
 }  // namespace ripwarden::helper
