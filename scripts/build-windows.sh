@@ -55,55 +55,38 @@ fetch_source() {
   find "$folder" -mindepth 1 -maxdepth 1 -type d
 }
 
-# A stamp names the source version and the recipe (the build function as
-# written): a new version or changed options build the library again.
-stamp() { echo "$2 $(declare -f "build_$1" | md5sum | cut -c1-12)"; }
-built() { [ "$(cat "$prefix/.$1.stamp" 2>/dev/null)" = "$(stamp "$1" "$2")" ]; }
-
-build_libdvdread() {
-  local source version
+# Builds Debian's source package $1 with its configure script and the options
+# that follow into $prefix. A stamp names the source version and the options:
+# a new version or changed options build the library again.
+build_library() {
+  local package=$1 source version recipe
+  shift
   ensure_deb_src
-  source=$(fetch_source libdvdread)
+  source=$(fetch_source "$package")
   version=$(basename "$(dirname "$source")")
-  built libdvdread "$version" && return
+  recipe="$version $(echo "$*" | md5sum | cut -c1-12)"
+  [ "$(cat "$prefix/.$package.stamp" 2>/dev/null)" = "$recipe" ] && return
   local start=$SECONDS
-  rm -rf "$deps/libdvdread"
-  mkdir -p "$deps/libdvdread"
-  # Without libdvdcss at build time: libdvdread loads it at run time when
-  # the user has it, and reads unencrypted discs without.
-  (cd "$deps/libdvdread" &&
-    "$source/configure" --host=$host CC=$host-gcc-posix --prefix="$prefix" \
-      --enable-static --disable-shared --disable-apidoc --without-libdvdcss &&
-    make -j$jobs && make install) >"$deps/libdvdread.log" 2>&1 || { tail -n 30 "$deps/libdvdread.log" >&2; exit 1; }
-  stamp libdvdread "$version" >"$prefix/.libdvdread.stamp"
-  echo "libdvdread $version: built in $((SECONDS - start)) s" >&2
+  rm -rf "${deps:?}/$package"
+  mkdir -p "$deps/$package"
+  (cd "$deps/$package" && "$source/configure" --prefix="$prefix" "$@" && make -j$jobs && make install) \
+    >"$deps/$package.log" 2>&1 || { tail -n 30 "$deps/$package.log" >&2; exit 1; }
+  echo "$recipe" >"$prefix/.$package.stamp"
+  echo "$package $version: built in $((SECONDS - start)) s" >&2
 }
 
-build_ffmpeg() {
-  local source version
-  ensure_deb_src
-  source=$(fetch_source ffmpeg)
-  version=$(basename "$(dirname "$source")")
-  built ffmpeg "$version" && return
-  local start=$SECONDS
-  rm -rf "$deps/ffmpeg"
-  mkdir -p "$deps/ffmpeg"
-  # Only what reads an MP4's or an MKV's own length from a file: no
-  # assembler (no nasm), nothing found on the build machine.
-  (cd "$deps/ffmpeg" &&
-    "$source/configure" --prefix="$prefix" --enable-cross-compile --target-os=mingw32 --arch=x86_64 \
-      --cross-prefix=$host- --cc=$host-gcc-posix --cxx=$host-g++-posix --pkg-config=pkg-config \
-      --enable-static --disable-shared --disable-autodetect --disable-everything --disable-programs \
-      --disable-doc --disable-network --disable-asm --disable-debug \
-      --disable-avdevice --disable-avfilter --disable-swscale --disable-swresample --disable-postproc \
-      --enable-demuxer=mov,matroska --enable-protocol=file &&
-    make -j$jobs && make install) >"$deps/ffmpeg.log" 2>&1 || { tail -n 30 "$deps/ffmpeg.log" >&2; exit 1; }
-  stamp ffmpeg "$version" >"$prefix/.ffmpeg.stamp"
-  echo "ffmpeg $version: built in $((SECONDS - start)) s" >&2
-}
-
-build_libdvdread
-build_ffmpeg
+# Without libdvdcss at build time: libdvdread loads it at run time when the
+# user has it, and reads unencrypted discs without.
+build_library libdvdread --host=$host CC=$host-gcc-posix \
+  --enable-static --disable-shared --disable-apidoc --without-libdvdcss
+# Only what reads an MP4's or an MKV's own length from a file: no assembler
+# (no nasm), nothing found on the build machine.
+build_library ffmpeg --enable-cross-compile --target-os=mingw32 --arch=x86_64 \
+  --cross-prefix=$host- --cc=$host-gcc-posix --cxx=$host-g++-posix --pkg-config=pkg-config \
+  --enable-static --disable-shared --disable-autodetect --disable-everything --disable-programs \
+  --disable-doc --disable-network --disable-asm --disable-debug \
+  --disable-avdevice --disable-avfilter --disable-swscale --disable-swresample --disable-postproc \
+  --enable-demuxer=mov,matroska --enable-protocol=file
 
 for flavour in "${flavours[@]}"; do
   targets=()
