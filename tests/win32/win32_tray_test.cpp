@@ -112,10 +112,10 @@ TEST_F(Win32WindowsTest, TheMenuHoldsItsEntriesAndLoadMediaFollowsTheDrive) {
   };
   std::vector<std::string> entries;
   for (int i = 0; i < ::GetMenuItemCount(menu); ++i) entries.push_back(entry(menu, i));
-  EXPECT_EQ(entries,
-            (std::vector<std::string>{"Rip Progress... (40)", "Settings... (41)", "About... (42)", " (0)",
-                                      "HandBrake Output... (43)", "Force Drive To", " (0)", "Exit (46)"}));
-  HMENU drive = ::GetSubMenu(menu, 5);
+  EXPECT_EQ(entries, (std::vector<std::string>{
+                         "Rip Progress... (40)", "Rip Queue... (47)", "Settings... (41)", "About... (42)",
+                         " (0)", "HandBrake Output... (43)", "Force Drive To", " (0)", "Exit (46)"}));
+  HMENU drive = ::GetSubMenu(menu, 6);
   ASSERT_NE(drive, nullptr);
   EXPECT_EQ(entry(drive, 0), "Load Media (44)");
   EXPECT_EQ(entry(drive, 1), "Eject Media (45)");
