@@ -5,6 +5,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <chrono>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -51,8 +52,9 @@ struct Program::Parts {
   std::function<void(int)> turn_observer;
   // During a rip the loop sleeps until the encoder writes, rather than
   // looking at its output every few milliseconds.
-  std::unique_ptr<QSocketNotifier> output_notifier;
-  ChildProcess watched = kNoProcess;
+  // One notifier a child whose output is watched: an encoder and a copier
+  // may run side by side.
+  std::map<ChildProcess, std::unique_ptr<QSocketNotifier>> output_notifiers;
 
   void RunTurns();
   void Wake();
@@ -108,24 +110,29 @@ void Program::Parts::RequestStop() {
 }
 
 void Program::Parts::WatchEncoderOutput() {
-  const auto children = engine.ChildrenToWatch();
-  const ChildProcess encoder = children.empty() ? kNoProcess : children.front();
-  const WaitHandle output = encoder == kNoProcess ? kNoWaitHandle : system->OutputHandle(encoder);
-  if (output_notifier != nullptr && watched == encoder && output_notifier->socket() == output) {
-    output_notifier->setEnabled(true);
-    return;
+  std::map<ChildProcess, std::unique_ptr<QSocketNotifier>> watched;
+  for (const ChildProcess child : engine.ChildrenToWatch()) {
+    const WaitHandle output = system->OutputHandle(child);
+    if (output == kNoWaitHandle) continue;
+    auto kept = output_notifiers.find(child);
+    if (kept != output_notifiers.end() && kept->second->socket() == output) {
+      kept->second->setEnabled(true);
+      watched[child] = std::move(kept->second);
+      continue;
+    }
+    auto notifier = std::make_unique<QSocketNotifier>(output, QSocketNotifier::Read);
+    QSocketNotifier* raw = notifier.get();
+    QObject::connect(raw, &QSocketNotifier::activated, [this, raw] {
+      // Quiet until the turn has taken what came: the descriptor stays
+      // readable until then. A turn waiting on a question box (a nested loop)
+      // takes it when the question is answered.
+      raw->setEnabled(false);
+      Wake();
+    });
+    watched[child] = std::move(notifier);
   }
-  output_notifier.reset();
-  watched = encoder;
-  if (output == kNoWaitHandle) return;
-  output_notifier = std::make_unique<QSocketNotifier>(output, QSocketNotifier::Read);
-  QObject::connect(output_notifier.get(), &QSocketNotifier::activated, [this] {
-    // Quiet until the turn has taken what came: the descriptor stays
-    // readable until then. A turn waiting on a question box (a nested loop)
-    // takes it when the question is answered.
-    output_notifier->setEnabled(false);
-    Wake();
-  });
+  // Children gone from the list take their notifiers with them.
+  output_notifiers = std::move(watched);
 }
 
 Program::Program() : parts_(std::make_unique<Parts>()) {

@@ -6,6 +6,7 @@
 #include <ole2.h>
 
 #include <string>
+#include <vector>
 
 #include "app/app_graph.h"
 #include "app/turn_policy.h"
@@ -87,18 +88,25 @@ struct Win32Program::Parts : WindowMessageFilter {
 };
 
 void Win32Program::Parts::Sleep() {
-  HANDLE output = nullptr;
+  // Every child's output wakes the loop: an encoder and a copier may run side by side.
+  std::vector<HANDLE> outputs;
+  bool output_end_unseen = false;
   for (const ChildProcess child : engine.ChildrenToWatch()) {
     const WaitHandle handle = system->OutputHandle(child);
-    if (handle != kNoWaitHandle) output = reinterpret_cast<HANDLE>(handle);
+    if (handle == kNoWaitHandle || outputs.size() + 1 >= MAXIMUM_WAIT_OBJECTS) continue;
+    const auto output = reinterpret_cast<HANDLE>(handle);
+    // Signalled with no line to take: output at its end, not yet seen as such.
+    if (::WaitForSingleObject(output, 0) == WAIT_OBJECT_0) {
+      output_end_unseen = true;
+    } else {
+      outputs.push_back(output);
+    }
   }
-  // Signalled with no line to take: output at its end, not yet seen as such.
-  const bool output_end_unseen = output != nullptr && ::WaitForSingleObject(output, 0) == WAIT_OBJECT_0;
-  if (output_end_unseen) output = nullptr;
   const std::uint32_t timeout = SleepMilliseconds(engine.MillisecondsToNextPoll(), output_end_unseen);
   if (sleep_observer) sleep_observer(timeout);
-  ::MsgWaitForMultipleObjectsEx(output != nullptr ? 1 : 0, output != nullptr ? &output : nullptr, timeout,
-                                QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  ::MsgWaitForMultipleObjectsEx(static_cast<DWORD>(outputs.size()),
+                                outputs.empty() ? nullptr : outputs.data(), timeout, QS_ALLINPUT,
+                                MWMO_INPUTAVAILABLE);
 }
 
 Win32Program::Win32Program() : parts_(std::make_unique<Parts>()) {}
