@@ -58,6 +58,15 @@ std::vector<std::string> FilesIn(const std::string& folder) {
 
 bool IsEncoder(pid_t pid) { return CommandName(pid) == kEncoder; }
 
+// The copier at work on a disc, when one is.
+pid_t CopierOf(pid_t program) {
+  for (const pid_t child : ChildrenOf(program)) {
+    const auto arguments = CommandLine(child);
+    if (arguments.size() > 1 && arguments[1] == "copy") return child;
+  }
+  return 0;
+}
+
 int Count(const std::string& text, const std::string& what) {
   int count = 0;
   for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
@@ -337,6 +346,75 @@ TEST(ProgramRip, ACopiedDiscIsReleasedAndTheNextOneCopiedWhileItEncodes) {
   ExpectFinishedFilesWhole(destination, {{"MY_MOVIE", 12.0}, {"SECOND_DISC", 12.0}});
   EXPECT_TRUE(WaitUntil([&] { return FilesIn(copies).empty(); }, 5s))
       << ::testing::PrintToString(FilesIn(copies));
+  program.Signal(SIGTERM);
+  EXPECT_EQ(program.WaitForExit(kStopTimeout), 0) << program.Printed();
+}
+
+// Killed while copying, then while encoding the copy, the disc still in:
+// the half copy goes and the disc is copied again, the whole copy is
+// encoded again, and the disc is ripped once.
+TEST(ProgramRip, KillsMidCopyAndMidEncodeRipTheDiscOnceFromItsCopy) {
+  const std::string image = SampleDvdImage(20, "KILLED DISC");
+  const ProgramSandbox sandbox;
+  const std::string destination = sandbox.user_home() + "/Rips/";
+  const std::string state = sandbox.program_home() + "/State";
+  fs::create_directories(destination);
+  sandbox.WriteConfig(Settings(image, destination, "CopyFirst = 1\n"), kPresets);
+  {
+    RunningProgram program(sandbox.Environment("offscreen"), sandbox.Log("mid-copy"));
+    pid_t copier = 0;
+    ASSERT_TRUE(WaitUntil([&] { return (copier = CopierOf(program.pid())) != 0 || program.HasEnded(); },
+                          kStartTimeout, 0ms));
+    ASSERT_NE(copier, 0) << program.Printed();
+    ::kill(copier, SIGSTOP);
+    // The queue names the copy just after the copier starts.
+    WaitUntil(
+        [&] {
+          return ReadFileBytes(state + "/queue.jsonl").find("\"state\":\"copying\"") != std::string::npos;
+        },
+        5s);
+    program.Signal(SIGKILL);
+    program.WaitForExit(kStopTimeout);
+    ::kill(copier, SIGKILL);
+  }
+  ASSERT_NE(ReadFileBytes(state + "/queue.jsonl").find("\"state\":\"copying\""), std::string::npos)
+      << "the copy was over before the kill";
+  std::string copy;
+  {
+    RunningProgram program(sandbox.Environment("offscreen"), sandbox.Log("mid-encode"));
+    ASSERT_TRUE(WaitUntil([&] { return !FilesIn(destination).empty() || program.HasEnded(); }, 90s))
+        << program.Printed();
+    const auto copies = FilesIn(state + "/copies");
+    ASSERT_EQ(copies.size(), 1u) << ::testing::PrintToString(copies);
+    copy = copies[0];
+    program.Signal(SIGKILL);
+    program.WaitForExit(kStopTimeout);
+  }
+  EXPECT_TRUE(WaitUntil([&] { return ProcessesInFolder(kEncoder, sandbox.sandbox()).empty(); }, 10s));
+  for (const pid_t orphan : ProcessesInFolder(kEncoder, sandbox.sandbox())) ::kill(orphan, SIGKILL);
+  EXPECT_EQ(FilesIn(state + "/copies"), std::vector<std::string>{copy});
+
+  RunningProgram program(sandbox.Environment("offscreen"), sandbox.Log("again"));
+  const std::string history_file = state + "/history.jsonl";
+  bool copied_again = false;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        copied_again |= CopierOf(program.pid()) != 0;
+        return Count(ReadFileBytes(history_file), "\"result\":\"complete\"") > 0 || program.HasEnded();
+      },
+      120s))
+      << program.Printed() << ReadFileBytes(history_file);
+  std::this_thread::sleep_for(3s);
+  EXPECT_FALSE(copied_again || CopierOf(program.pid()) != 0) << "the copied disc was copied again";
+  const auto files = FilesIn(destination);
+  ASSERT_EQ(files.size(), 1u) << ::testing::PrintToString(files);
+  ExpectFinishedFilesWhole(destination, {{"KILLED_DISC", 20.0}});
+  EXPECT_TRUE(files[0].starts_with(copy)) << files[0] << " is not from " << copy;
+  const std::string history = ReadFileBytes(history_file);
+  EXPECT_EQ(Count(history, "\n"), 2) << history;
+  EXPECT_EQ(Count(history, "\"result\":\"interrupted\""), 1) << history;
+  EXPECT_EQ(Count(history, "\"result\":\"running\""), 0) << history;
+  EXPECT_TRUE(FolderTree(state + "/copies").empty());
   program.Signal(SIGTERM);
   EXPECT_EQ(program.WaitForExit(kStopTimeout), 0) << program.Printed();
 }
