@@ -276,6 +276,8 @@ std::vector<std::string> RipEngine::RestoreQueue() {
     job.record.id = rip.id;
     job.phase = rip.state == QueuedRip::State::kFailed ? RipPhase::kHeld : RipPhase::kWaiting;
     job.held_reason = rip.reason;
+    watch_.auto_ripped = true;
+    watch_.auto_ripped_label = rip.request.label;
     jobs_.push_back(std::move(job));
   }
   return finished_ids;

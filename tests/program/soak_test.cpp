@@ -12,11 +12,16 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <random>
+#include <regex>
+#include <set>
 #include <thread>
 
 #include "helpers/disc_images.h"
 #include "helpers/fake_encoder_control.h"
+#include "helpers/media_probe.h"
+#include "helpers/sample_dvd.h"
 #include "program/running_program.h"
 
 namespace ripwarden::testing {
@@ -80,12 +85,12 @@ Sample Take(pid_t pid, int rip) {
   return sample;
 }
 
-// One image, relabelled per rip: the ISO 9660 volume name has no checksum.
+// One image, relabelled per rip: neither the ISO 9660 volume name nor the
+// UDF one (which is the one read) is checked against a checksum.
 class ImageSwapper {
  public:
-  ImageSwapper(const std::string& folder, std::string source) : source_(std::move(source)) {
-    const std::string built = MakeIsoImage(folder, Label(0));
-    if (!built.empty()) image_ = ReadFileBytes(built);
+  ImageSwapper(const std::string& image, std::string source) : source_(std::move(source)) {
+    if (!image.empty()) image_ = ReadFileBytes(image);
   }
   bool ok() const { return image_.find(Label(0)) != std::string::npos; }
 
@@ -133,10 +138,15 @@ bool RipFileWritten(const std::string& folder, const std::string& label) {
   return false;
 }
 
+int SoakRips(int fallback) {
+  const char* wanted = std::getenv("SOAK_RIPS");
+  return wanted != nullptr && std::atoi(wanted) > 0 ? std::atoi(wanted) : fallback;
+}
+
 // A user's station fed by an image file that is replaced disc after disc.
 class Station : public ::testing::Test {
  protected:
-  Station() : script_(work_, EncoderScript()), swapper_(work_.path(), source_) {
+  Station() : script_(work_, EncoderScript()), swapper_(MakeIsoImage(work_.path(), Label(0)), source_) {
     fs::create_directories(destination_);
     settings_ = "[Ripping]\nSourceDrive = " + source_ + "\nDestination = " + destination_ +
                 "\nFileContainer = MP4\nEncoding = Fast\nTwoPass = 0\nAudioBooster = 0\n"
@@ -166,8 +176,7 @@ class Station : public ::testing::Test {
 };
 
 TEST_F(Station, RipAfterRipHoldsNothingMore) {
-  const char* wanted = std::getenv("SOAK_RIPS");
-  const int rips = wanted != nullptr && std::atoi(wanted) > 0 ? std::atoi(wanted) : 50;
+  const int rips = SoakRips(50);
   const int every = std::max(1, rips / 10);
   ASSERT_TRUE(swapper_.ok()) << "no image to relabel";
   swapper_.PutIn(1);
@@ -271,6 +280,103 @@ TEST_F(Station, SettingsFileFaultsLeaveItRunning) {
   program.Signal(SIGTERM);
   EXPECT_EQ(program.WaitForExit(20s), 0) << program.Printed();
   EXPECT_EQ(Count(program.ErrorOutput(), "DVD Rip Failed:"), 0) << program.ErrorOutput();
+}
+
+// Copy first, disc after disc, the program killed and discs pulled at random
+// moments: no broken file passes for a finished one, no whole copy is lost,
+// no disc is ripped twice. SOAK_RIPS discs (20 by default).
+TEST_F(Station, CopyFirstThroughKillsAndPulledDiscsLosesNothing) {
+  const int discs = SoakRips(20);
+  ImageSwapper dvd(SampleDvdImage(2, Label(0)), source_);
+  ASSERT_TRUE(dvd.ok());
+  std::string settings = settings_;
+  settings.insert(settings.find("[Other]"), "CopyFirst = 1\n");
+  sandbox_.WriteConfig(settings, "Fast=x264/1000/aac/128\n");
+  const std::string state = sandbox_.program_home() + "/State";
+  const auto seed = static_cast<unsigned>(std::random_device()());
+  std::mt19937 random(seed);
+  const auto copy_done = [&](int disc) {
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator(state + "/copies", ignored)) {
+      const std::string name = entry.path().filename().string();
+      if (name.starts_with(Label(disc) + "_(") && !name.ends_with(".copying")) return true;
+    }
+    return RipFileWritten(destination_, Label(disc));
+  };
+
+  const auto started = std::chrono::steady_clock::now();
+  int kills = 0, pulls = 0;
+  std::set<int> copied;
+  auto program = std::make_unique<RunningProgram>(sandbox_.Environment("offscreen"), sandbox_.Log("run-0"));
+  for (int disc = 1; disc <= discs; ++disc) {
+    dvd.PutIn(disc);
+    const unsigned action = random() % 8;
+    const auto moment = std::chrono::milliseconds(random() % 3000);
+    // Taken out once copied, as the balloon asks and as a drive ejects it.
+    const auto take_out_copied = [&](std::chrono::milliseconds within) {
+      WaitUntil([&] { return copy_done(disc) || program->HasEnded(); }, within);
+      if (!copy_done(disc)) return false;
+      copied.insert(disc);
+      fs::remove(source_);
+      return true;
+    };
+    const bool out = take_out_copied(action < 2 ? moment : kRipTimeout);
+    if (action == 0) {
+      program->Signal(SIGKILL);
+      program->WaitForExit(20s);
+      program = std::make_unique<RunningProgram>(sandbox_.Environment("offscreen"),
+                                                 sandbox_.Log("run-" + std::to_string(++kills)));
+    } else if (action == 1 && !out) {
+      fs::remove(source_);
+      ++pulls;
+      std::this_thread::sleep_for(3s);
+    }
+    if (action != 1 && !out) {
+      EXPECT_TRUE(take_out_copied(kRipTimeout)) << Label(disc) << " was not copied";
+    }
+    ASSERT_FALSE(program->HasEnded()) << program->Printed();
+  }
+  const auto queue_busy = [&] {
+    const std::string queue = ReadFileBytes(state + "/queue.jsonl");
+    return queue.find("\"state\":\"cop") != std::string::npos;
+  };
+  ASSERT_TRUE(WaitUntil([&] { return !queue_busy() && Take(program->pid(), 0).children == 0; }, 60s))
+      << ReadFileBytes(state + "/queue.jsonl");
+  const std::string history = ReadFileBytes(state + "/history.jsonl");
+  const std::string queue = ReadFileBytes(state + "/queue.jsonl");
+  EXPECT_EQ(Count(history, "\"result\":\"running\""), 0) << history << queue << program->Printed();
+
+  std::map<std::string, int> finished;
+  const std::regex finished_name(R"((SOAK_\d{4})_\([-_0-9]*\)\.MP4)");
+  for (const auto& entry : fs::directory_iterator(destination_)) {
+    const std::string name = entry.path().filename().string();
+    std::smatch match;
+    EXPECT_FALSE(name.ends_with(".part")) << name;
+    if (!std::regex_match(name, match, finished_name)) continue;
+    ++finished[match[1]];
+    const auto info = ProbeMedia(entry.path().string());
+    EXPECT_TRUE(info && info->duration_seconds > 9) << name << " is not whole";
+  }
+  for (const auto& [label, files] : finished) EXPECT_EQ(files, 1) << label << " was ripped twice";
+  for (const int disc : copied) {
+    if (finished.count(Label(disc)) != 0) continue;
+    const auto at = queue.find("\"label\":\"" + Label(disc) + "\"");
+    EXPECT_NE(at, std::string::npos) << "the copy of " << Label(disc) << " was lost";
+  }
+  std::error_code no_copies;
+  for (const auto& entry : fs::directory_iterator(state + "/copies", no_copies)) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_NE(queue.find("\"copy\":\"" + entry.path().string() + "\""), std::string::npos)
+        << name << " is in no queue";
+  }
+  program->Signal(SIGTERM);
+  EXPECT_EQ(program->WaitForExit(20s), 0) << program->Printed();
+  std::printf(
+      "seed %u: %d discs, %d kills, %d pulls, %zu copied, %zu ripped, %d failed, %d interrupted, "
+      "%.0f s\n",
+      seed, discs, kills, pulls, copied.size(), finished.size(), Count(history, "\"result\":\"failed\""),
+      Count(history, "\"result\":\"interrupted\""),
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
 }
 
 }  // namespace

@@ -2,10 +2,14 @@
 // Qt's offscreen platform, watched only from outside: processes and files.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <map>
 #include <regex>
 #include <thread>
 
@@ -23,9 +27,10 @@ constexpr auto kStartTimeout = 30s;
 constexpr auto kStopTimeout = 20s;
 constexpr const char* kEncoder = "HandBrakeCLI";
 
-std::string Settings(const std::string& image, const std::string& destination) {
+std::string Settings(const std::string& image, const std::string& destination,
+                     const std::string& ripping = "") {
   return "[Ripping]\nSourceDrive = " + image + "\nDestination = " + destination +
-         "\nFileContainer = MP4\nEncoding = Test Standard\nTwoPass = 1\nAudioBooster = 0\n"
+         "\nFileContainer = MP4\nEncoding = Test Standard\nTwoPass = 1\nAudioBooster = 0\n" + ripping +
          "[Other]\nStartUp = 0\nStartMinimised = 0\nAutoRip = 1\nEjectOnFinish = 1\n"
          "ClearHandBrakeOutput = 0\n[HandBrake]\nLocation = HandBrakeCLI\n[Application]\nVersion = 0.1.0\n";
 }
@@ -52,6 +57,43 @@ std::vector<std::string> FilesIn(const std::string& folder) {
 }
 
 bool IsEncoder(pid_t pid) { return CommandName(pid) == kEncoder; }
+
+// The copier at work on a disc, when one is.
+pid_t CopierOf(pid_t program) {
+  for (const pid_t child : ChildrenOf(program)) {
+    const auto arguments = CommandLine(child);
+    if (arguments.size() > 1 && arguments[1] == "copy") return child;
+  }
+  return 0;
+}
+
+int Count(const std::string& text, const std::string& what) {
+  int count = 0;
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+  return count;
+}
+
+// A member of the history record of the disc labelled `label`.
+std::string RecordField(const std::string& history, const std::string& label, const std::string& name) {
+  const auto line = history.find("\"label\":\"" + label + "\"");
+  const auto start = history.rfind('\n', line) + 1;
+  const auto at = history.find("\"" + name + "\":\"", start);
+  if (line == std::string::npos || at > history.find('\n', line)) return "";
+  const auto value = at + name.size() + 4;
+  return history.substr(value, history.find('"', value) - value);
+}
+
+// Every file of the folder under a finished name is whole media of its length.
+void ExpectFinishedFilesWhole(const std::string& folder, const std::map<std::string, double>& seconds) {
+  for (const std::string& name : FilesIn(folder)) {
+    if (!name.ends_with(").MP4")) continue;
+    const auto info = ProbeMedia(folder + name);
+    ASSERT_TRUE(info.has_value()) << name << " is no media";
+    const auto length = seconds.find(name.substr(0, name.find("_(")));
+    ASSERT_NE(length, seconds.end()) << name;
+    EXPECT_NEAR(info->duration_seconds, length->second, 1.0) << name;
+  }
+}
 
 double Seconds(Clock::duration elapsed) { return std::chrono::duration<double>(elapsed).count(); }
 
@@ -242,6 +284,208 @@ TEST(ProgramRip, AKillMidRipLeavesAnIncompleteFileAndTheNextStartRipsAgain) {
   for (const std::string& path : FolderTree(sandbox.sandbox())) {
     EXPECT_EQ(path.find("hb."), std::string::npos) << "the encoder's scratch folder was left: " << path;
   }
+  program.Signal(SIGTERM);
+  EXPECT_EQ(program.WaitForExit(kStopTimeout), 0) << program.Printed();
+}
+
+// Copy first: each disc is free once copied, and the encodes follow one by
+// one, oldest first, from copies that go once their rip is done.
+TEST(ProgramRip, ACopiedDiscIsReleasedAndTheNextOneCopiedWhileItEncodes) {
+  const std::string first = SampleDvdImage(12, "MY MOVIE");
+  const std::string second = SampleDvdImage(12, "SECOND DISC");
+  const ProgramSandbox sandbox;
+  const std::string destination = sandbox.user_home() + "/Rips/";
+  const std::string disc = sandbox.user_home() + "/disc.iso";
+  const std::string copies = sandbox.program_home() + "/State/copies";
+  fs::create_directories(destination);
+  fs::copy_file(first, disc);
+  sandbox.WriteConfig(Settings(disc, destination, "CopyFirst = 1\n"), kPresets);
+
+  RunningProgram program(sandbox.Environment("offscreen"), sandbox.Log("run"));
+  pid_t encoder = 0;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        const auto encoders = RippingEncoders(program.pid(), destination);
+        if (!encoders.empty()) encoder = encoders.front();
+        return encoder != 0 || program.HasEnded();
+      },
+      kStartTimeout))
+      << program.Printed();
+  ASSERT_NE(encoder, 0) << program.Printed();
+  EXPECT_NE(program.ErrorOutput().find("DVD Copied: The disc has been copied and can be taken out."),
+            std::string::npos)
+      << program.Printed();
+  const auto arguments = CommandLine(encoder);
+  EXPECT_NE(std::find(arguments.begin(), arguments.end(), copies + "/" + FilesIn(copies).at(0)),
+            arguments.end())
+      << ::testing::PrintToString(arguments);
+
+  // Out for a poll, then another disc in: copied at once, encoded after.
+  fs::remove(disc);
+  std::this_thread::sleep_for(3s);
+  fs::copy_file(second, disc + ".next");
+  fs::rename(disc + ".next", disc);
+  bool second_copied = false;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        for (const std::string& name : FilesIn(copies)) second_copied |= name.starts_with("SECOND_DISC_(");
+        return second_copied || !IsEncoder(encoder);
+      },
+      30s));
+  EXPECT_TRUE(second_copied) << "no copy of the second disc while the first one encoded";
+  EXPECT_EQ(RippingEncoders(program.pid(), destination), std::vector<pid_t>{encoder});
+
+  const std::string history_file = sandbox.program_home() + "/State/history.jsonl";
+  ASSERT_TRUE(
+      WaitUntil([&] { return Count(ReadFileBytes(history_file), "\"result\":\"complete\"") == 2; }, 120s))
+      << program.Printed() << ReadFileBytes(history_file);
+  const std::string history = ReadFileBytes(history_file);
+  EXPECT_LE(RecordField(history, "MY MOVIE", "end"), RecordField(history, "SECOND DISC", "end")) << history;
+  EXPECT_LT(RecordField(history, "MY MOVIE", "start"), RecordField(history, "SECOND DISC", "start"));
+  EXPECT_EQ(FilesIn(destination).size(), 2u) << ::testing::PrintToString(FilesIn(destination));
+  ExpectFinishedFilesWhole(destination, {{"MY_MOVIE", 12.0}, {"SECOND_DISC", 12.0}});
+  EXPECT_TRUE(WaitUntil([&] { return FilesIn(copies).empty(); }, 5s))
+      << ::testing::PrintToString(FilesIn(copies));
+  program.Signal(SIGTERM);
+  EXPECT_EQ(program.WaitForExit(kStopTimeout), 0) << program.Printed();
+}
+
+// Killed while copying, then while encoding the copy, the disc still in:
+// the half copy goes and the disc is copied again, the whole copy is
+// encoded again, and the disc is ripped once.
+TEST(ProgramRip, KillsMidCopyAndMidEncodeRipTheDiscOnceFromItsCopy) {
+  const std::string image = SampleDvdImage(20, "KILLED DISC");
+  const ProgramSandbox sandbox;
+  const std::string destination = sandbox.user_home() + "/Rips/";
+  const std::string state = sandbox.program_home() + "/State";
+  fs::create_directories(destination);
+  sandbox.WriteConfig(Settings(image, destination, "CopyFirst = 1\n"), kPresets);
+  {
+    RunningProgram program(sandbox.Environment("offscreen"), sandbox.Log("mid-copy"));
+    pid_t copier = 0;
+    ASSERT_TRUE(WaitUntil([&] { return (copier = CopierOf(program.pid())) != 0 || program.HasEnded(); },
+                          kStartTimeout, 0ms));
+    ASSERT_NE(copier, 0) << program.Printed();
+    ::kill(copier, SIGSTOP);
+    // The queue names the copy just after the copier starts.
+    WaitUntil(
+        [&] {
+          return ReadFileBytes(state + "/queue.jsonl").find("\"state\":\"copying\"") != std::string::npos;
+        },
+        5s);
+    program.Signal(SIGKILL);
+    program.WaitForExit(kStopTimeout);
+    ::kill(copier, SIGKILL);
+  }
+  ASSERT_NE(ReadFileBytes(state + "/queue.jsonl").find("\"state\":\"copying\""), std::string::npos)
+      << "the copy was over before the kill";
+  std::string copy;
+  {
+    RunningProgram program(sandbox.Environment("offscreen"), sandbox.Log("mid-encode"));
+    ASSERT_TRUE(WaitUntil([&] { return !FilesIn(destination).empty() || program.HasEnded(); }, 90s))
+        << program.Printed();
+    const auto copies = FilesIn(state + "/copies");
+    ASSERT_EQ(copies.size(), 1u) << ::testing::PrintToString(copies);
+    copy = copies[0];
+    program.Signal(SIGKILL);
+    program.WaitForExit(kStopTimeout);
+  }
+  EXPECT_TRUE(WaitUntil([&] { return ProcessesInFolder(kEncoder, sandbox.sandbox()).empty(); }, 10s));
+  for (const pid_t orphan : ProcessesInFolder(kEncoder, sandbox.sandbox())) ::kill(orphan, SIGKILL);
+  EXPECT_EQ(FilesIn(state + "/copies"), std::vector<std::string>{copy});
+
+  RunningProgram program(sandbox.Environment("offscreen"), sandbox.Log("again"));
+  const std::string history_file = state + "/history.jsonl";
+  bool copied_again = false;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        copied_again |= CopierOf(program.pid()) != 0;
+        return Count(ReadFileBytes(history_file), "\"result\":\"complete\"") > 0 || program.HasEnded();
+      },
+      120s))
+      << program.Printed() << ReadFileBytes(history_file);
+  std::this_thread::sleep_for(3s);
+  EXPECT_FALSE(copied_again || CopierOf(program.pid()) != 0) << "the copied disc was copied again";
+  const auto files = FilesIn(destination);
+  ASSERT_EQ(files.size(), 1u) << ::testing::PrintToString(files);
+  ExpectFinishedFilesWhole(destination, {{"KILLED_DISC", 20.0}});
+  EXPECT_TRUE(files[0].starts_with(copy)) << files[0] << " is not from " << copy;
+  const std::string history = ReadFileBytes(history_file);
+  EXPECT_EQ(Count(history, "\n"), 2) << history;
+  EXPECT_EQ(Count(history, "\"result\":\"interrupted\""), 1) << history;
+  EXPECT_EQ(Count(history, "\"result\":\"running\""), 0) << history;
+  EXPECT_TRUE(FolderTree(state + "/copies").empty());
+  program.Signal(SIGTERM);
+  EXPECT_EQ(program.WaitForExit(kStopTimeout), 0) << program.Printed();
+}
+
+// A work folder without room for the copy: the disc is ripped directly.
+TEST(ProgramRip, ACopyWithoutRoomFallsBackToADirectRip) {
+  if (::geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
+  const std::string image = SampleDvdImage(12, "MY MOVIE");
+  const ProgramSandbox sandbox;
+  const std::string destination = sandbox.user_home() + "/Rips/";
+  const std::string small = sandbox.user_home() + "/small";
+  fs::create_directories(destination);
+  fs::create_directories(small);
+  if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=2m") != 0) GTEST_SKIP() << "no tmpfs here";
+  sandbox.WriteConfig(Settings(image, destination, "CopyFirst = 1\nWorkFolder = " + small + "\n"), kPresets);
+  {
+    RunningProgram program(sandbox.Environment("offscreen"), sandbox.Log("run"));
+    const std::string history_file = sandbox.program_home() + "/State/history.jsonl";
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+          const std::string history = ReadFileBytes(history_file);
+          return (!history.empty() && Count(history, "\"result\":\"running\"") == 0) || program.HasEnded();
+        },
+        90s));
+    EXPECT_EQ(Count(ReadFileBytes(history_file), "\"result\":\"complete\""), 1)
+        << program.Printed() << ReadFileBytes(history_file);
+    EXPECT_EQ(program.ErrorOutput().find("DVD Copied"), std::string::npos);
+    program.Signal(SIGTERM);
+    EXPECT_EQ(program.WaitForExit(kStopTimeout), 0) << program.Printed();
+  }
+  const bool nothing_copied = fs::is_empty(small);
+  ::umount(small.c_str());
+  EXPECT_TRUE(nothing_copied);
+  ASSERT_EQ(FilesIn(destination).size(), 1u);
+  ExpectFinishedFilesWhole(destination, {{"MY_MOVIE", 12.0}});
+}
+
+// A disc cut in the middle of its title: the copy says what it lacks.
+TEST(ProgramRip, ADamagedCopyIsReportedWithItsUnreadableBlocks) {
+  const std::string image = SampleDvdImage(12, "MY MOVIE");
+  const ProgramSandbox sandbox;
+  const std::string destination = sandbox.user_home() + "/Rips/";
+  const std::string disc = sandbox.user_home() + "/damaged.iso";
+  fs::create_directories(destination);
+  const std::string whole = ReadFileBytes(image);
+  const std::string vob = RunCapturing({"isoinfo", "-i", image, "-x", "/VIDEO_TS/VTS_01_1.VOB;1"}).output;
+  const auto vob_start = whole.find(vob.substr(0, 4096));
+  ASSERT_NE(vob_start, std::string::npos);
+  std::ofstream(disc, std::ios::binary) << whole.substr(0, vob_start + vob.size() / 2);
+  sandbox.WriteConfig(Settings(disc, destination, "CopyFirst = 1\n"), kPresets);
+
+  RunningProgram program(sandbox.Environment("offscreen"), sandbox.Log("run"));
+  const std::string history_file = sandbox.program_home() + "/State/history.jsonl";
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        const std::string history = ReadFileBytes(history_file);
+        return (!history.empty() && Count(history, "\"result\":\"running\"") == 0) || program.HasEnded();
+      },
+      90s))
+      << program.Printed();
+  std::smatch balloon, record;
+  const std::string printed = program.ErrorOutput(), history = ReadFileBytes(history_file);
+  ASSERT_TRUE(std::regex_search(
+      printed, balloon,
+      std::regex(R"(DVD Copied: The disc has been copied, but (\d+) unreadable blocks were skipped)")))
+      << printed;
+  ASSERT_TRUE(
+      std::regex_search(history, record, std::regex(R"((\d+) unreadable blocks of the disc were skipped)")))
+      << history;
+  EXPECT_GE(std::stoi(balloon[1]), static_cast<int>(vob.size() / 2 / 2048));
+  EXPECT_EQ(balloon[1], record[1]);
   program.Signal(SIGTERM);
   EXPECT_EQ(program.WaitForExit(kStopTimeout), 0) << program.Printed();
 }
