@@ -53,6 +53,12 @@ void RipEngine::StartCopy(RipJob& job) {
   job.copy_folder = paths.JoinPath(work, CopyName(job.output_file));
   job.copying_folder = job.copy_folder + ".copying";
   files.RemoveTree(job.copying_folder);
+  // In the queue before the copier makes anything: a crash at any moment
+  // leaves no copy the next start does not know of.
+  job.phase = RipPhase::kCopying;
+  BeginRecord(job);
+  WriteJobRecord(job);
+  StoreQueue();
   job.helper =
       services_.processes.StartProcess(helper_, {"copy", job.request.input_path, job.copying_folder}, "");
   if (job.helper == kNoProcess) {
@@ -60,14 +66,12 @@ void RipEngine::StartCopy(RipJob& job) {
                           "), so it is ripped directly.");
     job.copy_folder.clear();
     job.copying_folder.clear();
+    job.phase = RipPhase::kStarting;
+    StoreQueue();
     LaunchEncoder(job);
     return;
   }
-  job.phase = RipPhase::kCopying;
   view.SetStatusText("Copying the disc...");
-  BeginRecord(job);
-  WriteJobRecord(job);
-  StoreQueue();
 }
 
 void RipEngine::ReadHelperOutput(RipJob& job) {
