@@ -27,7 +27,6 @@ struct QueuedRip {
   std::string encoder;
   // What the encode is made from; its input is the copy.
   RipRequest request;
-  bool operator==(const QueuedRip&) const = default;
 };
 
 std::string QueueLine(const QueuedRip& rip);
