@@ -48,6 +48,8 @@ class RipEngine {
   static constexpr std::uint32_t kKillWaitMs = 2000;
   // How often a rip that is starting or stopping is looked at.
   static constexpr std::uint32_t kPendingLookMs = 20;
+  // How often a disc being copied is looked at.
+  static constexpr std::uint32_t kCopyLookMs = 100;
   // The newest encoder logs kept.
   static constexpr std::size_t kMostLogs = 50;
 

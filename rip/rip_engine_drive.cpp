@@ -19,7 +19,12 @@ std::uint32_t RipEngine::MillisecondsToNextPoll() {
     return job.phase == RipPhase::kStarting || job.phase == RipPhase::kStopping ||
            job.phase == RipPhase::kChecking;
   });
-  return pending ? std::min(until_poll, kPendingLookMs) : until_poll;
+  if (pending) return std::min(until_poll, kPendingLookMs);
+  // A copier's end closes its output before the system reports it gone: the
+  // disc is free as soon as it is seen, so a copy is looked at often.
+  const bool copying = std::any_of(jobs_.begin(), jobs_.end(),
+                                   [](const RipJob& job) { return job.phase == RipPhase::kCopying; });
+  return copying ? std::min(until_poll, kCopyLookMs) : until_poll;
 }
 
 void RipEngine::PollDrive() {

@@ -94,6 +94,8 @@ TEST_F(CopyFirstTest, CopiesTheDiscFreesItAndEncodesFromTheCopy) {
   EXPECT_EQ(processes.process(Newest(FakeMediaProbe::kHelper)).arguments,
             (Arguments{"copy", "/dev/sr0", copy + ".copying"}));
   EXPECT_EQ(Count(kEncoder), 0);
+  // The copier's end is seen at once, not at the next drive poll.
+  EXPECT_LE(engine.MillisecondsToNextPoll(), RipEngine::kCopyLookMs);
   ASSERT_EQ(Queue().size(), 1u);
   EXPECT_EQ(Queue()[0].state, State::kCopying);
 
