@@ -91,7 +91,9 @@ void RipEngine::EndRip(RipJob& job, const RipOutcome& outcome) {
       job.process = kNoProcess;
     }
   }
-  StoreQueue();
+  // Only a rip with a copy is in the queue: a rip straight from the disc
+  // leaves the file (and its flush to the disk) alone.
+  if (!job.copy_folder.empty()) StoreQueue();
   RipView& view = services_.view;
   if (shown) {
     view.SetRipProgressBar(outcome.kind == RipOutcome::Kind::kComplete ? kProgressBarFull : 0);
