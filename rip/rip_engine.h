@@ -141,8 +141,15 @@ class RipEngine {
   // Copy first: the helper starts on the disc; the copy is followed from its
   // output and ended when it exits.
   void StartCopy(RipJob& job);
+  // How the job's helper ended: nothing while it runs, else its exit code
+  // or signal, and the helper is let go. Takes its waiting lines either way.
+  struct HelperEnd {
+    std::optional<int> code;
+    std::optional<int> signal;
+  };
+  std::optional<HelperEnd> TakeHelperEnd(RipJob& job);
   void ContinueCopy(RipJob& job);
-  void FinishCopy(RipJob& job);
+  void FinishCopy(RipJob& job, const HelperEnd& end);
   // Takes the helper's waiting lines.
   void ReadHelperOutput(RipJob& job);
   // The oldest copy waiting starts its encode once no encoder runs.

@@ -100,21 +100,25 @@ void RipEngine::ReadHelperOutput(RipJob& job) {
   }
 }
 
-void RipEngine::ContinueCopy(RipJob& job) {
+std::optional<RipEngine::HelperEnd> RipEngine::TakeHelperEnd(RipJob& job) {
   ReadHelperOutput(job);
   ProcessRunner& processes = services_.processes;
-  if (processes.IsProcessKnown(job.helper) != kNoProcess && processes.IsProcessRunning(job.helper)) return;
-  FinishCopy(job);
-}
-
-void RipEngine::FinishCopy(RipJob& job) {
-  ProcessRunner& processes = services_.processes;
-  Files& files = services_.files;
-  RipView& view = services_.view;
-  const auto code = processes.ExitCode(job.helper);
-  const auto signal = processes.EndingSignal(job.helper);
+  if (processes.IsProcessKnown(job.helper) != kNoProcess && processes.IsProcessRunning(job.helper))
+    return std::nullopt;
+  const HelperEnd end{processes.ExitCode(job.helper), processes.EndingSignal(job.helper)};
   processes.CloseProcess(job.helper);
   job.helper = kNoProcess;
+  return end;
+}
+
+void RipEngine::ContinueCopy(RipJob& job) {
+  if (const auto end = TakeHelperEnd(job)) FinishCopy(job, *end);
+}
+
+void RipEngine::FinishCopy(RipJob& job, const HelperEnd& end) {
+  Files& files = services_.files;
+  RipView& view = services_.view;
+  const auto& code = end.code;
   if (code == kCopyWhole || code == kCopyDamaged) {
     if (const auto named = files.RenameFile(job.copying_folder, job.copy_folder); !named) {
       files.RemoveTree(job.copying_folder);
@@ -164,8 +168,8 @@ void RipEngine::FinishCopy(RipJob& job) {
   std::string detail = job.helper_error;
   while (!detail.empty() && detail.back() == '.') detail.pop_back();
   if (detail.empty()) {
-    detail = signal ? "the copier was killed by signal " + std::to_string(*signal)
-                    : "the copier stopped with exit code " + std::to_string(code.value_or(-1));
+    detail = end.signal ? "the copier was killed by signal " + std::to_string(*end.signal)
+                        : "the copier stopped with exit code " + std::to_string(code.value_or(-1));
   }
   EndRip(job, {RipOutcome::Kind::kCopyFailed, detail});
 }
@@ -204,12 +208,9 @@ bool RipEngine::StartCheck(RipJob& job) {
 }
 
 void RipEngine::ContinueCheck(RipJob& job) {
-  ReadHelperOutput(job);
-  ProcessRunner& processes = services_.processes;
-  if (processes.IsProcessKnown(job.helper) != kNoProcess && processes.IsProcessRunning(job.helper)) return;
-  const auto code = processes.ExitCode(job.helper);
-  processes.CloseProcess(job.helper);
-  job.helper = kNoProcess;
+  const auto end = TakeHelperEnd(job);
+  if (!end) return;
+  const auto& code = end->code;
   // A helper that failed itself says nothing of the file.
   job.checked = code == kCheckAnswered || code == kCheckNoMedia;
   if (code != kCheckAnswered) job.file_seconds.reset();
