@@ -95,10 +95,11 @@ TEST(DiscScanTest, CutOrForeignOutputGivesNothing) {
 TEST(DiscScanTest, RepeatsAreKnownWhereverTheyStand) {
   DiscScan scan;
   // A play-all first, marked at each chapter of its episodes; one marked at
-  // each episode only; two episodes of one length but other chapters.
-  scan.titles = {Title(1, {10, 12, 11, 12}), Title(2, {10, 12}), Title(3, {11, 12}),
-                 Title(4, {22, 23}),         Title(5, {22, 1}),  Title(6, {12, 11})};
-  EXPECT_EQ(All(scan), (std::vector<int>{2, 3, 5, 6}));
+  // each episode only; two episodes of one length but other chapters; a
+  // title as long as two episodes, with a chapter where they have none.
+  scan.titles = {Title(1, {10, 12, 11, 12}), Title(2, {10, 12}), Title(3, {11, 12}),       Title(4, {22, 23}),
+                 Title(5, {22, 1}),          Title(6, {12, 11}), Title(7, {10, 12, 5, 18})};
+  EXPECT_EQ(All(scan), (std::vector<int>{2, 3, 5, 6, 7}));
 
   scan.titles = {Title(1, {20}), Title(2, {25}), Title(3, {45})};
   EXPECT_EQ(All(scan), (std::vector<int>{1, 2, 3})) << "one chapter cannot hold two episodes";
