@@ -26,9 +26,10 @@ declare -A seeds=(
   [format_date]="$assets/fuzz/format_date"
   [file_name]="$assets/fuzz/file_name"
   [rip_record]="$assets/handbrake-1.6.1"
+  [disc_scan]="$assets/handbrake-1.6.1/scan-series.out $assets/handbrake-1.6.1/scan-plain.out"
 )
-declare -A max_len=([config_roundtrip]=4096 [presets]=4096 [encoder_output]=4096 [format_date]=256 [file_name]=1024 [rip_record]=8192)
-targets=${FUZZ_TARGETS:-config_roundtrip presets encoder_output format_date file_name rip_record}
+declare -A max_len=([config_roundtrip]=4096 [presets]=4096 [encoder_output]=4096 [format_date]=256 [file_name]=1024 [rip_record]=8192 [disc_scan]=32768)
+targets=${FUZZ_TARGETS:-config_roundtrip presets encoder_output format_date file_name rip_record disc_scan}
 
 # Freed memory is reused sooner and fresh memory left unfilled: the output
 # target allocates a buffer per line and runs about half again as fast so,

@@ -10,7 +10,8 @@ set -euo pipefail
 
 what=${1:-run}
 # The encoder is what the program runs, so it comes with the program.
-build=(cmake g++ make pkg-config libblkid-dev libavformat-dev libdvdread-dev qt6-base-dev handbrake-cli)
+build=(cmake g++ make pkg-config libblkid-dev libavformat-dev libdvdread-dev qt6-base-dev handbrake-cli
+  nlohmann-json3-dev)
 demo=(ffmpeg dvdauthor genisoimage dvdbackup)
 tests=(libgtest-dev desktop-file-utils fonts-dejavu-core clang clang-format libclang-rt-14-dev xorriso udftools
   xvfb xauth dbus trayer xdotool x11-utils appstream)
@@ -20,8 +21,9 @@ package=(dpkg-dev file lintian appstream)
 # GoogleTest comes as sources, built with the cross compiler; so do libdvdread
 # and FFmpeg, fetched with apt-get source (dpkg-dev) and found with pkg-config.
 # The Wine CD-ROM drive holds a small DVD made with ffmpeg and dvdauthor.
+# nlohmann/json has no compiled part: the cross build takes Debian's headers.
 windows=(cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest dpkg-dev pkg-config xz-utils
-  wine64 xvfb xauth nsis zip ffmpeg dvdauthor)
+  wine64 xvfb xauth nsis zip ffmpeg dvdauthor nlohmann-json3-dev)
 
 packages=("${build[@]}")
 case "$what" in

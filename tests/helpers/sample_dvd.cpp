@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <system_error>
+#include <vector>
 
 #include "helpers/media_probe.h"
 
@@ -64,29 +65,39 @@ bool UpToDate(const fs::path& image, const fs::path& script) {
   return made >= fs::last_write_time(script);
 }
 
-}  // namespace
-
-std::string SampleDvdImage(int seconds, const std::string& label) {
-  if (seconds < 1 || seconds > 9999) throw std::invalid_argument("sample DVD length out of range");
-  if (label.empty() || label.size() > 32) throw std::invalid_argument("a DVD label holds 1 to 32 bytes");
-
+// Makes the image `name`.iso with the script, the image's path standing
+// between `options` and `arguments`, unless it is newer than the script.
+std::string MadeOnce(const std::string& name, const std::vector<std::string>& options,
+                     const std::vector<std::string>& arguments) {
   const fs::path script = MAKE_SAMPLE_DVD_SCRIPT;
   const fs::path folder = SAMPLE_MEDIA_FOLDER;
   fs::create_directories(folder);
-  const std::string name = std::to_string(seconds) + "s-" + FileNameFor(label);
   const fs::path image = folder / (name + ".iso");
 
   const ExclusiveLock lock((folder / (name + ".lock")).string());
   if (UpToDate(image, script)) return image.string();
   // The script writes beside the image and renames it into place, so no
   // reader, locked or not, ever sees half an image.
-  const ToolOutput made =
-      RunCapturing({"bash", script.string(), image.string(), std::to_string(seconds), label});
+  std::vector<std::string> command{"bash", script.string()};
+  command.insert(command.end(), options.begin(), options.end());
+  command.push_back(image.string());
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  const ToolOutput made = RunCapturing(command);
   if (made.exit_code != 0 || !fs::exists(image)) {
     throw std::runtime_error("making the sample DVD " + image.string() + " failed (exit code " +
                              std::to_string(made.exit_code) + "):\n" + made.output);
   }
   return image.string();
 }
+
+}  // namespace
+
+std::string SampleDvdImage(int seconds, const std::string& label) {
+  if (seconds < 1 || seconds > 9999) throw std::invalid_argument("sample DVD length out of range");
+  if (label.empty() || label.size() > 32) throw std::invalid_argument("a DVD label holds 1 to 32 bytes");
+  return MadeOnce(std::to_string(seconds) + "s-" + FileNameFor(label), {}, {std::to_string(seconds), label});
+}
+
+std::string SampleSeriesDvdImage() { return MadeOnce("series-MY_20SERIES", {"--series"}, {"MY SERIES"}); }
 
 }  // namespace ripwarden::testing

@@ -12,4 +12,9 @@ namespace ripwarden::testing {
 // made, missing tools included, so that a test never passes without it.
 std::string SampleDvdImage(int seconds, const std::string& label);
 
+// A series disc made the same way, labelled "MY SERIES": episodes of 12, 14
+// and 16 s as titles 1 to 3 (English and French sound, an English subtitle),
+// title 4 playing all three, title 5 episode 1 again.
+std::string SampleSeriesDvdImage();
+
 }  // namespace ripwarden::testing

@@ -15,6 +15,7 @@
 #include "platform/linux/monotonic_clock.h"
 #include "real_runner_fixture.h"
 #include "rip/date_format.h"
+#include "rip/disc_scan.h"
 
 namespace ripwarden::testing {
 namespace {
@@ -210,6 +211,20 @@ TEST_F(RealEncoderTest, CancelLeavesNothingBehind) {
   EXPECT_TRUE(FilesIn(home_.Path("tmp")).empty()) << "pass files left behind";
   EXPECT_TRUE(ChildProcesses().empty());
   EXPECT_TRUE(ZombieChildren().empty());
+}
+
+// The recorded scans stand for this encoder: its scan of a series disc made
+// now chooses the same episodes. Its log stays out, as it would cut the JSON.
+TEST(RealEncoderScanTest, ChoosesEachEpisodeOfASeriesDiscOnce) {
+  const ToolOutput scanned = RunCapturing(
+      {"sh", "-c", "HandBrakeCLI --scan -t 0 --json -i \"$0\" 2>/dev/null", SampleSeriesDvdImage()});
+  ASSERT_EQ(scanned.exit_code, 0) << LastLines(scanned.output, 20);
+  const auto scan = ParseDiscScan(scanned.output);
+  ASSERT_TRUE(scan) << LastLines(scanned.output, 20);
+  EXPECT_EQ(ChooseTitles(*scan, {.mode = TitleChoice::Mode::kAll}), (std::vector<int>{1, 2, 3}));
+  ASSERT_EQ(scan->titles.size(), 5u);
+  EXPECT_EQ(TracksInLanguages(scan->titles[2].audio, "fra"), std::vector<std::string>{"2"});
+  EXPECT_EQ(TracksInLanguages(scan->titles[2].subtitles, "eng"), std::vector<std::string>{"1"});
 }
 
 }  // namespace
