@@ -24,6 +24,9 @@ using NativePathRules = win32_platform::Win32PathRules;
 inline constexpr const char* kNativeName = "win32";
 // What a program's file name ends in.
 inline constexpr const char* kProgramSuffix = ".exe";
+// How many times longer than here a program may take to start: under Wine
+// on a busy machine a start can take most of a second.
+inline constexpr unsigned kStartSlowness = 6;
 #else
 using NativeClock = linux_platform::MonotonicClock;
 using NativeFiles = linux_platform::LinuxFiles;
@@ -31,6 +34,7 @@ using NativeProcessRunner = linux_platform::PosixProcessRunner;
 using NativePathRules = linux_platform::PosixPathRules;
 inline constexpr const char* kNativeName = "posix";
 inline constexpr const char* kProgramSuffix = "";
+inline constexpr unsigned kStartSlowness = 1;
 #endif
 
 }  // namespace ripwarden::testing

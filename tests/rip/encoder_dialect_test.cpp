@@ -38,12 +38,14 @@ class EncoderDialectsTest : public ::testing::Test {
     for (int turn = 0; turn < 2000; ++turn) {
       const auto started = clock_.TickCount();
       const auto dialect = dialects.For(program);
-      EXPECT_LT(clock_.TickCount() - started, 500u) << "a question held the turn";
+      EXPECT_LT(clock_.TickCount() - started, 500u * kSlow) << "a question held the turn";
       if (dialect) return dialect;
       clock_.Sleep(10);
     }
     return std::nullopt;
   }
+
+  static constexpr unsigned kSlow = testing::kStartSlowness;
 
   testing::TempFolder folder_;
   testing::NativeProcessRunner processes_;
@@ -80,10 +82,10 @@ TEST_F(EncoderDialectsTest, ASlowAnswerIsNeitherGuessedOldNorKept) {
   const std::string record = folder_.Path("calls");
   const std::string program = folder_.Path(std::string("encoder") + testing::kProgramSuffix);
   std::filesystem::copy_file(testing::FakeEncoderPath(), program);
-  EncoderDialects dialects(processes_, files_, clock_, 300);
+  EncoderDialects dialects(processes_, files_, clock_, 300 * kSlow);
   {
-    testing::FakeEncoderScript slow(
-        folder_, "sleep 1500\nwrite " + testing::ScriptText("-L, --longest\n") + "\nexit 0\n");
+    testing::FakeEncoderScript slow(folder_, "sleep " + std::to_string(1500 * kSlow) + "\nwrite " +
+                                                 testing::ScriptText("-L, --longest\n") + "\nexit 0\n");
     EXPECT_EQ(dialects.For(program), std::nullopt) << "answered before the program did";
     EXPECT_EQ(Ask(dialects, program), kCurrentDialect) << "an unknown version was taken for an old one";
   }
@@ -95,10 +97,10 @@ TEST_F(EncoderDialectsTest, ASlowAnswerIsNeitherGuessedOldNorKept) {
 
 TEST_F(EncoderDialectsTest, AProgramThatNeverAnswersIsGivenUp) {
   testing::FakeEncoderScript script(folder_, "write " + testing::ScriptText("--longest\n") + "\nhang\n");
-  EncoderDialects dialects(processes_, files_, clock_, 300);
+  EncoderDialects dialects(processes_, files_, clock_, 300 * kSlow);
   const auto started = clock_.TickCount();
   EXPECT_EQ(Ask(dialects, testing::FakeEncoderPath()), kCurrentDialect);
-  EXPECT_LT(clock_.TickCount() - started, 3000u);
+  EXPECT_LT(clock_.TickCount() - started, 3000u * kSlow);
   EXPECT_EQ(dialects.For("/no/such/program"), kCurrentDialect);
 
   // Nor one that answers with lines for ever.
@@ -107,7 +109,7 @@ TEST_F(EncoderDialectsTest, AProgramThatNeverAnswersIsGivenUp) {
   testing::FakeEncoderScript flood(folder_, "write --longest\\n\nflood 1073741824 80\n");
   const auto flood_started = clock_.TickCount();
   EXPECT_EQ(Ask(dialects, flooding), kCurrentDialect);
-  EXPECT_LT(clock_.TickCount() - flood_started, 3000u);
+  EXPECT_LT(clock_.TickCount() - flood_started, 3000u * kSlow);
 }
 
 }  // namespace
