@@ -20,6 +20,12 @@ inline constexpr SettingKey kAudioBooster{"Ripping", "AudioBooster"};
 inline constexpr SettingKey kCopyFirst{"Ripping", "CopyFirst"};
 inline constexpr SettingKey kWorkFolder{"Ripping", "WorkFolder"};
 inline constexpr SettingKey kKeepCopies{"Ripping", "KeepCopies"};
+inline constexpr SettingKey kTitles{"Ripping", "Titles"};
+inline constexpr SettingKey kShortestTitle{"Ripping", "ShortestTitle"};
+inline constexpr SettingKey kLongestTitle{"Ripping", "LongestTitle"};
+inline constexpr SettingKey kAudioLanguages{"Ripping", "AudioLanguages"};
+inline constexpr SettingKey kSubtitleLanguages{"Ripping", "SubtitleLanguages"};
+inline constexpr SettingKey kChapterMarkers{"Ripping", "ChapterMarkers"};
 inline constexpr SettingKey kStartUp{"Other", "StartUp"};
 inline constexpr SettingKey kStartMinimised{"Other", "StartMinimised"};
 inline constexpr SettingKey kAutoRip{"Other", "AutoRip"};
@@ -29,9 +35,10 @@ inline constexpr SettingKey kEncoderLocation{"HandBrake", "Location"};
 inline constexpr SettingKey kVersion{"Application", "Version"};
 
 inline constexpr SettingKey kEverySetting[] = {
-    kSourceDrive,   kDestination,          kFileContainer,   kEncoding, kTwoPass,        kAudioBooster,
-    kCopyFirst,     kWorkFolder,           kKeepCopies,      kStartUp,  kStartMinimised, kAutoRip,
-    kEjectOnFinish, kClearHandBrakeOutput, kEncoderLocation, kVersion};
+    kSourceDrive,    kDestination,          kFileContainer,   kEncoding, kTwoPass,        kAudioBooster,
+    kCopyFirst,      kWorkFolder,           kKeepCopies,      kTitles,   kShortestTitle,  kLongestTitle,
+    kAudioLanguages, kSubtitleLanguages,    kChapterMarkers,  kStartUp,  kStartMinimised, kAutoRip,
+    kEjectOnFinish,  kClearHandBrakeOutput, kEncoderLocation, kVersion};
 }  // namespace setting
 
 }  // namespace ripwarden

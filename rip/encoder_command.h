@@ -21,6 +21,17 @@ struct RipRequest {
   std::string preset;     // the preset's value text
   std::string two_pass;   // setting text; "1" means on
   std::string audio_booster;
+  // The title to rip; 0: the encoder's own main feature. A disc ripped title
+  // by title names each file with its title's number.
+  int title = 0;
+  bool name_with_title = false;
+  // Tracks by their number on the disc ("1", "3"), in the disc's order.
+  // Without audio tracks the first is taken; subtitle tracks are kept
+  // selectable, with forced subtitles the encoder's foreign-audio search finds.
+  std::vector<std::string> audio_tracks;
+  std::vector<std::string> subtitle_tracks;
+  bool foreign_audio_search = false;
+  std::string chapter_markers;  // setting text; "1" keeps the disc's chapters
 };
 
 struct EncoderCommand {

@@ -10,6 +10,17 @@
 
 namespace ripwarden {
 
+// One title of a disc ripped title by title: how its own file ended.
+struct RipTitleRecord {
+  int title = 0;
+  std::string output;
+  std::string result;  // as a rip's: "complete", "failed", ...
+  std::string reason;
+  std::optional<double> seconds_encoded;
+  std::optional<double> seconds_expected;
+  bool operator==(const RipTitleRecord&) const = default;
+};
+
 // One rip as the history keeps it. Written when the rip starts (result
 // "running") and again when it ends.
 struct RipRecord {
@@ -28,6 +39,8 @@ struct RipRecord {
   std::optional<double> seconds_expected;
   std::optional<std::int64_t> bytes;
   std::string log;
+  // A disc ripped title by title: each title's own result, in the order ripped.
+  std::vector<RipTitleRecord> titles;
   // Which rip this is, for the write at its end: its start and its file.
   std::string id;
   bool operator==(const RipRecord&) const = default;
