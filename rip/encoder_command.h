@@ -21,7 +21,18 @@ struct RipRequest {
   std::string preset;     // the preset's value text
   std::string two_pass;   // setting text; "1" means on
   std::string audio_booster;
-  // The title to rip; 0: the encoder's own main feature. A disc ripped title
+  // What to rip of the disc, as the settings said when the rip began:
+  // "Main" or "All" titles, their limits in minutes, the languages kept.
+  std::string titles;
+  std::string shortest_title;
+  std::string longest_title;
+  std::string audio_languages;
+  std::string subtitle_languages;
+  std::string chapter_markers;  // "1" keeps the disc's chapters
+
+  // Made from the disc's scan for each title's encode, never stored:
+  // the title to rip; 0: the encoder's own main feature. A disc ripped title
+  // by title names each file with its title's number. A disc ripped title
   // by title names each file with its title's number.
   int title = 0;
   bool name_with_title = false;
@@ -31,7 +42,6 @@ struct RipRequest {
   std::vector<std::string> audio_tracks;
   std::vector<std::string> subtitle_tracks;
   bool foreign_audio_search = false;
-  std::string chapter_markers;  // setting text; "1" keeps the disc's chapters
 };
 
 struct EncoderCommand {
