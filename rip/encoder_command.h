@@ -32,7 +32,6 @@ struct RipRequest {
 
   // Made from the disc's scan for each title's encode, never stored:
   // the title to rip; 0: the encoder's own main feature. A disc ripped title
-  // by title names each file with its title's number. A disc ripped title
   // by title names each file with its title's number.
   int title = 0;
   bool name_with_title = false;
