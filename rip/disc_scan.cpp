@@ -132,6 +132,10 @@ bool IsPlayAll(const ScannedTitle& title, const std::vector<const ScannedTitle*>
 
 }  // namespace
 
+std::vector<std::string> ScanArguments(const std::string& input) {
+  return {"-i", input, "-t", "0", "--scan", "--json"};
+}
+
 std::optional<DiscScan> ParseDiscScan(std::string_view scan_output) {
   const std::size_t mark = scan_output.find(kTitleSetMark);
   if (mark == std::string_view::npos) return std::nullopt;

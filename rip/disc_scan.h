@@ -31,6 +31,9 @@ struct DiscScan {
   std::vector<ScannedTitle> titles;
 };
 
+// The encoder's arguments for a scan of every title of input.
+std::vector<std::string> ScanArguments(const std::string& input);
+
 // Reads what `HandBrakeCLI --scan -t 0 --json` printed on standard output:
 // the object after "JSON Title Set: ". Nothing when it is missing, cut short
 // or not what the encoder writes.

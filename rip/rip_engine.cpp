@@ -71,7 +71,9 @@ std::vector<ChildProcess> RipEngine::ChildrenToWatch() const {
   return children;
 }
 
-void RipEngine::EndRip(RipJob& job, const RipOutcome& outcome) {
+void RipEngine::EndRip(RipJob& job, const RipOutcome& title_outcome) {
+  RipOutcome outcome = title_outcome;
+  if (EndTitle(job, outcome)) return;
   // A rip refused before it began has nothing to record.
   if (job.phase != RipPhase::kEnded) FinishRecord(job, outcome);
   // The record goes with the rip; the runner still collects the processes.
@@ -186,6 +188,9 @@ void RipEngine::ContinueWork() {
         break;
       case RipPhase::kCopying:
         ContinueCopy(job);
+        break;
+      case RipPhase::kScanning:
+        ContinueScan(job);
         break;
       case RipPhase::kChecking:
         ContinueCheck(job);

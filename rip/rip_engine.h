@@ -175,8 +175,22 @@ class RipEngine {
   void AutoRipOrAnnounce(const std::string& label);
   // The disc in the drive is gone: the next one found is new.
   void DiscLeft();
-  // Starts the encoder once its options are known.
+  // Starts the encoder once its options are known, after a scan of the disc
+  // when its titles or tracks are to be chosen.
   void LaunchEncoder(RipJob& job);
+  // The scan runs in the encoder; false when none is needed (or it cannot
+  // start, which the encode then says).
+  bool StartScan(RipJob& job);
+  void ReadScanOutput(RipJob& job);
+  void ContinueScan(RipJob& job);
+  // Sets the request for the job's next title to rip; false when every one
+  // has its finished file already.
+  bool TakeTitlePlan(RipJob& job);
+  // A title of a disc ripped title by title has ended as outcome: true when
+  // the job goes on with its next title; else outcome becomes the job's.
+  bool EndTitle(RipJob& job, RipOutcome& outcome);
+  // "title 2 of 3" while a disc is ripped title by title; else empty.
+  static std::string TitleProgress(const RipJob& job);
   // Ends the job once its encoder is gone, or when its disc went missing;
   // a rip from a copy never misses its disc;
   // disc_label is the label of its disc in the drive, null when it is not there.

@@ -177,8 +177,9 @@ void RipEngine::FinishCopy(RipJob& job, const HelperEnd& end) {
 void RipEngine::StartNextEncode() {
   if (queue_frozen_) return;
   for (const RipJob& job : jobs_) {
-    const bool encoding = job.phase == RipPhase::kStarting || job.phase == RipPhase::kEncoding ||
-                          job.phase == RipPhase::kMuxing || job.phase == RipPhase::kChecking ||
+    const bool encoding = job.phase == RipPhase::kStarting || job.phase == RipPhase::kScanning ||
+                          job.phase == RipPhase::kEncoding || job.phase == RipPhase::kMuxing ||
+                          job.phase == RipPhase::kChecking ||
                           (job.phase == RipPhase::kStopping && job.process != kNoProcess);
     if (encoding) return;
   }
@@ -310,13 +311,18 @@ std::vector<RipEngine::QueueRow> RipEngine::QueueRows() const {
       case RipPhase::kWaiting:
         text += "waiting";
         break;
+      case RipPhase::kScanning:
+        text += "reading its titles";
+        break;
       case RipPhase::kStarting:
         text += "starting";
         break;
       case RipPhase::kEncoding:
-      case RipPhase::kMuxing:
-        text += "encoding" + progress;
+      case RipPhase::kMuxing: {
+        const std::string title = TitleProgress(job);
+        text += "encoding" + (title.empty() ? "" : " " + title) + progress;
         break;
+      }
       case RipPhase::kChecking:
         text += "checking the file";
         break;

@@ -17,7 +17,7 @@ std::uint32_t RipEngine::MillisecondsToNextPoll() {
   // A stopping encoder or a question to it is looked at often, never waited on.
   const bool pending = std::any_of(jobs_.begin(), jobs_.end(), [](const RipJob& job) {
     return job.phase == RipPhase::kStarting || job.phase == RipPhase::kStopping ||
-           job.phase == RipPhase::kChecking;
+           job.phase == RipPhase::kChecking || job.phase == RipPhase::kScanning;
   });
   if (pending) return std::min(until_poll, kPendingLookMs);
   // A copier's end closes its output before the system reports it gone: the

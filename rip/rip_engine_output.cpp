@@ -67,6 +67,10 @@ void RipEngine::ReadEncoderOutput() {
   ProcessRunner& processes = services_.processes;
   for (RipJob& job : jobs_) {
     if (job.phase == RipPhase::kEnded || processes.IsProcessKnown(job.process) == kNoProcess) continue;
+    if (job.phase == RipPhase::kScanning) {
+      ReadScanOutput(job);
+      continue;
+    }
     // Only a whole line: the encoder writes each update without a line end,
     // and waiting for the next one would freeze the windows.
     if (!processes.IsLineWaiting(job.process)) continue;
@@ -79,7 +83,8 @@ void RipEngine::ReadEncoderOutput() {
       job.phase = RipPhase::kMuxing;
       // The disc has been read to the end; it can leave while the file is
       // finished. The rip itself completes when the encoder has ended well.
-      if (!job.from_copy && services_.settings.ReadSetting(setting::kEjectOnFinish) == "1") {
+      const bool last_title = job.title_at + 1 >= job.plans.size();
+      if (!job.from_copy && last_title && services_.settings.ReadSetting(setting::kEjectOnFinish) == "1") {
         EjectDrive(job.source);
         job.disc_left = true;
       }
@@ -88,11 +93,17 @@ void RipEngine::ReadEncoderOutput() {
     job.percent = TextToFloat(percent_text);
     if (!CarriesPercentage(line, percent_text)) continue;
     job.last_update_percent = job.percent;
-    ShowProgress(job, line, "");
+    const std::string title = TitleProgress(job);
+    ShowProgress(job, line, title.empty() ? "" : "Title " + title.substr(6) + ": ");
   }
 }
 
 void RipEngine::CheckRipEnd(RipJob& job, const std::string* disc_label) {
+  if (job.phase == RipPhase::kScanning) {
+    // The scan's end is taken by its own turns.
+    if (disc_label == nullptr && !job.from_copy) StopRip(job, {RipOutcome::Kind::kDiscLost, {}});
+    return;
+  }
   if (job.phase != RipPhase::kCopying && job.phase != RipPhase::kStarting &&
       job.phase != RipPhase::kEncoding && job.phase != RipPhase::kMuxing)
     return;
@@ -156,9 +167,12 @@ void RipEngine::FinishRip(RipJob& job) {
     }
     job.record.output = job.output_file;
     const bool ripped_disc_in = job.disc_in_at_end;
-    if (IsShown(job)) view.EnableCancelButton(false);
+    const bool last_title = job.title_at + 1 >= job.plans.size();
+    if (IsShown(job) && last_title) view.EnableCancelButton(false);
     EndRip(job, {RipOutcome::Kind::kComplete, {}});
-    if (ripped_disc_in && services_.settings.ReadSetting(setting::kEjectOnFinish) == "1")
+    // A disc ripped title by title is ejected after its last.
+    if (ripped_disc_in && job.phase == RipPhase::kEnded &&
+        services_.settings.ReadSetting(setting::kEjectOnFinish) == "1")
       EjectDrive(job.source);
     return;
   }

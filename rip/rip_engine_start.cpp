@@ -46,6 +46,12 @@ void RipEngine::StartRip() {
     request.two_pass = settings.ReadSetting(setting::kTwoPass);
     request.audio_booster = settings.ReadSetting(setting::kAudioBooster);
   }
+  request.titles = settings.ReadSetting(setting::kTitles);
+  request.shortest_title = settings.ReadSetting(setting::kShortestTitle);
+  request.longest_title = settings.ReadSetting(setting::kLongestTitle);
+  request.audio_languages = settings.ReadSetting(setting::kAudioLanguages);
+  request.subtitle_languages = settings.ReadSetting(setting::kSubtitleLanguages);
+  request.chapter_markers = settings.ReadSetting(setting::kChapterMarkers);
   job.disc_label = request.label;
   job.encoder = settings.ReadSetting(setting::kEncoderLocation);
   job.phase = RipPhase::kStarting;
@@ -64,22 +70,32 @@ void RipEngine::LaunchEncoder(RipJob& job) {
   // goes on from here.
   const auto dialect = services_.dialects.For(job.encoder);
   if (!dialect) return;
-  job.phase = RipPhase::kEncoding;
   if (job.from_copy) {
     job.request.input_path = job.copy_folder;
     // A copy encoded again after a restart starts a new attempt of its rip.
     job.record.result = "running";
     job.record.reason.clear();
     job.record.end.clear();
-    if (IsShown(job)) {
+    if (IsShown(job) && !job.scanned) {
       services_.view.SetRipProgressBar(0);
       services_.view.SetStatusText("Encoding the copy...");
       services_.view.EnableCancelButton(true);
     }
   }
+  if (StartScan(job)) return;
+  if (!TakeTitlePlan(job)) {
+    EndRip(job, {RipOutcome::Kind::kComplete, {}});
+    return;
+  }
+  job.phase = RipPhase::kEncoding;
   const EncoderCommand command = BuildEncoderCommand(job.request, *dialect, services_.paths);
   job.output_file = command.output_file;
   job.encoding_file = command.encoding_file;
+  job.record.output = job.output_file;
+  if (const std::string progress = TitleProgress(job); !progress.empty()) {
+    services_.view.InsertOutputLine("Encoding " + progress + ": title " + std::to_string(job.request.title) +
+                                    " of the disc.");
+  }
   services_.view.InsertOutputLine(command.display_line);
 
   BeginRecord(job);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/process_runner.h"
 #include "platform/tray.h"
@@ -15,6 +16,7 @@ namespace ripwarden {
 enum class RipPhase {
   kCopying,   // the helper copies the disc into the work folder
   kWaiting,   // the copy is whole; its encode waits for its turn
+  kScanning,  // the encoder lists the disc's titles and tracks
   kStarting,  // the encoder is being asked which options it takes
   kEncoding,  // the encoder reads the disc or its copy
   kMuxing,    // the input has been read; the encoder finishes the file
@@ -38,6 +40,8 @@ struct RipOutcome {
     kNotNamed,        // detail: the system's reason
     kCopyFailed,      // detail: the copier's reason
     kClosed,          // the program closed during the encode of a copy, which is kept for the next start
+    kTitlesFailed,    // detail: which of the disc's titles failed
+    kNoTitles,        // no title of the disc is within the limits of the settings
   };
   Kind kind = Kind::kComplete;
   std::string detail;
@@ -112,6 +116,18 @@ struct RipJob {
   std::string progress_detail;
   // Why a held job failed.
   std::string held_reason;
+
+  // A disc whose titles or tracks are chosen: its scan, once made, and the
+  // titles it chose with their tracks, ripped one after another.
+  struct TitlePlan {
+    int title = 0;
+    std::vector<std::string> audio;
+    std::vector<std::string> subtitles;
+  };
+  bool scanned = false;
+  std::string scan_output;
+  std::vector<TitlePlan> plans;
+  std::size_t title_at = 0;
 };
 
 }  // namespace ripwarden

@@ -30,6 +30,10 @@ std::string FailureReason(const RipOutcome& outcome) {
       return "The finished rip could not be given its name: " + outcome.detail + ".";
     case Kind::kCopyFailed:
       return "The disc could not be copied: " + outcome.detail + ".";
+    case Kind::kTitlesFailed:
+      return "Not every title was ripped: " + outcome.detail + ".";
+    case Kind::kNoTitles:
+      return "No title on the disc is as long as the settings ask for.";
   }
   return {};
 }
