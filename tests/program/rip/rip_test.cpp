@@ -351,6 +351,55 @@ TEST(ProgramRip, ACopiedDiscIsReleasedAndTheNextOneCopiedWhileItEncodes) {
   EXPECT_EQ(program.WaitForExit(kStopTimeout), 0) << program.Printed();
 }
 
+// A series disc with "All": one whole file per episode, each named with its
+// title, and neither the play-all title nor the repeated episode; "Main"
+// afterwards rips the one longest title as before.
+TEST(ProgramRip, ASeriesDiscGivesOneFilePerEpisodeAndNoRepeats) {
+  const std::string image = SampleSeriesDvdImage();
+  const ProgramSandbox sandbox;
+  const std::string destination = sandbox.user_home() + "/Rips/";
+  fs::create_directories(destination);
+  const std::string every_title =
+      "CopyFirst = 1\nTitles = All\nShortestTitle = 0\nLongestTitle = 0\nAudioLanguages = eng,fra\n"
+      "SubtitleLanguages = eng\nChapterMarkers = 1\n";
+  sandbox.WriteConfig(Settings(image, destination, every_title), kPresets);
+  const std::string history_file = sandbox.program_home() + "/State/history.jsonl";
+  {
+    RunningProgram program(sandbox.Environment("offscreen"), sandbox.Log("all"));
+    ASSERT_TRUE(
+        WaitUntil([&] { return Count(ReadFileBytes(history_file), "\"result\":\"complete\"") == 4; }, 180s))
+        << program.Printed() << ReadFileBytes(history_file);
+    program.Signal(SIGTERM);
+    EXPECT_EQ(program.WaitForExit(kStopTimeout), 0) << program.Printed();
+  }
+  const std::vector<std::string> files = FilesIn(destination);
+  ASSERT_EQ(files.size(), 3u) << ::testing::PrintToString(files);
+  const std::map<int, double> episodes = {{1, 12.0}, {2, 14.0}, {3, 16.0}};
+  for (const auto& [title, seconds] : episodes) {
+    const std::string& name = files[static_cast<std::size_t>(title - 1)];
+    EXPECT_TRUE(name.starts_with("MY_SERIES_(") && name.ends_with("_title0" + std::to_string(title) + ".MP4"))
+        << name;
+    const auto info = ProbeMedia(destination + name);
+    ASSERT_TRUE(info.has_value()) << name;
+    EXPECT_NEAR(info->duration_seconds, seconds, 1.0) << name;
+  }
+  EXPECT_EQ(Count(ReadFileBytes(history_file), "\"title\":"), 3) << ReadFileBytes(history_file);
+
+  fs::remove_all(destination);
+  fs::create_directories(destination);
+  sandbox.WriteConfig(Settings(image, destination, "CopyFirst = 0\nTitles = Main\n"), kPresets);
+  RunningProgram program(sandbox.Environment("offscreen"), sandbox.Log("main"));
+  ASSERT_TRUE(
+      WaitUntil([&] { return Count(ReadFileBytes(history_file), "\"result\":\"complete\"") == 5; }, 120s))
+      << program.Printed() << ReadFileBytes(history_file);
+  const std::vector<std::string> main = FilesIn(destination);
+  ASSERT_EQ(main.size(), 1u) << ::testing::PrintToString(main);
+  EXPECT_TRUE(std::regex_match(main[0], std::regex(R"(MY_SERIES_\(\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d\)\.MP4)")))
+      << main[0];
+  program.Signal(SIGTERM);
+  EXPECT_EQ(program.WaitForExit(kStopTimeout), 0) << program.Printed();
+}
+
 // Killed while copying, then while encoding the copy, the disc still in:
 // the half copy goes and the disc is copied again, the whole copy is
 // encoded again, and the disc is ripped once.
