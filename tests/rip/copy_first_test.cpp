@@ -1,6 +1,7 @@
 #include <algorithm>
 
 #include "engine_fixture.h"
+#include "temp_folder.h"
 #include "rip/rip_queue.h"
 
 namespace ripwarden::testing {
@@ -242,6 +243,52 @@ TEST_F(CopyFirstTest, QuittingStopsTheEncodeAndKeepsItsCopyForTheNextStart) {
   EXPECT_EQ(Queue()[0].state, State::kCopied);
   EXPECT_TRUE(files.IsFolder(Queue()[0].copy_folder));
   EXPECT_EQ(History().back().result, "interrupted");
+}
+
+// A series disc with every title chosen: its copy is scanned, each episode
+// encoded to its own file in turn, and a failed one named; Retry rips only
+// the titles without a finished file.
+TEST_F(CopyFirstTest, ASeriesIsRippedTitleByTitleAndRetriesOnlyWhatFailed) {
+  Set("Ripping", "Titles", "All");
+  Set("Ripping", "ShortestTitle", "0");
+  Set("Ripping", "AudioLanguages", "eng,fra");
+  const std::string scan = ReadFileBytes(ASSETS_DIR "/handbrake-1.6.1/scan-series.out");
+  processes.answer = [&](const std::string& program, const Arguments& arguments) {
+    if (program == FakeMediaProbe::kHelper) return media_probe.Answer(arguments);
+    if (std::find(arguments.begin(), arguments.end(), "--scan") == arguments.end())
+      return std::optional<FakeProcessRunner::Answer>();
+    return std::optional(FakeProcessRunner::Answer{scan, 0});
+  };
+  const auto encoded = [&] { return processes.process(Newest(kEncoder)).arguments[3]; };
+  Insert("MY SERIES");
+  engine.StartRip();
+  FinishCopy();
+  for (int turn = 0; turn < 3; ++turn) engine.ContinueWork();
+  EXPECT_EQ(Rows(), Arguments{"MY SERIES: encoding title 1 of 3"});
+  EXPECT_TRUE(Said("ripping titles 1 (0:12), 2 (0:14), 3 (0:16)"))
+      << ::testing::PrintToString(view.output);
+  EXPECT_TRUE(encoded().ends_with("_title01.MP4.part")) << encoded();
+  FinishEncode(3);
+  EXPECT_TRUE(encoded().ends_with("_title02.MP4.part")) << encoded();
+  FinishEncode();
+  FinishEncode();
+  EXPECT_EQ(Count(kEncoder), 3);
+  EXPECT_EQ(view.status, "FAILED: Not every title was ripped: 1 of 3 titles failed (title 1).");
+  const RipRecord failed = History().back();
+  ASSERT_EQ(failed.titles.size(), 3u);
+  EXPECT_EQ(failed.titles[0].result + failed.titles[1].result + failed.titles[2].result,
+            "failedcompletecomplete");
+  EXPECT_TRUE(failed.titles[1].output.ends_with("_title02.MP4"));
+
+  engine.RetryJob(engine.QueueRows()[0].serial);
+  for (int turn = 0; turn < 3; ++turn) engine.ContinueWork();
+  ASSERT_EQ(Count(kEncoder), 4);
+  EXPECT_TRUE(encoded().ends_with("_title01.MP4.part")) << encoded();
+  FinishEncode();
+  EXPECT_EQ(Count(kEncoder), 4) << "a title with its finished file was ripped again";
+  EXPECT_EQ(view.status, kCompleteText);
+  EXPECT_EQ(History().back().titles.size(), 3u);
+  EXPECT_TRUE(Queue().empty());
 }
 
 }  // namespace
