@@ -16,6 +16,12 @@ std::string SettingsStore::ReadSetting(std::string_view group, std::string_view 
   return config_.ReadText(key, "0");
 }
 
+std::string SettingsStore::ReadSetting(const SettingKey& setting, std::string_view missing) {
+  if (!config_.OpenConfig(path_)) return {};
+  config_.SelectGroup(setting.group);
+  return config_.ReadText(setting.key, missing);
+}
+
 // Only when the user changes something: reading never writes.
 bool SettingsStore::MakeAgain() {
   if (defaults_path_.empty()) return false;

@@ -48,6 +48,9 @@ class SettingsStore {
   // file open.
   std::string ReadSetting(std::string_view group, std::string_view key);
   std::string ReadSetting(const SettingKey& setting) { return ReadSetting(setting.group, setting.key); }
+  // The same, with what a missing key reads as: a setting added later whose
+  // absence from an older file must mean what the program did before it.
+  std::string ReadSetting(const SettingKey& setting, std::string_view missing);
   // Stores one value and rewrites the file. A file that is missing (with its
   // folders) is first made again from the shipped settings and the values
   // shown to the user; the value is dropped when that cannot be done, the file
