@@ -16,6 +16,9 @@ enum class ControlKind {
   kTabPanel,       // tabs, each with a page for the controls created after it
   kProgressBar,    // 0 to 10000
   kListBox,        // lines of text, scrolling up and down but never sideways
+  kRadioButton,    // one of the run of them made one after another: choosing it clears the rest
+  kNumberField,    // one line of digits the user types, at most four
+  kTextField,      // one line of text the user types
 };
 
 enum class FontId { kRegular, kSmall, kBold };
@@ -30,7 +33,7 @@ enum class WindowPlacement {
 // Something the user did that the main loop hands on, one at a time.
 struct UiEvent {
   enum class Kind {
-    kControl,         // a button or check box was clicked, or a drop-down list notified
+    kControl,         // a button was clicked, a drop-down list notified, or the user edited a field
     kClose,           // the close box of a window was used; the window stays as it is
     kMenu,            // an entry of the tray menu was chosen
     kTrayActivated,   // the tray icon was activated (clicked or double-clicked)

@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "config/setting_keys.h"
-#include "config/text_helpers.h"
 #include "ui/control_table.h"
 #include "ui/window_ids.h"
 
@@ -21,9 +20,8 @@ std::vector<SettingValue> AppWindows::ShownValues() {
   WindowSystem& windows = services_.windows;
   std::vector<SettingValue> shown;
   for (const ControlSpec& spec : AllControls()) {
-    if (spec.setting != nullptr) {
-      shown.push_back({*spec.setting, windows.IsChecked(spec.id) ? "1" : "0"});
-    }
+    if (spec.setting == nullptr) continue;
+    if (std::optional<std::string> value = ShownValue(spec)) shown.push_back({*spec.setting, *value});
   }
   shown.push_back({setting::kSourceDrive, SelectedSource()});
   shown.push_back({setting::kDestination, windows.GetText(control::kDestinationField)});
@@ -44,10 +42,7 @@ void AppWindows::CreateControls(int window_id, int first_id, int last_id) {
     windows.CreateControl(window_id, spec.id, spec.kind, spec.text, spec.x, spec.y, spec.width, spec.height);
     if (spec.has_font) windows.SetFont(spec.id, spec.font);
     if (spec.label_id != 0) windows.SetLabelFor(spec.label_id, spec.id);
-    if (spec.setting != nullptr) {
-      const std::string stored = services_.settings.ReadSetting(*spec.setting);
-      windows.SetChecked(spec.id, TextToInteger(stored) != 0);
-    }
+    if (spec.setting != nullptr) ShowSetting(spec);
   }
 }
 
@@ -78,6 +73,9 @@ void AppWindows::BuildSettingsWindow() {
   windows.AddTab(control::kSettingsTabs, "Other");
   CreateControls(kSettingsWindow, control::kStartUpCheck, control::kClearHandBrakeOutputCheck);
   CreateControls(kSettingsWindow, control::kCopyFirstCheck, control::kKeepCopiesCheck);
+  windows.AddTab(control::kSettingsTabs, "Titles");
+  CreateControls(kSettingsWindow, control::kMainTitleRadio, control::kChapterMarkersCheck);
+  EnableTitleLimits();
   // Shown as stored but never changeable: logon start is not offered here.
   windows.Enable(control::kStartUpCheck, false);
   windows.CloseTabPanel(control::kSettingsTabs);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "config/presets.h"
@@ -13,6 +14,8 @@
 #include "rip/rip_engine.h"
 
 namespace ripwarden {
+
+struct ControlSpec;
 
 struct UiServices {
   WindowSystem& windows;
@@ -61,7 +64,13 @@ class AppWindows final : public ShownSettings {
   void CreateControls(int window_id, int first_id, int last_id);
   void OnDriveListEvent();
   std::string SelectedSource();
-  void OnCheckBoxEvent(int control_id);
+  // A check box, radio button or typed field that holds a setting.
+  void OnSettingControlEvent(int control_id);
+  void ShowSetting(const ControlSpec& spec);
+  // What the control stores as it stands; nothing for a radio button not
+  // chosen or a field whose text the setting cannot take.
+  std::optional<std::string> ShownValue(const ControlSpec& spec);
+  void EnableTitleLimits();
   // Cancel, Retry or Remove for the job of the queue's selected row.
   void OnQueueButton(int control_id);
   // Stores a change made through a control; when it cannot be kept, the

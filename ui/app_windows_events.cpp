@@ -1,6 +1,4 @@
 #include "config/setting_keys.h"
-#include "config/start_with_windows.h"
-#include "config/text_helpers.h"
 #include "ui/app_windows.h"
 #include "ui/control_table.h"
 #include "ui/window_ids.h"
@@ -51,7 +49,7 @@ void AppWindows::HandleControlEvent(int control_id) {
                   windows.ItemText(control::kFileFormatList, windows.SelectedItem(control::kFileFormatList)));
       break;
     default:
-      OnCheckBoxEvent(control_id);
+      OnSettingControlEvent(control_id);
       break;
   }
 }
@@ -70,14 +68,6 @@ void AppWindows::OnQueueButton(int control_id) {
                                       "Are you sure you want to cancel this rip?")) {
     engine.CancelJob(serial);
   }
-}
-
-void AppWindows::OnCheckBoxEvent(int control_id) {
-  const ControlSpec* spec = FindControl(control_id);
-  if (spec == nullptr || spec->kind != ControlKind::kCheckBox) return;
-  const int state = services_.windows.IsChecked(control_id) ? 1 : 0;
-  if (!StoreChange(control_id, *spec->setting, state == 1 ? "1" : "0")) return;
-  if (control_id == control::kStartUpCheck) SetStartWithWindows(services_.autostart, state);
 }
 
 void AppWindows::BrowseDestination() {
@@ -119,7 +109,7 @@ void AppWindows::ShowStoredValue(int control_id) {
       break;
     default:
       if (const ControlSpec* spec = FindControl(control_id); spec != nullptr && spec->setting != nullptr) {
-        windows.SetChecked(control_id, TextToInteger(services_.settings.ReadSetting(*spec->setting)) != 0);
+        ShowSetting(*spec);
       }
       break;
   }

@@ -15,10 +15,13 @@ struct ControlSpec {
   int x, y, width, height;
   bool has_font;
   FontId font;
-  // The setting a check box shows and stores; null for other controls.
+  // The setting a check box, radio button or typed field shows and stores;
+  // null for other controls.
   const SettingKey* setting;
   // The label that names this control, or 0.
   int label_id;
+  // What a radio button stores when chosen.
+  const char* choice = nullptr;
 };
 
 // Every control of the three windows, in creation order.

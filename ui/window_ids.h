@@ -60,6 +60,18 @@ inline constexpr int kQueueRetryButton = 54;
 inline constexpr int kQueueRemoveButton = 55;
 inline constexpr int kRecentRipsLabel = 56;
 inline constexpr int kRecentRipsList = 57;
+// Settings window, "Titles" tab.
+inline constexpr int kMainTitleRadio = 58;
+inline constexpr int kAllTitlesRadio = 59;
+inline constexpr int kShortestTitleLabel = 60;
+inline constexpr int kShortestTitleField = 61;
+inline constexpr int kLongestTitleLabel = 62;
+inline constexpr int kLongestTitleField = 63;
+inline constexpr int kAudioLanguagesLabel = 64;
+inline constexpr int kAudioLanguagesField = 65;
+inline constexpr int kSubtitleLanguagesLabel = 66;
+inline constexpr int kSubtitleLanguagesField = 67;
+inline constexpr int kChapterMarkersCheck = 68;
 }  // namespace control
 
 }  // namespace ripwarden

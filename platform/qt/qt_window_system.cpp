@@ -9,6 +9,8 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QTabWidget>
@@ -49,6 +51,17 @@ QFont MakeFont(FontId font) {
       break;
   }
   return QFont(QStringLiteral("Verdana"), 10);
+}
+
+// A field the user types into; only what the pattern allows gets in.
+QLineEdit* MakeTypedField(const QString& text, const QString& pattern, int most,
+                          const std::function<void()>& notify, QWidget* parent) {
+  auto* field = new QLineEdit(text, parent);
+  field->setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), field));
+  if (most > 0) field->setMaxLength(most);
+  // textEdited, not textChanged: SetText is the program's, not the user's.
+  QObject::connect(field, &QLineEdit::textEdited, field, notify);
+  return field;
 }
 
 QLabel* MakeLabel(const QString& text, Qt::Alignment alignment, QWidget* parent) {
@@ -148,6 +161,18 @@ QWidget* QtWindowSystem::MakeControl(int control_id, ControlKind kind, const QSt
       QObject::connect(box, &QCheckBox::toggled, box, notify);
       return box;
     }
+    case ControlKind::kRadioButton: {
+      // Qt keeps one of a page's radio buttons chosen; only the chosen one tells.
+      auto* button = new QRadioButton(text, parent);
+      QObject::connect(button, &QRadioButton::toggled, button, [notify](bool on) {
+        if (on) notify();
+      });
+      return button;
+    }
+    case ControlKind::kNumberField:
+      return MakeTypedField(text, QStringLiteral("[0-9]*"), 4, notify, parent);
+    case ControlKind::kTextField:
+      return MakeTypedField(text, QStringLiteral("[A-Za-z, ]*"), 0, notify, parent);
     case ControlKind::kDropDownList: {
       auto* list = new NotifyingComboBox(notify, parent);
       list->setEditable(false);
@@ -248,14 +273,14 @@ bool QtWindowSystem::IsEnabled(int control_id) {
 }
 
 void QtWindowSystem::SetChecked(int control_id, bool checked) {
-  if (auto* box = As<QCheckBox>(control_id)) {
+  if (auto* box = As<QAbstractButton>(control_id); box != nullptr && box->isCheckable()) {
     const QSignalBlocker quiet(box);
     box->setChecked(checked);
   }
 }
 
 bool QtWindowSystem::IsChecked(int control_id) {
-  const auto* box = As<QCheckBox>(control_id);
+  const auto* box = As<QAbstractButton>(control_id);
   return box != nullptr && box->isChecked();
 }
 

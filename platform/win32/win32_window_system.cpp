@@ -1,7 +1,6 @@
 #include "platform/win32/win32_window_system.h"
 
 #include <commctrl.h>
-#include <uxtheme.h>
 
 #include <algorithm>
 
@@ -11,7 +10,6 @@ namespace ripwarden::win32_platform {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"RipwardenWindow";
-constexpr wchar_t kPageClass[] = L"RipwardenTabPage";
 constexpr int kProgressMaximum = 10000;
 constexpr POINT kDefaultWindowCorner{449, 185};
 // Room for the items of an opened drop-down list, below its closed box.
@@ -45,8 +43,6 @@ RECT OuterRect(int client_width, int client_height, DWORD style, DWORD ex_style,
   return rect;
 }
 
-int Scale(int value, UINT dpi) { return ::MulDiv(value, static_cast<int>(dpi), 96); }
-
 std::string WindowText(HWND handle) {
   const int length = ::GetWindowTextLengthW(handle);
   if (length <= 0) return {};
@@ -73,6 +69,12 @@ ControlClass ClassOf(ControlKind kind) {
       return {L"Button", BS_PUSHBUTTON | WS_TABSTOP, 0};
     case ControlKind::kCheckBox:
       return {L"Button", BS_AUTOCHECKBOX | WS_TABSTOP, 0};
+    case ControlKind::kRadioButton:
+      return {L"Button", BS_AUTORADIOBUTTON | WS_TABSTOP, 0};
+    case ControlKind::kNumberField:
+      return {L"Edit", ES_LEFT | ES_AUTOHSCROLL | ES_NUMBER | WS_TABSTOP, WS_EX_CLIENTEDGE};
+    case ControlKind::kTextField:
+      return {L"Edit", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
     case ControlKind::kDropDownList:
       return {L"ComboBox", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
     case ControlKind::kReadOnlyField:
@@ -191,15 +193,21 @@ bool Win32WindowSystem::CreateControl(int window_id, int control_id, ControlKind
   }
   const Window& window = found->second;
   const ControlClass control_class = ClassOf(kind);
+  // A run of radio buttons is a group of its own: the system clears the
+  // others of the group, and the arrow keys move within it.
+  const Control* before = FindByHandle(::GetWindow(::GetWindow(window.container, GW_CHILD), GW_HWNDLAST));
+  const bool after_radio = before != nullptr && before->kind == ControlKind::kRadioButton;
+  const DWORD group = (kind == ControlKind::kRadioButton) != after_radio ? WS_GROUP : 0;
   HWND handle =
       ::CreateWindowExW(control_class.ex_style, control_class.name, Wide(text).c_str(),
-                        WS_CHILD | WS_VISIBLE | control_class.style, 0, 0, 0, 0, window.container,
+                        WS_CHILD | WS_VISIBLE | control_class.style | group, 0, 0, 0, 0, window.container,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(control_id)), instance_, nullptr);
   if (handle == nullptr) return false;
   Control& control = controls_[control_id];
   control =
       Control{handle, window_id, kind, window.container, RECT{x, y, x + width, y + height}, std::nullopt};
   Lay(control, window.dpi);
+  if (kind == ControlKind::kNumberField) ::SendMessageW(handle, EM_LIMITTEXT, 4, 0);
   if (kind == ControlKind::kProgressBar) {
     ::SendMessageW(handle, PBM_SETRANGE32, 0, kProgressMaximum);
     ::SendMessageW(handle, PBM_SETPOS, 0, 0);
@@ -214,76 +222,6 @@ void Win32WindowSystem::Lay(const Control& control, UINT dpi) const {
   if (control.kind == ControlKind::kDropDownList) height += Scale(kDropDownRoom, dpi);
   ::SetWindowPos(control.handle, nullptr, Scale(at.left, dpi), Scale(at.top, dpi),
                  Scale(at.right - at.left, dpi), height, SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-void Win32WindowSystem::AddTab(int panel_id, const std::string& title) {
-  const Control* panel = Find(panel_id, ControlKind::kTabPanel);
-  if (panel == nullptr || page_class_ == 0) return;
-  Window& window = windows_[panel->window_id];
-  std::wstring text = Wide(title);
-  TCITEMW item{};
-  item.mask = TCIF_TEXT;
-  item.pszText = text.data();
-  std::vector<HWND>& pages = pages_[panel->handle];
-  const int index = static_cast<int>(pages.size());
-  if (::SendMessageW(panel->handle, TCM_INSERTITEMW, index, reinterpret_cast<LPARAM>(&item)) < 0) return;
-  // The page is the panel's sibling, next after it (and after the pages
-  // before it), so that Tab goes from the panel into the page shown.
-  HWND page =
-      ::CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, L"", WS_CHILD | (index == 0 ? WS_VISIBLE : 0), 0, 0,
-                        0, 0, panel->parent, nullptr, instance_, this);
-  if (page == nullptr) return;
-  HWND after = pages.empty() ? panel->handle : pages.back();
-  ::SetWindowPos(page, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  // Labels and boxes drawn over the panel's own themed background.
-  ::EnableThemeDialogTexture(page, ETDT_ENABLETAB);
-  pages.push_back(page);
-  window.container = page;
-  const RECT area = PageArea(panel->handle, window.dpi);
-  for (HWND each : pages) {
-    ::SetWindowPos(each, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
-  }
-}
-
-RECT Win32WindowSystem::PageArea(HWND panel, UINT dpi) const {
-  RECT client{};
-  ::GetClientRect(panel, &client);
-  RECT row{};
-  if (!::SendMessageW(panel, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row))) row.bottom = 0;
-  RECT page{Scale(2, dpi), row.bottom + Scale(4, dpi), client.right - Scale(2, dpi),
-            client.bottom - Scale(2, dpi)};
-  // Where a page lies, the panel is not drawn: it would otherwise paint over
-  // the page, which comes after it.
-  RECT outer{};
-  ::GetWindowRect(panel, &outer);
-  POINT origin{0, 0};
-  ::ClientToScreen(panel, &origin);
-  const int dx = origin.x - outer.left;
-  const int dy = origin.y - outer.top;
-  HRGN shape = ::CreateRectRgn(0, 0, outer.right - outer.left, outer.bottom - outer.top);
-  HRGN hole = ::CreateRectRgn(page.left + dx, page.top + dy, page.right + dx, page.bottom + dy);
-  ::CombineRgn(shape, shape, hole, RGN_DIFF);
-  ::DeleteObject(hole);
-  ::SetWindowRgn(panel, shape, TRUE);  // the system owns the region now
-  ::MapWindowPoints(panel, ::GetParent(panel), reinterpret_cast<POINT*>(&page), 2);
-  return page;
-}
-
-void Win32WindowSystem::CloseTabPanel(int panel_id) {
-  const Control* panel = Find(panel_id, ControlKind::kTabPanel);
-  if (panel == nullptr) return;
-  Window& window = windows_[panel->window_id];
-  window.container = window.handle;
-}
-
-void Win32WindowSystem::OnTabChanged(HWND panel) {
-  const auto found = pages_.find(panel);
-  if (found == pages_.end()) return;
-  const int shown = static_cast<int>(::SendMessageW(panel, TCM_GETCURSEL, 0, 0));
-  for (std::size_t i = 0; i < found->second.size(); ++i) {
-    ::ShowWindow(found->second[i], static_cast<int>(i) == shown ? SW_SHOWNA : SW_HIDE);
-  }
 }
 
 HFONT Win32WindowSystem::Font(FontId font, UINT dpi) {
@@ -307,13 +245,7 @@ void Win32WindowSystem::SetFont(int control_id, FontId font) {
   HFONT handle = Font(font, windows_[control.window_id].dpi);
   if (handle != nullptr) ::SendMessageW(control.handle, WM_SETFONT, reinterpret_cast<WPARAM>(handle), TRUE);
   // A new font sizes the panel's tab row anew, and with it the pages.
-  if (control.kind == ControlKind::kTabPanel && pages_.contains(control.handle)) {
-    const RECT area = PageArea(control.handle, windows_[control.window_id].dpi);
-    for (HWND page : pages_[control.handle]) {
-      ::SetWindowPos(page, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-  }
+  if (control.kind == ControlKind::kTabPanel) LayPages(control.handle, windows_[control.window_id].dpi);
 }
 
 void Win32WindowSystem::SetLabelFor(int label_id, int control_id) {
@@ -341,10 +273,19 @@ void Win32WindowSystem::SetText(int control_id, const std::string& text) {
       }
       return;
     }
+    case ControlKind::kNumberField:
+    case ControlKind::kTextField: {
+      // An edit reports a text set here as a change too: only the user's typing is an event.
+      setting_text_ = true;
+      ::SetWindowTextW(control->handle, Wide(text).c_str());
+      setting_text_ = false;
+      return;
+    }
     case ControlKind::kLabel:
     case ControlKind::kCentredLabel:
     case ControlKind::kButton:
     case ControlKind::kCheckBox:
+    case ControlKind::kRadioButton:
     case ControlKind::kReadOnlyField:
       ::SetWindowTextW(control->handle, Wide(text).c_str());
       return;
@@ -365,7 +306,10 @@ std::string Win32WindowSystem::GetText(int control_id) {
     case ControlKind::kCentredLabel:
     case ControlKind::kButton:
     case ControlKind::kCheckBox:
+    case ControlKind::kRadioButton:
     case ControlKind::kReadOnlyField:
+    case ControlKind::kNumberField:
+    case ControlKind::kTextField:
       return WindowText(control->handle);
     case ControlKind::kTabPanel:
     case ControlKind::kProgressBar:
@@ -386,13 +330,13 @@ bool Win32WindowSystem::IsEnabled(int control_id) {
 
 void Win32WindowSystem::SetChecked(int control_id, bool checked) {
   // BM_SETCHECK notifies nobody: only the user's click is an event.
-  if (const Control* control = Find(control_id, ControlKind::kCheckBox)) {
+  if (const Control* control = FindCheckable(control_id)) {
     ::SendMessageW(control->handle, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
   }
 }
 
 bool Win32WindowSystem::IsChecked(int control_id) {
-  const Control* control = Find(control_id, ControlKind::kCheckBox);
+  const Control* control = FindCheckable(control_id);
   return control != nullptr && ::SendMessageW(control->handle, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
@@ -520,6 +464,13 @@ const Win32WindowSystem::Control* Win32WindowSystem::Find(int control_id, Contro
   return control != nullptr && control->kind == kind ? control : nullptr;
 }
 
+const Win32WindowSystem::Control* Win32WindowSystem::FindCheckable(int control_id) const {
+  const Control* control = Find(control_id);
+  const bool checkable = control != nullptr && (control->kind == ControlKind::kCheckBox ||
+                                                control->kind == ControlKind::kRadioButton);
+  return checkable ? control : nullptr;
+}
+
 const Win32WindowSystem::Control* Win32WindowSystem::FindByHandle(HWND handle) const {
   if (handle == nullptr) return nullptr;
   const int id = ::GetDlgCtrlID(handle);
@@ -623,7 +574,12 @@ void Win32WindowSystem::OnCommand(HWND from, int notification) {
   switch (control->kind) {
     case ControlKind::kButton:
     case ControlKind::kCheckBox:
+    case ControlKind::kRadioButton:
       if (notification == BN_CLICKED) Queue(UiEvent::Kind::kControl, ::GetDlgCtrlID(from));
+      break;
+    case ControlKind::kNumberField:
+    case ControlKind::kTextField:
+      if (notification == EN_CHANGE && !setting_text_) Queue(UiEvent::Kind::kControl, ::GetDlgCtrlID(from));
       break;
     case ControlKind::kDropDownList:
       // Every notice of the list (focus, opening, closing, a choice): its
@@ -650,13 +606,8 @@ void Win32WindowSystem::OnDpiChanged(int window_id, UINT dpi, const RECT& sugges
       }
     }
   }
-  for (auto& [panel, pages] : pages_) {
-    if (::GetAncestor(panel, GA_ROOT) != window.handle) continue;
-    const RECT area = PageArea(panel, dpi);
-    for (HWND page : pages) {
-      ::SetWindowPos(page, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+  for (const auto& [panel, pages] : pages_) {
+    if (::GetAncestor(panel, GA_ROOT) == window.handle) LayPages(panel, dpi);
   }
 }
 

@@ -13,6 +13,12 @@
 
 namespace ripwarden::win32_platform {
 
+// The window class of a tab's page.
+inline constexpr wchar_t kPageClass[] = L"RipwardenTabPage";
+
+// A length at 96 dots per inch, at another.
+inline int Scale(int value, UINT dpi) { return ::MulDiv(value, static_cast<int>(dpi), 96); }
+
 // Sees every message of every window of the program before the window does;
 // true when it took the message (its result then in *result).
 class WindowMessageFilter {
@@ -114,9 +120,13 @@ class Win32WindowSystem final : public WindowSystem {
   void OnDpiChanged(int window_id, UINT dpi, const RECT& suggested);
   void Lay(const Control& control, UINT dpi) const;
   RECT PageArea(HWND panel, UINT dpi) const;
+  // Fits each of a panel's pages to the area below its tab row.
+  void LayPages(HWND panel, UINT dpi);
   POINT Placement(WindowPlacement placement, SIZE outer) const;
   const Control* Find(int control_id) const;
   const Control* Find(int control_id, ControlKind kind) const;
+  // A check box or a radio button.
+  const Control* FindCheckable(int control_id) const;
   const Control* FindByHandle(HWND handle) const;
   bool IsList(const Control* control) const;
   int WindowIdOf(HWND handle) const;
@@ -133,6 +143,7 @@ class Win32WindowSystem final : public WindowSystem {
   std::map<std::pair<int, UINT>, HFONT> fonts_;
   std::deque<UiEvent> events_;
   std::vector<WindowMessageFilter*> filters_;
+  bool setting_text_ = false;
 };
 
 }  // namespace ripwarden::win32_platform

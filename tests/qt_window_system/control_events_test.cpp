@@ -85,6 +85,31 @@ TEST_F(ControlEventsTest, ClicksOnButtonsAndCheckBoxesReportOnceEach) {
   EXPECT_EQ(Events(), Seen{});
 }
 
+TEST_F(ControlEventsTest, RadioButtonsAndTypedFieldsReportOnlyTheUsersChoiceAndTyping) {
+  Make(2, ControlKind::kRadioButton, "Main");
+  auto* all = Make(3, ControlKind::kRadioButton, "All", 40);
+  auto* minutes = Make(4, ControlKind::kNumberField, "", 70);
+  auto* languages = Make(5, ControlKind::kTextField, "", 100);
+  windows_.SetChecked(2, true);
+  windows_.SetText(4, "10");
+  windows_.SetText(5, "eng");
+  ShowActive();
+  EXPECT_EQ(Events(), Seen{});
+
+  QTest::mouseClick(all, Qt::LeftButton, {}, QPoint(8, 12));  // on its circle
+  EXPECT_FALSE(windows_.IsChecked(2)) << "one run of radio buttons";
+  EXPECT_EQ(Events(), (Seen{"control 3"}));
+  minutes->setFocus();
+  QTest::keyClick(minutes, Qt::Key_End);
+  QTest::keyClicks(minutes, "x12345");
+  EXPECT_EQ(windows_.GetText(4), "1012") << "digits only, four at most";
+  languages->setFocus();
+  QTest::keyClick(languages, Qt::Key_End);
+  QTest::keyClicks(languages, ",fr;a");
+  EXPECT_EQ(windows_.GetText(5), "eng,fra");
+  EXPECT_EQ(Events(), (Seen{"control 4", "control 4", "control 5", "control 5", "control 5", "control 5"}));
+}
+
 TEST_F(ControlEventsTest, ScreenReaderToggleReportsLikeAClick) {
   Make(3, ControlKind::kCheckBox, "Two-pass");
   QAccessibleInterface* access = QAccessible::queryAccessibleInterface(windows_.ControlWidget(3));

@@ -124,6 +124,7 @@ TEST_F(UiTest, ALostSettingsFileIsMadeAgainAsTheWindowShowsIt) {
             "[Other]\nAutoRip = 0\nEjectOnFinish = 1\n[HandBrake]\nLocation = /usr/bin/HandBrakeCLI\n");
   Set("Ripping", "FileContainer", "MKV");
   Set("Other", "AutoRip", "1");
+  Set("Ripping", "Titles", "All");
   Insert();
   ui.BuildSettingsWindow();
   for (const bool again : {false, true}) {
@@ -132,15 +133,11 @@ TEST_F(UiTest, ALostSettingsFileIsMadeAgainAsTheWindowShowsIt) {
     windows.SetChecked(kAudioBoosterCheck, again);
     ui.HandleControlEvent(kAudioBoosterCheck);
     const std::vector<std::tuple<const char*, const char*, std::string>> expected = {
-        {"Ripping", "SourceDrive", "sr0"},
-        {"Ripping", "Destination", "/srv/rips/"},
-        {"Ripping", "FileContainer", "MKV"},
-        {"Ripping", "Encoding", "Normal"},
-        {"Ripping", "TwoPass", "1"},
-        {"Ripping", "AudioBooster", again ? "1" : "0"},
-        {"Other", "AutoRip", "1"},
-        {"Other", "EjectOnFinish", "0"},
-        {"HandBrake", "Location", "/usr/bin/HandBrakeCLI"}};
+        {"Ripping", "SourceDrive", "sr0"},   {"Ripping", "Destination", "/srv/rips/"},
+        {"Ripping", "FileContainer", "MKV"}, {"Ripping", "Encoding", "Normal"},
+        {"Ripping", "TwoPass", "1"},         {"Ripping", "AudioBooster", again ? "1" : "0"},
+        {"Ripping", "Titles", "All"},        {"Other", "AutoRip", "1"},
+        {"Other", "EjectOnFinish", "0"},     {"HandBrake", "Location", "/usr/bin/HandBrakeCLI"}};
     for (const auto& [group, key, value] : expected) EXPECT_EQ(Setting(group, key), value) << key;
   }
 }
@@ -173,6 +170,71 @@ TEST_F(UiTest, EachCheckBoxStoresExactlyItsOwnKey) {
         << "more than " << key << " changed";
   }
   EXPECT_EQ(autostart.calls, (std::vector<std::string>{"register", "unregister"}));
+}
+
+class TitlesTabTest : public UiTest {
+ protected:
+  void Choose(int radio) {
+    windows.SetChecked(kMainTitleRadio, radio == kMainTitleRadio);
+    windows.SetChecked(kAllTitlesRadio, radio == kAllTitlesRadio);
+    ui.HandleControlEvent(radio);
+  }
+  void Type(int field, const std::string& text) {
+    windows.SetText(field, text);
+    ui.HandleControlEvent(field);
+  }
+  bool LimitsEnabled() { return Control(kShortestTitleField).enabled && Control(kLongestTitleField).enabled; }
+};
+
+TEST_F(TitlesTabTest, ShowsTheStoredValuesAndAnythingButAllAsMain) {
+  files.Put(kSettings,
+            "[Ripping]\nTitles = All\nShortestTitle = 25\nAudioLanguages = eng,fra\nChapterMarkers = 1\n");
+  ui.BuildSettingsWindow();
+  EXPECT_TRUE(Control(kAllTitlesRadio).checked);
+  EXPECT_FALSE(Control(kMainTitleRadio).checked);
+  EXPECT_TRUE(LimitsEnabled());
+  EXPECT_EQ(Control(kShortestTitleField).text, "25");
+  EXPECT_EQ(Control(kAudioLanguagesField).text, "eng,fra");
+  EXPECT_TRUE(Control(kChapterMarkersCheck).checked);
+
+  Set("Ripping", "Titles", "all");
+  windows = FakeWindowSystem();
+  ui.BuildSettingsWindow();
+  EXPECT_TRUE(Control(kMainTitleRadio).checked);
+  EXPECT_FALSE(Control(kAllTitlesRadio).checked);
+  EXPECT_FALSE(LimitsEnabled()) << "the limits choose among titles only when every title is ripped";
+}
+
+TEST_F(TitlesTabTest, StoresEachChangeAndOnlyNumbersAndLanguageLists) {
+  ui.BuildSettingsWindow();
+  Choose(kAllTitlesRadio);
+  EXPECT_EQ(Setting("Ripping", "Titles"), "All");
+  EXPECT_TRUE(LimitsEnabled());
+  Choose(kMainTitleRadio);
+  EXPECT_EQ(Setting("Ripping", "Titles"), "Main");
+  EXPECT_FALSE(LimitsEnabled());
+
+  Type(kShortestTitleField, "25");
+  EXPECT_EQ(Setting("Ripping", "ShortestTitle"), "25");
+  Type(kLongestTitleField, "0120");
+  EXPECT_EQ(Setting("Ripping", "LongestTitle"), "120");
+  for (const std::string bad : {"", "12a", "-5", "10000", " 7"}) {
+    Type(kShortestTitleField, bad);
+    EXPECT_EQ(Setting("Ripping", "ShortestTitle"), "25") << '"' << bad << '"';
+  }
+
+  Type(kAudioLanguagesField, "  eng, fra ");
+  EXPECT_EQ(Setting("Ripping", "AudioLanguages"), "eng, fra");
+  Type(kAudioLanguagesField, "eng;fra");
+  EXPECT_EQ(Setting("Ripping", "AudioLanguages"), "eng, fra");
+  Type(kSubtitleLanguagesField, "eng");
+  EXPECT_EQ(Setting("Ripping", "SubtitleLanguages"), "eng");
+  Type(kSubtitleLanguagesField, " ");
+  EXPECT_EQ(Setting("Ripping", "SubtitleLanguages"), "") << "empty: no subtitles";
+
+  windows.SetChecked(kChapterMarkersCheck, false);
+  ui.HandleControlEvent(kChapterMarkersCheck);
+  EXPECT_EQ(Setting("Ripping", "ChapterMarkers"), "0");
 }
 
 TEST_F(UiTest, FileFormatStoresTheSelectionEvenWhenBlank) {
@@ -210,7 +272,8 @@ class RealSettingsFileTest : public UiTest {
  protected:
   static constexpr const char* kContent =
       "[Ripping]\r\nSourceDrive = sr0\r\nDestination = /srv/rips/\r\nFileContainer = MP4\r\n"
-      "Encoding = Normal\r\nTwoPass = 1\r\n[Other]\r\nAutoRip = 0\r\n";
+      "Encoding = Normal\r\nTwoPass = 1\r\nTitles = Main\r\nShortestTitle = 10\r\nAudioLanguages = eng\r\n"
+      "[Other]\r\nAutoRip = 0\r\n";
   void MakeReadOnly() {
     namespace fs = std::filesystem;
     fs::permissions(Utf8Path(path_), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
@@ -240,6 +303,18 @@ class RealSettingsFileTest : public UiTest {
     EXPECT_EQ(Control(kQualityPresetList).items, (Items{"", "Normal", "X"}));
     EXPECT_EQ(Control(kQualityPresetList).selected, 1);
     EXPECT_EQ(Control(kVideoBitRateField).text, "1500");
+    windows.SetChecked(kMainTitleRadio, false);
+    windows.SetChecked(kAllTitlesRadio, true);
+    ui_.HandleControlEvent(kAllTitlesRadio);
+    EXPECT_TRUE(windows.IsChecked(kMainTitleRadio));
+    EXPECT_FALSE(windows.IsChecked(kAllTitlesRadio));
+    EXPECT_FALSE(windows.IsEnabled(kShortestTitleField));
+    for (const auto& [field, typed, stored] :
+         {std::tuple{kShortestTitleField, "30", "10"}, std::tuple{kAudioLanguagesField, "deu", "eng"}}) {
+      windows.SetText(field, typed);
+      ui_.HandleControlEvent(field);
+      EXPECT_EQ(windows.GetText(field), stored);
+    }
   }
 
   TempFolder folder_;

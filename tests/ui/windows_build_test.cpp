@@ -43,17 +43,19 @@ INSTANTIATE_TEST_SUITE_P(Values, StartMinimisedTest,
                                            std::pair{"1", false}, std::pair{"00", false},
                                            std::pair{"no file", false}));
 
-TEST_F(UiTest, BuildsTheSettingsWindowOnTwoTabs) {
+TEST_F(UiTest, BuildsTheSettingsWindowOnThreeTabs) {
   ui.BuildProgressWindow();
   windows.creation_order.clear();
   ui.BuildSettingsWindow();
   std::vector<int> expected;
   for (int id = kSettingsTabs; id <= kClearHandBrakeOutputCheck; ++id) expected.push_back(id);
   expected.insert(expected.end(), {kCopyFirstCheck, kKeepCopiesCheck});
+  for (int id = kMainTitleRadio; id <= kChapterMarkersCheck; ++id) expected.push_back(id);
   EXPECT_EQ(windows.creation_order, expected);
   EXPECT_EQ(Control(kCopyFirstCheck).tab, "Other");
+  EXPECT_EQ(Control(kChapterMarkersCheck).tab, "Titles");
   EXPECT_EQ(windows.windows.at(kSettingsWindow).title, "Settings - Ripwarden");
-  EXPECT_EQ(Control(kSettingsTabs).items, (Items{"Ripping", "Other"}));
+  EXPECT_EQ(Control(kSettingsTabs).items, (Items{"Ripping", "Other", "Titles"}));
   EXPECT_EQ(Control(kAudioBoosterCheck).tab, "Ripping");
   EXPECT_EQ(Control(kStartUpCheck).tab, "Other");
   EXPECT_EQ(Control(kStartUpCheck).y, 15);
@@ -64,7 +66,8 @@ TEST_F(UiTest, BuildsTheSettingsWindowOnTwoTabs) {
   EXPECT_EQ(Control(kFileFormatLabel).font, FontId::kRegular);
   for (auto [label, named] :
        {std::pair{kSourceDriveLabel, kSourceDriveList}, std::pair{kFileFormatLabel, kFileFormatList},
-        std::pair{kAudioBitRateLabel, kAudioBitRateField}}) {
+        std::pair{kAudioBitRateLabel, kAudioBitRateField}, std::pair{kLongestTitleLabel, kLongestTitleField},
+        std::pair{kSubtitleLanguagesLabel, kSubtitleLanguagesField}}) {
     EXPECT_EQ(Control(named).label, label);
   }
   EXPECT_FALSE(Control(kStartUpCheck).enabled);

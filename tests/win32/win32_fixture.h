@@ -33,12 +33,15 @@ class Win32WindowsTest : public ::testing::Test {
   static constexpr const char* kPresets = "Data/Config/Presets.cfg";
 
   Win32WindowsTest() {
-    files_.Put(kSettings,
-               "[Ripping]\r\nSourceDrive = E\r\nDestination = C:\\Rips\\\r\nFileContainer = MP4\r\n"
-               "Encoding = Normal\r\nTwoPass = 1\r\nAudioBooster = 0\r\n[Other]\r\nStartUp = 0\r\n"
-               "StartMinimised = 0\r\nAutoRip = 0\r\nEjectOnFinish = 1\r\nClearHandBrakeOutput = 0\r\n"
-               "[HandBrake]\r\nLocation = C:\\HandBrake\\HandBrakeCLI.exe\r\n[Application]\r\n"
-               "Version = 0.1.0\r\n");
+    files_.Put(
+        kSettings,
+        "[Ripping]\r\nSourceDrive = E\r\nDestination = C:\\Rips\\\r\nFileContainer = MP4\r\n"
+        "Encoding = Normal\r\nTwoPass = 1\r\nAudioBooster = 0\r\nTitles = Main\r\nShortestTitle = 10\r\n"
+        "LongestTitle = 0\r\nAudioLanguages = eng\r\nSubtitleLanguages = \r\nChapterMarkers = "
+        "1\r\n[Other]\r\nStartUp = 0\r\n"
+        "StartMinimised = 0\r\nAutoRip = 0\r\nEjectOnFinish = 1\r\nClearHandBrakeOutput = 0\r\n"
+        "[HandBrake]\r\nLocation = C:\\HandBrake\\HandBrakeCLI.exe\r\n[Application]\r\n"
+        "Version = 0.1.0\r\n");
     files_.Put(kPresets, "Normal=x264/1500/aac/160\nSmall=x264/900/aac/96\n");
     files_.PutFolder("C:\\Rips\\");
     drives_.AddDrive("D", "DVD-RW DRIVE");

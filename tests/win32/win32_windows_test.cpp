@@ -94,6 +94,9 @@ const Expected kControls[] = {
      false,
      {8, 105, 580, 20}},
     {kOutputWindow, kOutputList, L"ListBox", nullptr, 10, false, {0, 0, 600, 300}},
+    {kSettingsWindow, kMainTitleRadio, L"Button", "Rip the main feature only", 10, false, {8, 15, 580, 20}},
+    {kSettingsWindow, kShortestTitleField, L"Edit", "10", 10, false, {398, 65, 60, 20}},
+    {kSettingsWindow, kAudioLanguagesField, L"Edit", "eng", 10, false, {8, 155, 300, 20}},
 };
 
 TEST_F(Win32WindowsTest, EveryControlHasItsClassIdTextFontAndPlace) {
@@ -208,6 +211,58 @@ TEST_F(Win32WindowsTest, ClickingEachCheckBoxRewritesExactlyItsKey) {
                      key + " = " + (was ? "0" : "1") + "\r\n");
     EXPECT_EQ(SettingsText(), expected);
   }
+}
+
+TEST_F(Win32WindowsTest, TheTitlesTabStoresWhatTheUserChoosesAndTypes) {
+  Start();
+  windows_.ShowAppWindow(kSettingsWindow);
+  ::SendMessageW(windows_.ControlHandle(kSettingsTabs), TCM_SETCURFOCUS, 2, 0);
+  Pump();
+  HWND main = windows_.ControlHandle(kMainTitleRadio);
+  HWND all = windows_.ControlHandle(kAllTitlesRadio);
+  HWND shortest = windows_.ControlHandle(kShortestTitleField);
+  ASSERT_TRUE(::IsWindowVisible(main));
+  // One group of two, apart from the fields after it; the field takes digits only.
+  EXPECT_TRUE(::GetWindowLongW(main, GWL_STYLE) & WS_GROUP);
+  EXPECT_FALSE(::GetWindowLongW(all, GWL_STYLE) & WS_GROUP);
+  EXPECT_TRUE(::GetWindowLongW(windows_.ControlHandle(kShortestTitleLabel), GWL_STYLE) & WS_GROUP);
+  EXPECT_TRUE(::GetWindowLongW(shortest, GWL_STYLE) & ES_NUMBER);
+  EXPECT_EQ(::SendMessageW(main, BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_FALSE(::IsWindowEnabled(shortest));
+
+  ::SendMessageW(all, BM_CLICK, 0, 0);
+  Pump();
+  EXPECT_EQ(Setting("Ripping", "Titles"), "All");
+  EXPECT_EQ(::SendMessageW(main, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  ASSERT_TRUE(::IsWindowEnabled(shortest));
+  const auto type = [&](int id, const wchar_t* text) {
+    HWND field = windows_.ControlHandle(id);
+    ::SendMessageW(field, EM_SETSEL, 0, -1);
+    for (const wchar_t* c = text; *c != 0; ++c) ::SendMessageW(field, WM_CHAR, *c, 0);
+    Pump();
+  };
+  type(kShortestTitleField, L"2x5");
+  EXPECT_EQ(Setting("Ripping", "ShortestTitle"), "25");
+  ::SendMessageW(shortest, EM_SETSEL, 0, -1);
+  ::SendMessageW(shortest, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"9-"));  // pasted, not typed
+  Pump();
+  EXPECT_EQ(Setting("Ripping", "ShortestTitle"), "25");
+  type(kAudioLanguagesField, L" eng,fra ");
+  EXPECT_EQ(Setting("Ripping", "AudioLanguages"), "eng,fra");
+  ::SendMessageW(windows_.ControlHandle(kChapterMarkersCheck), BM_CLICK, 0, 0);
+  Pump();
+  EXPECT_EQ(Setting("Ripping", "ChapterMarkers"), "0");
+
+  // Refused: each control shows the stored value again, once, and is quiet then.
+  files_.Put(kSettings, SettingsText(), false);
+  ::SendMessageW(main, BM_CLICK, 0, 0);
+  Pump();
+  EXPECT_EQ(::SendMessageW(all, BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(::SendMessageW(main, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  type(kShortestTitleField, L"7");
+  EXPECT_EQ(windows_.GetText(kShortestTitleField), "25");
+  EXPECT_FALSE(windows_.HasEvents());
+  EXPECT_EQ(boxes_.messages.size(), 1u);
 }
 
 TEST_F(Win32WindowsTest, ChoosingFromTheListsStoresTheChoice) {
