@@ -51,6 +51,12 @@ std::string QueueLine(const QueuedRip& rip) {
   line["preset"] = TextValue(request.preset);
   line["two_pass"] = TextValue(request.two_pass);
   line["audio_booster"] = TextValue(request.audio_booster);
+  line["titles"] = TextValue(request.titles);
+  line["shortest_title"] = TextValue(request.shortest_title);
+  line["longest_title"] = TextValue(request.longest_title);
+  line["audio_languages"] = TextValue(request.audio_languages);
+  line["subtitle_languages"] = TextValue(request.subtitle_languages);
+  line["chapter_markers"] = TextValue(request.chapter_markers);
   return DumpLine(line);
 }
 
@@ -74,6 +80,12 @@ std::optional<QueuedRip> ParseQueueLine(std::string_view text) {
   request.preset = TextMember(*line, "preset");
   request.two_pass = TextMember(*line, "two_pass");
   request.audio_booster = TextMember(*line, "audio_booster");
+  request.titles = TextMember(*line, "titles");
+  request.shortest_title = TextMember(*line, "shortest_title");
+  request.longest_title = TextMember(*line, "longest_title");
+  request.audio_languages = TextMember(*line, "audio_languages");
+  request.subtitle_languages = TextMember(*line, "subtitle_languages");
+  request.chapter_markers = TextMember(*line, "chapter_markers");
   const auto date = ParseStart(start);
   if (rip.id.empty() || rip.copy_folder.empty() || !date) return std::nullopt;
   request.start = *date;
