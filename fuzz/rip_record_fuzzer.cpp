@@ -34,6 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   record.output = std::string(input.substr(2 * third));
   record.reason = record.label + record.output;
   record.frames_encoded = static_cast<std::int64_t>(size);
+  record.titles.push_back({static_cast<int>(size), record.label, "failed", record.output, 1.5, std::nullopt});
   const std::string line = ripwarden::RecordLine(record);
   Require(line.find('\n') == std::string::npos);
   const auto back = ripwarden::ParseRecordLine(line);

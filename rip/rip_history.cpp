@@ -1,5 +1,7 @@
 #include "rip/rip_history.h"
 
+#include <limits>
+
 #include "rip/json_line.h"
 
 namespace ripwarden {
@@ -8,55 +10,90 @@ namespace {
 
 // Every record starts with its id, so a line is found without reading it.
 std::string IdPrefix(const std::string& id) {
-  std::string prefix = "{\"id\":";
-  AppendString(prefix, id);
-  return prefix + ",";
+  JsonLine first;
+  first["id"] = TextValue(id);
+  std::string prefix = DumpLine(first);
+  prefix.back() = ',';
+  return prefix;
+}
+
+JsonLine TitleObject(const RipTitleRecord& t) {
+  JsonLine title;
+  title["title"] = t.title;
+  title["output"] = TextValue(t.output);
+  title["result"] = TextValue(t.result);
+  title["reason"] = TextValue(t.reason);
+  title["seconds_encoded"] = SecondsValue(t.seconds_encoded);
+  title["seconds_expected"] = SecondsValue(t.seconds_expected);
+  return title;
+}
+
+RipTitleRecord ReadTitle(const JsonLine& title) {
+  RipTitleRecord t;
+  const auto number = IntegerMember(title, "title");
+  if (number && *number >= std::numeric_limits<int>::min() && *number <= std::numeric_limits<int>::max())
+    t.title = static_cast<int>(*number);
+  t.output = TextMember(title, "output");
+  t.result = TextMember(title, "result");
+  t.reason = TextMember(title, "reason");
+  t.seconds_encoded = SecondsMember(title, "seconds_encoded");
+  t.seconds_expected = SecondsMember(title, "seconds_expected");
+  return t;
 }
 
 }  // namespace
 
 std::string RecordLine(const RipRecord& r) {
-  LineWriter line;
-  line.Text("id", r.id);
-  line.Text("start", r.start);
-  line.Text("end", r.end);
-  line.Text("result", r.result);
-  line.Text("reason", r.reason);
-  line.Text("label", r.label);
-  line.Text("source", r.source);
-  line.Text("output", r.output);
-  line.Integer("exit_code", r.exit_code);
-  line.Integer("signal", r.signal);
-  line.Integer("frames_encoded", r.frames_encoded);
-  line.Integer("frames_expected", r.frames_expected);
-  line.Seconds("seconds_encoded", r.seconds_encoded);
-  line.Seconds("seconds_expected", r.seconds_expected);
-  line.Integer("bytes", r.bytes);
-  line.Text("log", r.log);
-  return line.Finish();
+  JsonLine line;
+  line["id"] = TextValue(r.id);
+  line["start"] = TextValue(r.start);
+  line["end"] = TextValue(r.end);
+  line["result"] = TextValue(r.result);
+  line["reason"] = TextValue(r.reason);
+  line["label"] = TextValue(r.label);
+  line["source"] = TextValue(r.source);
+  line["output"] = TextValue(r.output);
+  line["exit_code"] = IntegerValue(r.exit_code);
+  line["signal"] = IntegerValue(r.signal);
+  line["frames_encoded"] = IntegerValue(r.frames_encoded);
+  line["frames_expected"] = IntegerValue(r.frames_expected);
+  line["seconds_encoded"] = SecondsValue(r.seconds_encoded);
+  line["seconds_expected"] = SecondsValue(r.seconds_expected);
+  line["bytes"] = IntegerValue(r.bytes);
+  line["log"] = TextValue(r.log);
+  if (!r.titles.empty()) {
+    JsonLine& titles = line["titles"] = JsonLine::array();
+    for (const RipTitleRecord& title : r.titles) titles.push_back(TitleObject(title));
+  }
+  return DumpLine(line);
 }
 
-std::optional<RipRecord> ParseRecordLine(std::string_view line) {
+std::optional<RipRecord> ParseRecordLine(std::string_view text) {
+  const auto line = ParseLine(text);
+  if (!line) return std::nullopt;
   RipRecord r;
-  const bool read = LineReader(line).Members([&r](const std::string& name, const std::string& value, bool) {
-    if (name == "id") r.id = value;
-    if (name == "start") r.start = value;
-    if (name == "end") r.end = value;
-    if (name == "result") r.result = value;
-    if (name == "reason") r.reason = value;
-    if (name == "label") r.label = value;
-    if (name == "source") r.source = value;
-    if (name == "output") r.output = value;
-    if (name == "exit_code") r.exit_code = ToInteger(value);
-    if (name == "signal") r.signal = ToInteger(value);
-    if (name == "frames_encoded") r.frames_encoded = ToInteger(value);
-    if (name == "frames_expected") r.frames_expected = ToInteger(value);
-    if (name == "seconds_encoded") r.seconds_encoded = ToSeconds(value);
-    if (name == "seconds_expected") r.seconds_expected = ToSeconds(value);
-    if (name == "bytes") r.bytes = ToInteger(value);
-    if (name == "log") r.log = value;
-  });
-  if (!read || r.id.empty()) return std::nullopt;
+  r.id = TextMember(*line, "id");
+  r.start = TextMember(*line, "start");
+  r.end = TextMember(*line, "end");
+  r.result = TextMember(*line, "result");
+  r.reason = TextMember(*line, "reason");
+  r.label = TextMember(*line, "label");
+  r.source = TextMember(*line, "source");
+  r.output = TextMember(*line, "output");
+  r.exit_code = IntegerMember(*line, "exit_code");
+  r.signal = IntegerMember(*line, "signal");
+  r.frames_encoded = IntegerMember(*line, "frames_encoded");
+  r.frames_expected = IntegerMember(*line, "frames_expected");
+  r.seconds_encoded = SecondsMember(*line, "seconds_encoded");
+  r.seconds_expected = SecondsMember(*line, "seconds_expected");
+  r.bytes = IntegerMember(*line, "bytes");
+  r.log = TextMember(*line, "log");
+  if (const auto titles = line->find("titles"); titles != line->end() && titles->is_array()) {
+    for (const JsonLine& title : *titles) {
+      if (title.is_object()) r.titles.push_back(ReadTitle(title));
+    }
+  }
+  if (r.id.empty()) return std::nullopt;
   return r;
 }
 

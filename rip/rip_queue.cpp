@@ -35,49 +35,59 @@ std::optional<LocalDateTime> ParseStart(const std::string& text) {
 
 std::string QueueLine(const QueuedRip& rip) {
   const RipRequest& request = rip.request;
-  LineWriter line;
-  line.Text("id", rip.id);
-  line.Text("state", StateWord(rip.state));
-  line.Text("reason", rip.reason);
-  line.Text("copy", rip.copy_folder);
-  line.Integer("skipped_blocks", rip.skipped_blocks);
-  line.Text("source", rip.source);
-  line.Text("encoder", rip.encoder);
-  line.Text("destination", request.destination);
-  line.Text("label", request.label);
-  line.Text("start", FormatDate(kStartMask, request.start));
-  line.Text("container", request.container);
-  line.Text("encoding", request.encoding);
-  line.Text("preset", request.preset);
-  line.Text("two_pass", request.two_pass);
-  line.Text("audio_booster", request.audio_booster);
-  return line.Finish();
+  JsonLine line;
+  line["id"] = TextValue(rip.id);
+  line["state"] = StateWord(rip.state);
+  line["reason"] = TextValue(rip.reason);
+  line["copy"] = TextValue(rip.copy_folder);
+  line["skipped_blocks"] = rip.skipped_blocks;
+  line["source"] = TextValue(rip.source);
+  line["encoder"] = TextValue(rip.encoder);
+  line["destination"] = TextValue(request.destination);
+  line["label"] = TextValue(request.label);
+  line["start"] = FormatDate(kStartMask, request.start);
+  line["container"] = TextValue(request.container);
+  line["encoding"] = TextValue(request.encoding);
+  line["preset"] = TextValue(request.preset);
+  line["two_pass"] = TextValue(request.two_pass);
+  line["audio_booster"] = TextValue(request.audio_booster);
+  line["titles"] = TextValue(request.titles);
+  line["shortest_title"] = TextValue(request.shortest_title);
+  line["longest_title"] = TextValue(request.longest_title);
+  line["audio_languages"] = TextValue(request.audio_languages);
+  line["subtitle_languages"] = TextValue(request.subtitle_languages);
+  line["chapter_markers"] = TextValue(request.chapter_markers);
+  return DumpLine(line);
 }
 
-std::optional<QueuedRip> ParseQueueLine(std::string_view line) {
+std::optional<QueuedRip> ParseQueueLine(std::string_view text) {
+  const auto line = ParseLine(text);
+  if (!line) return std::nullopt;
   QueuedRip rip;
   RipRequest& request = rip.request;
-  std::string state;
-  std::string start;
-  const bool read = LineReader(line).Members([&](const std::string& name, const std::string& value, bool) {
-    if (name == "id") rip.id = value;
-    if (name == "state") state = value;
-    if (name == "reason") rip.reason = value;
-    if (name == "copy") rip.copy_folder = value;
-    if (name == "skipped_blocks") rip.skipped_blocks = ToInteger(value).value_or(0);
-    if (name == "source") rip.source = value;
-    if (name == "encoder") rip.encoder = value;
-    if (name == "destination") request.destination = value;
-    if (name == "label") request.label = value;
-    if (name == "start") start = value;
-    if (name == "container") request.container = value;
-    if (name == "encoding") request.encoding = value;
-    if (name == "preset") request.preset = value;
-    if (name == "two_pass") request.two_pass = value;
-    if (name == "audio_booster") request.audio_booster = value;
-  });
+  rip.id = TextMember(*line, "id");
+  const std::string state = TextMember(*line, "state");
+  rip.reason = TextMember(*line, "reason");
+  rip.copy_folder = TextMember(*line, "copy");
+  rip.skipped_blocks = IntegerMember(*line, "skipped_blocks").value_or(0);
+  rip.source = TextMember(*line, "source");
+  rip.encoder = TextMember(*line, "encoder");
+  request.destination = TextMember(*line, "destination");
+  request.label = TextMember(*line, "label");
+  const std::string start = TextMember(*line, "start");
+  request.container = TextMember(*line, "container");
+  request.encoding = TextMember(*line, "encoding");
+  request.preset = TextMember(*line, "preset");
+  request.two_pass = TextMember(*line, "two_pass");
+  request.audio_booster = TextMember(*line, "audio_booster");
+  request.titles = TextMember(*line, "titles");
+  request.shortest_title = TextMember(*line, "shortest_title");
+  request.longest_title = TextMember(*line, "longest_title");
+  request.audio_languages = TextMember(*line, "audio_languages");
+  request.subtitle_languages = TextMember(*line, "subtitle_languages");
+  request.chapter_markers = TextMember(*line, "chapter_markers");
   const auto date = ParseStart(start);
-  if (!read || rip.id.empty() || rip.copy_folder.empty() || !date) return std::nullopt;
+  if (rip.id.empty() || rip.copy_folder.empty() || !date) return std::nullopt;
   request.start = *date;
   if (state == "copying") {
     rip.state = QueuedRip::State::kCopying;

@@ -13,6 +13,47 @@ using State = QueuedRip::State;
 constexpr const char* kCopies = "/state/ripwarden/copies/";
 constexpr const char* kEncoder = "/usr/bin/HandBrakeCLI";
 
+// The settings a rip began with, as the queue keeps them for its encode.
+std::vector<std::string> TitleSettings(const RipRequest& request) {
+  return {request.titles,          request.shortest_title,     request.longest_title,
+          request.audio_languages, request.subtitle_languages, request.chapter_markers};
+}
+
+// A line as the program wrote it before it kept the title settings.
+TEST(QueueLine, ReadsOlderLinesAndKeepsTheSettingsTheRipBeganWith) {
+  const auto old = ParseQueueLine(
+      R"({"id":"2026-12-08 07:27:17 /srv/rips/Caf\u00e9.MKV","state":"copied","reason":"",)"
+      R"("copy":"/state/copies/Caf\u00e9","skipped_blocks":7,"source":"sr0","encoder":"/usr/bin/HandBrakeCLI",)"
+      R"("destination":"/srv/rips","label":"Caf\u00e9 )"
+      "\xC3\xA9t\xC3\xA9"
+      R"(","start":"2026-12-08 07:27:17","container":"MKV","encoding":"Normal","preset":"-e x264 -q 20",)"
+      R"("two_pass":"1","audio_booster":"2"})");
+  ASSERT_TRUE(old);
+  EXPECT_EQ(old->state, State::kCopied);
+  EXPECT_EQ(old->copy_folder, "/state/copies/Caf\xE9");
+  EXPECT_EQ(old->skipped_blocks, 7);
+  EXPECT_EQ(old->request.label, "Caf\xE9 \xC3\xA9t\xC3\xA9");
+  EXPECT_EQ(old->request.start, (LocalDateTime{2026, 12, 8, 7, 27, 17}));
+  EXPECT_EQ(old->request.preset, "-e x264 -q 20");
+  EXPECT_EQ(old->request.audio_booster, "2");
+  EXPECT_EQ(TitleSettings(old->request), std::vector<std::string>(6));
+
+  QueuedRip rip = *old;
+  const std::vector<std::string> settings{"All", "10", "200", "eng, fre", "ger", "1"};
+  rip.request.titles = settings[0];
+  rip.request.shortest_title = settings[1];
+  rip.request.longest_title = settings[2];
+  rip.request.audio_languages = settings[3];
+  rip.request.subtitle_languages = settings[4];
+  rip.request.chapter_markers = settings[5];
+  rip.request.title = 3;
+  const auto back = ParseQueueLine(QueueLine(rip));
+  ASSERT_TRUE(back);
+  EXPECT_EQ(TitleSettings(back->request), settings);
+  EXPECT_EQ(back->request.label, rip.request.label);
+  EXPECT_EQ(back->request.title, 0) << "a title of the disc is chosen anew for each encode";
+}
+
 // Copy first over fakes: the copier is a fake process the test ends, the
 // whole-file check is answered at once from the probe's lengths.
 class CopyFirstTest : public EngineTest {

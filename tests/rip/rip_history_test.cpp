@@ -11,7 +11,8 @@ TEST(RipRecordLine, ReadsBackEveryFieldAndStaysOneLineOfUtf8) {
   RipRecord record;
   record.id = "2026-12-08 07:27:17 /r/\"A\\B\".MP4";
   record.start = "2026-12-08 07:27:17";
-  record.label = "Caf\xE9 \xC3\xA9t\xC3\xA9\nline\ttab\x01";  // a Latin-1 byte beside UTF-8
+  // A Latin-1 byte beside UTF-8, and texts that look like how such a byte is carried.
+  record.label = "Caf\xE9 \xC3\xA9t\xC3\xA9\nline\ttab\x01 \\u00e9 \xEF\xBF\xBF\xC3\xA9 \xEF\xBF\xBF";
   record.output = "/r/\"A\\B\".MP4";
   record.result = "failed";
   record.reason = "The rip is incomplete: 0:12 of 1:30 was encoded.";
@@ -21,12 +22,57 @@ TEST(RipRecordLine, ReadsBackEveryFieldAndStaysOneLineOfUtf8) {
   record.seconds_encoded = 12.0;
   record.seconds_expected = 90.0;
   record.bytes = 1234567;
+  record.titles = {{1, "/r/A-1.MP4", "complete", "", 10.0, 10.0},
+                   {2, "/r/A-2.MP4", "failed", "Stopped at \xE9.", std::nullopt, 30.5}};
   const std::string line = RecordLine(record);
   EXPECT_EQ(line.find('\n'), std::string::npos);
   EXPECT_EQ(line.find('\xE9'), std::string::npos) << "a byte that is not UTF-8 went out as it stood";
   EXPECT_NE(line.find("\"signal\":null"), std::string::npos) << line;
+  EXPECT_NE(line.find(R"("titles":[{"title":1,"output":"/r/A-1.MP4","result":"complete","reason":"",)"
+                      R"("seconds_encoded":10.0,"seconds_expected":10.0},{"title":2,)"),
+            std::string::npos)
+      << line;
   EXPECT_EQ(ParseRecordLine(line), record);
   EXPECT_FALSE(ParseRecordLine(line.substr(0, line.size() / 2))) << "a cut line read as a record";
+  record.titles.clear();
+  EXPECT_EQ(RecordLine(record).find("titles"), std::string::npos);
+}
+
+// Lines as the program wrote them before it used a JSON library.
+constexpr const char* kRunningLine =
+    R"({"id":"2026-12-08 07:27:17 /srv/rips/Caf\u00e9.MKV","start":"","end":"","result":"running","reason":"",)"
+    R"("label":"","source":"","output":"","exit_code":null,"signal":null,"frames_encoded":null,)"
+    R"("frames_expected":null,"seconds_encoded":null,"seconds_expected":null,"bytes":null,"log":""})";
+constexpr const char* kEndedLine =
+    R"({"id":"2026-12-08 07:27:17 /srv/rips/Caf\u00e9.MKV","start":"2026-12-08 07:27:17",)"
+    R"("end":"2026-12-08 08:01:02","result":"failed","reason":"Stopped.\n\"quoted\"\t\u0001",)"
+    R"("label":"Caf\u00e9 )"
+    "\xC3\xA9t\xC3\xA9"
+    R"(","source":"sr0","output":"/srv/rips/Caf\u00e9.MKV","exit_code":0,"signal":null,"frames_encoded":300,)"
+    R"("frames_expected":2250,"seconds_encoded":12.000,"seconds_expected":90.125,"bytes":1234567,)"
+    R"("log":"/state/logs/rip.log"})";
+
+TEST(RipRecordLine, ReadsTheLinesWrittenBeforeAndWritesTheirTextsAlike) {
+  const auto ended = ParseRecordLine(kEndedLine);
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(ended->id, "2026-12-08 07:27:17 /srv/rips/Caf\xE9.MKV");
+  EXPECT_EQ(ended->label, "Caf\xE9 \xC3\xA9t\xC3\xA9");
+  EXPECT_EQ(ended->reason, "Stopped.\n\"quoted\"\t\x01");
+  EXPECT_EQ(ended->exit_code, 0);
+  EXPECT_EQ(ended->signal, std::nullopt);
+  EXPECT_EQ(ended->frames_expected, 2250);
+  EXPECT_EQ(ended->seconds_encoded, 12.0);
+  EXPECT_EQ(ended->seconds_expected, 90.125);
+  EXPECT_EQ(ended->bytes, 1234567);
+  EXPECT_EQ(ended->log, "/state/logs/rip.log");
+  EXPECT_NE(RecordLine(*ended).find(R"("label":"Caf\u00e9 )"
+                                    "\xC3\xA9t\xC3\xA9\""),
+            std::string::npos)
+      << "an older reader would read another label";
+  const auto running = ParseRecordLine(kRunningLine);
+  ASSERT_TRUE(running);
+  EXPECT_EQ(running->result, "running");
+  EXPECT_EQ(running->frames_encoded, std::nullopt);
 }
 
 class RipHistoryTest : public EngineTest {
@@ -58,6 +104,14 @@ TEST_F(RipHistoryTest, KeepsTheNewestRecordsAndRewritesARecordInPlace) {
   EXPECT_EQ(records.front().id, "5");
   EXPECT_EQ(records.back().id, "1004");
   EXPECT_EQ(records[495], again);
+}
+
+TEST_F(RipHistoryTest, ARipStartedBeforeAnUpdateEndsInItsOwnRecord) {
+  files.Put(HistoryFile(), std::string(kRunningLine) + "\n");
+  const RipRecord ended = ParseRecordLine(kEndedLine).value();
+  RipHistory history(files, HistoryFile());
+  ASSERT_EQ(history.Write(ended), HistoryWrite::kWritten);
+  EXPECT_EQ(history.Records(), std::vector<RipRecord>{ended});
 }
 
 TEST_F(RipHistoryTest, EachRipEndsWithItsResultAndASummaryLine) {
