@@ -1,8 +1,8 @@
 #include <algorithm>
 
 #include "engine_fixture.h"
-#include "temp_folder.h"
 #include "rip/rip_queue.h"
+#include "temp_folder.h"
 
 namespace ripwarden::testing {
 namespace {
@@ -306,8 +306,7 @@ TEST_F(CopyFirstTest, ASeriesIsRippedTitleByTitleAndRetriesOnlyWhatFailed) {
   FinishCopy();
   for (int turn = 0; turn < 3; ++turn) engine.ContinueWork();
   EXPECT_EQ(Rows(), Arguments{"MY SERIES: encoding title 1 of 3"});
-  EXPECT_TRUE(Said("ripping titles 1 (0:12), 2 (0:14), 3 (0:16)"))
-      << ::testing::PrintToString(view.output);
+  EXPECT_TRUE(Said("ripping titles 1 (0:12), 2 (0:14), 3 (0:16)")) << ::testing::PrintToString(view.output);
   EXPECT_TRUE(encoded().ends_with("_title01.MP4.part")) << encoded();
   FinishEncode(3);
   EXPECT_TRUE(encoded().ends_with("_title02.MP4.part")) << encoded();
