@@ -171,8 +171,8 @@ EncoderCommand BuildEncoderCommand(const RipRequest& request, const EncoderDiale
   }
   if (request.foreign_audio_search || !request.subtitle_tracks.empty()) {
     std::vector<std::string> subtitles = request.subtitle_tracks;
-    // The search comes first so that -F 1 keeps only forced subtitles in
-    // what it finds; without -F the encoder skips the search altogether.
+    // The encoder searches only when "scan" stands first and -F names it;
+    // elsewhere it drops the search and keeps only a track's forced subtitles.
     if (request.foreign_audio_search) subtitles.insert(subtitles.begin(), "scan");
     command.AddOption("-s", JoinTracks(subtitles));
     if (request.foreign_audio_search) command.AddOption("-F", "1");
