@@ -51,7 +51,8 @@ void RipEngine::StartRip() {
   request.longest_title = settings.ReadSetting(setting::kLongestTitle);
   request.audio_languages = settings.ReadSetting(setting::kAudioLanguages);
   request.subtitle_languages = settings.ReadSetting(setting::kSubtitleLanguages);
-  request.chapter_markers = settings.ReadSetting(setting::kChapterMarkers);
+  // A settings file from before the key keeps the encoder's own choice, not "0".
+  request.chapter_markers = settings.ReadSetting(setting::kChapterMarkers, "");
   job.disc_label = request.label;
   job.encoder = settings.ReadSetting(setting::kEncoderLocation);
   job.phase = RipPhase::kStarting;

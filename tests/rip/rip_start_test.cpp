@@ -85,6 +85,17 @@ TEST_F(RipStartTest, LeavesOutCodecOptionsWithoutAPreset) {
             "-i /dev/sr0 -o /srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4.part -f av_mp4 -L");
 }
 
+// The fixture's settings file has no ChapterMarkers key, as files from before
+// it: those keep the line above, which keeps the disc's chapters.
+TEST_F(RipStartTest, DropsChaptersOnlyWhenTheSettingSaysSo) {
+  Insert();
+  Set("Ripping", "Encoding", "");
+  Set("Ripping", "ChapterMarkers", "0");
+  engine.StartRip();
+  EXPECT_EQ(view.output.front(),
+            "-i /dev/sr0 -o /srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4.part -f av_mp4 -L --no-markers");
+}
+
 TEST_F(RipStartTest, GivesTwoPassOnlyToExactlyX264) {
   Insert();
   Set("Ripping", "Encoding", "X");
