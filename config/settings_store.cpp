@@ -10,16 +10,11 @@ SettingsStore::SettingsStore(Files& files, Charset charset, std::string path, st
       path_(std::move(path)),
       defaults_path_(std::move(defaults_path)) {}
 
-std::string SettingsStore::ReadSetting(std::string_view group, std::string_view key) {
+std::string SettingsStore::ReadSetting(std::string_view group, std::string_view key,
+                                       std::string_view missing) {
   if (!config_.OpenConfig(path_)) return {};
   config_.SelectGroup(group);
-  return config_.ReadText(key, "0");
-}
-
-std::string SettingsStore::ReadSetting(const SettingKey& setting, std::string_view missing) {
-  if (!config_.OpenConfig(path_)) return {};
-  config_.SelectGroup(setting.group);
-  return config_.ReadText(setting.key, missing);
+  return config_.ReadText(key, missing);
 }
 
 // Only when the user changes something: reading never writes.

@@ -32,9 +32,18 @@ std::string_view FitName(std::string_view text, std::size_t bytes) {
   return continues(end) ? text.substr(0, bytes) : text.substr(0, end);
 }
 
-// The label, the start time and the container made into one name that fits.
+// "_title03": two digits, more for a disc that has more titles.
+std::string TitleWord(int title) {
+  std::string number = std::to_string(title);
+  if (number.size() < 2) number.insert(0, 2 - number.size(), '0');
+  return "_title" + number;
+}
+
+// The label, the start time, the title when each has a file, and the
+// container made into one name that fits; only the label is ever cut.
 std::string OutputFileName(const RipRequest& request) {
-  const std::string stamp = FormatDate("_(%yyyy-%mm-%dd_%hh-%ii-%ss)", request.start);
+  std::string stamp = FormatDate("_(%yyyy-%mm-%dd_%hh-%ii-%ss)", request.start);
+  if (request.name_with_title) stamp += TitleWord(request.title);
   const std::string container = CleanFileName(request.container);
   const std::string_view extension = FitName(container, kMostNameBytes - stamp.size() - 1);
   const std::string clean_label = CleanFileName(request.label);
@@ -50,6 +59,15 @@ class CommandLine {
     line_ += display;
     for (const auto argument : arguments) arguments_.emplace_back(argument);
   }
+  // One option and its value, as "-t 3".
+  void AddOption(std::string_view option, const std::string& value) {
+    line_ += ' ';
+    line_ += option;
+    line_ += ' ';
+    line_ += value;
+    arguments_.emplace_back(option);
+    arguments_.push_back(value);
+  }
   EncoderCommand Finish(std::string output_file, std::string encoding_file) {
     return {std::move(output_file), std::move(encoding_file), std::move(arguments_), std::move(line_)};
   }
@@ -58,6 +76,12 @@ class CommandLine {
   std::string line_;
   std::vector<std::string> arguments_;
 };
+
+std::string JoinTracks(const std::vector<std::string>& tracks) {
+  std::string list;
+  for (const std::string& track : tracks) list += (list.empty() ? "" : ",") + track;
+  return list;
+}
 
 }  // namespace
 
@@ -107,7 +131,10 @@ EncoderCommand BuildEncoderCommand(const RipRequest& request, const EncoderDiale
   command.Add(encoding_file, {encoding_file});
   command.Add(" -f ", {"-f"});
   command.Add(format, {format});
-  if (dialect.main_feature) {
+  if (request.title > 0) {
+    // -t alone: --main-feature would override it and rip the longest title.
+    command.AddOption("-t", std::to_string(request.title));
+  } else if (dialect.main_feature) {
     command.Add(" --main-feature", {"--main-feature"});
   } else {
     command.Add(" -L", {"-L"});
@@ -134,12 +161,24 @@ EncoderCommand BuildEncoderCommand(const RipRequest& request, const EncoderDiale
     }
     const std::string audio_codec = GetPresetField(request.preset, PresetField::kAudioCodec);
     const std::string audio_rate = GetPresetField(request.preset, PresetField::kAudioBitRate);
-    command.Add(" -a 1 -E ", {"-a", "1", "-E"});
-    command.Add(audio_codec, {audio_codec});
-    command.Add(" -B ", {"-B"});
-    command.Add(audio_rate, {audio_rate});
+    // One -E and -B serve every track: the encoder repeats the last value.
+    command.AddOption("-a", request.audio_tracks.empty() ? "1" : JoinTracks(request.audio_tracks));
+    command.AddOption("-E", audio_codec);
+    command.AddOption("-B", audio_rate);
     if (request.audio_booster == "1") command.Add(" -D 1.5", {"-D", "1.5"});
+  } else if (!request.audio_tracks.empty()) {
+    command.AddOption("-a", JoinTracks(request.audio_tracks));
   }
+  if (request.foreign_audio_search || !request.subtitle_tracks.empty()) {
+    std::vector<std::string> subtitles = request.subtitle_tracks;
+    // The encoder searches only when "scan" stands first and -F names it;
+    // elsewhere it drops the search and keeps only a track's forced subtitles.
+    if (request.foreign_audio_search) subtitles.insert(subtitles.begin(), "scan");
+    command.AddOption("-s", JoinTracks(subtitles));
+    if (request.foreign_audio_search) command.AddOption("-F", "1");
+  }
+  // Keeping them is the encoder's default, so only dropping them is said.
+  if (request.chapter_markers == "0") command.Add(" --no-markers", {"--no-markers"});
   return command.Finish(std::move(output_file), std::move(encoding_file));
 }
 

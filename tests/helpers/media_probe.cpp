@@ -77,25 +77,27 @@ std::string LastLines(const std::string& output, int lines) {
 std::optional<MediaInfo> ProbeMedia(const std::string& path) {
   // Sections keep their wrappers: which codec belongs to which stream type
   // must not hang on the order ffprobe prints a section's fields in.
-  const ToolOutput probe =
-      RunCapturing({"ffprobe", "-v", "error", "-show_entries", "stream=codec_type,codec_name:format=duration",
-                    "-of", "default", path});
+  const ToolOutput probe = RunCapturing({"ffprobe", "-v", "error", "-show_entries",
+                                         "stream=codec_type,codec_name:stream_tags=language:format=duration",
+                                         "-of", "default", path});
   if (probe.exit_code != 0) return std::nullopt;
 
   MediaInfo info;
-  std::string codec_name, codec_type;
+  MediaStream stream;
   std::istringstream lines(probe.output);
   for (std::string line; std::getline(lines, line);) {
     if (line == "[STREAM]") {
-      codec_name.clear();
-      codec_type.clear();
+      stream = {};
     } else if (line == "[/STREAM]") {
-      if (codec_type == "video" && info.video_codec.empty()) info.video_codec = codec_name;
-      if (codec_type == "audio" && info.audio_codec.empty()) info.audio_codec = codec_name;
+      if (stream.type == "video" && info.video_codec.empty()) info.video_codec = stream.codec;
+      if (stream.type == "audio" && info.audio_codec.empty()) info.audio_codec = stream.codec;
+      info.streams.push_back(stream);
     } else if (line.starts_with("codec_name=")) {
-      codec_name = line.substr(11);
+      stream.codec = line.substr(11);
     } else if (line.starts_with("codec_type=")) {
-      codec_type = line.substr(11);
+      stream.type = line.substr(11);
+    } else if (line.starts_with("TAG:language=")) {
+      stream.language = line.substr(13);
     } else if (line.starts_with("duration=")) {
       // from_chars, not strtod: a decimal comma in the test's locale must not cut the value.
       const char* first = line.data() + 9;

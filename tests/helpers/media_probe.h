@@ -19,11 +19,19 @@ ToolOutput RunCapturing(const std::vector<std::string>& argv);
 // The last lines of a tool's output, for failure messages.
 std::string LastLines(const std::string& output, int lines);
 
-// Codecs of the first video and first audio stream (empty when there is none)
-// and the container's duration (0 when it gives none).
+struct MediaStream {
+  std::string type;  // "video", "audio", "subtitle", "data"
+  std::string codec;
+  std::string language;  // as the container tags it; empty when untagged
+};
+
+// Codecs of the first video and first audio stream (empty when there is none),
+// every stream in file order, and the container's duration (0 when it gives
+// none).
 struct MediaInfo {
   std::string video_codec;
   std::string audio_codec;
+  std::vector<MediaStream> streams;
   double duration_seconds = 0;
 };
 

@@ -13,9 +13,12 @@
 #include "platform/linux/linux_drives.h"
 #include "platform/linux/local_calendar.h"
 #include "platform/linux/monotonic_clock.h"
+#include "platform/linux/posix_path_rules.h"
 #include "real_runner_fixture.h"
 #include "rip/date_format.h"
 #include "rip/disc_scan.h"
+#include "rip/encoder_command.h"
+#include "temp_folder.h"
 
 namespace ripwarden::testing {
 namespace {
@@ -225,6 +228,44 @@ TEST(RealEncoderScanTest, ChoosesEachEpisodeOfASeriesDiscOnce) {
   ASSERT_EQ(scan->titles.size(), 5u);
   EXPECT_EQ(TracksInLanguages(scan->titles[2].audio, "fra"), std::vector<std::string>{"2"});
   EXPECT_EQ(TracksInLanguages(scan->titles[2].subtitles, "eng"), std::vector<std::string>{"1"});
+}
+
+// One episode as a series disc is ripped title by title: both soundtracks in
+// their languages, the subtitle kept as a track, and a foreign-audio search
+// that finds nothing on this disc and must not fail the rip for it.
+TEST(RealEncoderSeriesTest, RipsOneEpisodeWithItsChosenTracks) {
+  TempFolder rips;
+  RipRequest request;
+  request.input_path = SampleSeriesDvdImage();
+  request.destination = rips.path() + "/";
+  request.label = "MY SERIES";
+  request.start = {2026, 12, 8, 14, 2, 48};
+  request.container = "MP4";
+  request.encoding = "Normal";
+  request.preset = "x264/1500/aac/160";
+  request.chapter_markers = "1";
+  request.title = 2;
+  request.name_with_title = true;
+  request.audio_tracks = {"1", "2"};
+  request.subtitle_tracks = {"1"};
+  request.foreign_audio_search = true;
+  const EncoderCommand command = BuildEncoderCommand(request, {}, linux_platform::PosixPathRules());
+  std::vector<std::string> argv{"HandBrakeCLI"};
+  argv.insert(argv.end(), command.arguments.begin(), command.arguments.end());
+  const ToolOutput encoded = RunCapturing(argv);
+  ASSERT_EQ(encoded.exit_code, 0) << LastLines(encoded.output, 20);
+  EXPECT_NE(encoded.output.find("Foreign Audio Search"), std::string::npos) << "the search did not run";
+
+  const auto media = ProbeMedia(command.encoding_file);
+  ASSERT_TRUE(media) << command.encoding_file;
+  std::vector<std::string> streams;
+  for (const MediaStream& stream : media->streams) {
+    streams.push_back(stream.type + " " + stream.codec + " " + stream.language);
+  }
+  // The episode of 14 s, not the 42 s of the title that plays them all.
+  EXPECT_NEAR(media->duration_seconds, 14, 1.0);
+  EXPECT_EQ(streams, (std::vector<std::string>{"video h264 und", "audio aac eng", "audio aac fra",
+                                               "subtitle dvd_subtitle eng"}));
 }
 
 }  // namespace

@@ -85,6 +85,17 @@ TEST_F(RipStartTest, LeavesOutCodecOptionsWithoutAPreset) {
             "-i /dev/sr0 -o /srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4.part -f av_mp4 -L");
 }
 
+// The fixture's settings file has no ChapterMarkers key, as files from before
+// it: those keep the line above, which keeps the disc's chapters.
+TEST_F(RipStartTest, DropsChaptersOnlyWhenTheSettingSaysSo) {
+  Insert();
+  Set("Ripping", "Encoding", "");
+  Set("Ripping", "ChapterMarkers", "0");
+  engine.StartRip();
+  EXPECT_EQ(view.output.front(),
+            "-i /dev/sr0 -o /srv/rips/MY_MOVIE_(2009-03-14_15-09-26).MP4.part -f av_mp4 -L --no-markers");
+}
+
 TEST_F(RipStartTest, GivesTwoPassOnlyToExactlyX264) {
   Insert();
   Set("Ripping", "Encoding", "X");
@@ -218,6 +229,65 @@ TEST(BuildEncoderCommand, EveryLabelGivesOneNameThatTheDestinationCanHold) {
       }
     }
   }
+}
+
+// One title of a series disc, as the engine asks for it title by title.
+RipRequest SeriesTitleRequest() {
+  RipRequest request;
+  request.input_path = "/dev/sr0";
+  request.destination = "/r/";
+  request.label = "MY SERIES";
+  request.container = "MKV";
+  request.start = {2026, 12, 8, 14, 2, 48};
+  request.encoding = "Normal";
+  request.preset = "x264/1500/mp3/96";
+  request.title = 3;
+  request.name_with_title = true;
+  return request;
+}
+
+TEST(BuildEncoderCommand, RipsOneTitleWithTheChosenTracksInsteadOfTheMainFeature) {
+  RipRequest request = SeriesTitleRequest();
+  request.audio_tracks = {"1", "2"};
+  request.subtitle_tracks = {"1", "3"};
+  request.foreign_audio_search = true;
+  request.chapter_markers = "0";
+  for (const EncoderDialect& dialect :
+       {EncoderDialect{}, EncoderDialect{true, EncoderDialect::TwoPass::kClassic}}) {
+    const EncoderCommand command = BuildEncoderCommand(request, dialect, linux_platform::PosixPathRules());
+    EXPECT_EQ(command.output_file, "/r/MY_SERIES_(2026-12-08_14-02-48)_title03.MKV");
+    EXPECT_EQ(
+        command.display_line,
+        "-i /dev/sr0 -o /r/MY_SERIES_(2026-12-08_14-02-48)_title03.MKV.part -f av_mkv -t 3 -e x264 -b 1500 "
+        "-a 1,2 -E mp3 -B 96 -s scan,1,3 -F 1 --no-markers");
+    EXPECT_EQ(Arguments(command.arguments.begin() + 6, command.arguments.end()),
+              (Arguments{"-t", "3", "-e", "x264", "-b", "1500", "-a", "1,2", "-E", "mp3", "-B", "96", "-s",
+                         "scan,1,3", "-F", "1", "--no-markers"}));
+  }
+
+  // Without a preset the encoder picks the codecs, but the tracks are still ours.
+  request.encoding.clear();
+  request.foreign_audio_search = false;
+  request.subtitle_tracks = {"2"};
+  request.chapter_markers = "1";
+  request.title = 12;
+  EXPECT_EQ(BuildEncoderCommand(request, {}, linux_platform::PosixPathRules()).display_line,
+            "-i /dev/sr0 -o /r/MY_SERIES_(2026-12-08_14-02-48)_title12.MKV.part -f av_mkv -t 12 -a 1,2 -s 2");
+  request.subtitle_tracks.clear();
+  request.audio_tracks.clear();
+  request.foreign_audio_search = true;
+  request.title = 123;
+  EXPECT_EQ(
+      BuildEncoderCommand(request, {}, linux_platform::PosixPathRules()).display_line,
+      "-i /dev/sr0 -o /r/MY_SERIES_(2026-12-08_14-02-48)_title123.MKV.part -f av_mkv -t 123 -s scan -F 1");
+}
+
+TEST(BuildEncoderCommand, ALongLabelGivesWayToTheTitle) {
+  RipRequest request = SeriesTitleRequest();
+  request.label = std::string(300, 'S');
+  const EncoderCommand command = BuildEncoderCommand(request, {}, linux_platform::PosixPathRules());
+  // 244 bytes leave room for ".incomplete"; the stamp, title and container take 34.
+  EXPECT_EQ(command.output_file, "/r/" + std::string(210, 'S') + "_(2026-12-08_14-02-48)_title03.MKV");
 }
 
 TEST(BuildEncoderCommand, NamesAnUnlabelledDiscByItsTimeAlone) {
