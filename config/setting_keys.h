@@ -6,6 +6,9 @@ namespace ripwarden {
 struct SettingKey {
   const char* group;
   const char* key;
+  // What the setting reads as when the file lacks it: a setting added later
+  // reads as what the program did before it.
+  const char* missing = "0";
 };
 
 // Every setting the program reads or writes, named here once so that a typo
@@ -23,9 +26,9 @@ inline constexpr SettingKey kKeepCopies{"Ripping", "KeepCopies"};
 inline constexpr SettingKey kTitles{"Ripping", "Titles"};
 inline constexpr SettingKey kShortestTitle{"Ripping", "ShortestTitle"};
 inline constexpr SettingKey kLongestTitle{"Ripping", "LongestTitle"};
-inline constexpr SettingKey kAudioLanguages{"Ripping", "AudioLanguages"};
-inline constexpr SettingKey kSubtitleLanguages{"Ripping", "SubtitleLanguages"};
-inline constexpr SettingKey kChapterMarkers{"Ripping", "ChapterMarkers"};
+inline constexpr SettingKey kAudioLanguages{"Ripping", "AudioLanguages", ""};
+inline constexpr SettingKey kSubtitleLanguages{"Ripping", "SubtitleLanguages", ""};
+inline constexpr SettingKey kChapterMarkers{"Ripping", "ChapterMarkers", "1"};
 inline constexpr SettingKey kStartUp{"Other", "StartUp"};
 inline constexpr SettingKey kStartMinimised{"Other", "StartMinimised"};
 inline constexpr SettingKey kAutoRip{"Other", "AutoRip"};

@@ -43,13 +43,12 @@ class SettingsStore {
   SettingsStore(Files& files, Charset charset, std::string path = kSettingsPath,
                 std::string defaults_path = {});
 
-  // The trimmed value; `missing` when the key or its group is missing (a
-  // setting added later reads as what the program did before it), the empty
-  // text when the file is missing, unreadable or no text at all. Leaves the
-  // file open.
+  // The trimmed value; `missing` (the setting's own) when the key or its
+  // group is missing, the empty text when the file is missing, unreadable or
+  // no text at all. Leaves the file open.
   std::string ReadSetting(std::string_view group, std::string_view key, std::string_view missing = "0");
-  std::string ReadSetting(const SettingKey& setting, std::string_view missing = "0") {
-    return ReadSetting(setting.group, setting.key, missing);
+  std::string ReadSetting(const SettingKey& setting) {
+    return ReadSetting(setting.group, setting.key, setting.missing);
   }
   // Stores one value and rewrites the file. A file that is missing (with its
   // folders) is first made again from the shipped settings and the values

@@ -51,8 +51,7 @@ void RipEngine::StartRip() {
   request.longest_title = settings.ReadSetting(setting::kLongestTitle);
   request.audio_languages = settings.ReadSetting(setting::kAudioLanguages);
   request.subtitle_languages = settings.ReadSetting(setting::kSubtitleLanguages);
-  // Files from before the setting kept the encoder's chapters.
-  request.chapter_markers = settings.ReadSetting(setting::kChapterMarkers, "1");
+  request.chapter_markers = settings.ReadSetting(setting::kChapterMarkers);
   job.disc_label = request.label;
   job.encoder = settings.ReadSetting(setting::kEncoderLocation);
   job.phase = RipPhase::kStarting;

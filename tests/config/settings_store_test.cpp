@@ -73,10 +73,11 @@ TEST_F(SettingsStoreTest, WritesAMissingGroupAtTheEnd) {
   EXPECT_EQ(ReadFileBytes(SettingsPath()),
             "[Ripping]\r\nSOURCEDRIVE = sr1\r\n[Other]\r\nEjectOnFinish = 1\r\n");
   // A setting newer than the file reads as the program did without it.
-  EXPECT_EQ(store.ReadSetting(setting::kChapterMarkers, "1"), "1");
-  EXPECT_EQ(store.ReadSetting(setting::kChapterMarkers), "0");
+  EXPECT_EQ(store.ReadSetting(setting::kChapterMarkers), "1");
+  EXPECT_EQ(store.ReadSetting(setting::kAudioLanguages), "");
+  EXPECT_EQ(store.ReadSetting("Ripping", "ChapterMarkers"), "0");
   store.WriteSetting(setting::kChapterMarkers, "0");
-  EXPECT_EQ(store.ReadSetting(setting::kChapterMarkers, "1"), "0");
+  EXPECT_EQ(store.ReadSetting(setting::kChapterMarkers), "0");
 }
 
 TEST_F(SettingsStoreTest, UsesTheDataFolderUnderTheWorkingDirectory) {
