@@ -382,6 +382,11 @@ TEST(ProgramRip, ASeriesDiscGivesOneFilePerEpisodeAndNoRepeats) {
     const auto info = ProbeMedia(destination + name);
     ASSERT_TRUE(info.has_value()) << name;
     EXPECT_NEAR(info->duration_seconds, seconds, 1.0) << name;
+    // Both soundtracks and the English subtitle, nothing more; a single
+    // chapter per episode gives no chapter track.
+    std::string tracks;
+    for (const MediaStream& stream : info->streams) tracks += stream.type + ":" + stream.language + " ";
+    EXPECT_EQ(tracks, "video:und audio:eng audio:fra subtitle:eng ") << name;
   }
   EXPECT_EQ(Count(ReadFileBytes(history_file), "\"title\":"), 3) << ReadFileBytes(history_file);
 
