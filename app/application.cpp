@@ -101,7 +101,11 @@ void Application::ShowAndRaise(int window_id) {
   services_.windows.BringToFront(window_id);
 }
 
-std::string Application::SourceDrive() { return services_.settings.ReadSetting(setting::kSourceDrive); }
+// With several drives watched, the first: the one a single choice names.
+std::string Application::SourceDrive() {
+  const std::vector<std::string> sources = services_.engine.WatchedSources();
+  return sources.empty() ? std::string() : sources.front();
+}
 
 void Application::OnMenuCommand(int item_id) {
   const std::string app = kAppName;

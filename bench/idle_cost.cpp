@@ -1,7 +1,8 @@
 // What the program costs the machine while it waits for a disc: how often it
 // wakes (voluntary context switches, all threads) and how much processor time
 // it takes, measured over the same window beside a polling reference loop.
-//   idle_cost PROGRAM REFERENCE_LOOP      (BENCH_SECONDS, default 60)
+//   idle_cost PROGRAM REFERENCE_LOOP      (BENCH_SECONDS, default 60;
+//                                          BENCH_DRIVES sources watched, default 1)
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -168,15 +169,25 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  // A user whose drive names a disc image that is not there: nothing to rip.
+  const char* drives_text = std::getenv("BENCH_DRIVES");
+  const int drives = drives_text != nullptr ? std::atoi(drives_text) : 1;
+  if (drives < 1) {
+    std::cerr << "BENCH_DRIVES must be a whole number, at least 1\n";
+    return 2;
+  }
+  // A user whose drives name disc images that are not there: nothing to rip.
   std::string pattern = (fs::temp_directory_path() / "ripwarden-bench-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) return 1;
   const fs::path home = pattern;
   fs::create_directories(home / "ripwarden/Data/Config");
   fs::create_directories(home / "runtime");
   fs::permissions(home / "runtime", fs::perms::owner_all, fs::perm_options::replace);
+  std::string sources;
+  for (int drive = 1; drive <= drives; ++drive) {
+    sources += (drive > 1 ? "|" : "") + (home / ("missing-" + std::to_string(drive) + ".iso")).string();
+  }
   std::ofstream(home / "ripwarden/Data/Config/Settings.cfg")
-      << "[Ripping]\nSourceDrive = " << (home / "missing.iso").string() << "\nDestination = " << home.string()
+      << "[Ripping]\nSourceDrive = " << sources << "\nDestination = " << home.string()
       << "/\nFileContainer = MP4\nEncoding = \n[Other]\nStartMinimised = 1\nAutoRip = 1\nEjectOnFinish = 0\n"
          "[HandBrake]\nLocation = HandBrakeCLI\n";
   std::ofstream(home / "ripwarden/Data/Config/Presets.cfg") << "";
@@ -241,7 +252,8 @@ int main(int argc, char** argv) {
                 polling.wakeups_per_second);
   std::snprintf(cpu_text, sizeof cpu_text, "%.4f", cpu);
   std::snprintf(reference_cpu_text, sizeof reference_cpu_text, "%.2f", reference_cpu);
-  const std::string window = " (" + std::to_string(seconds) + " s, no disc)";
+  const std::string window = " (" + std::to_string(seconds) + " s, no disc" +
+                             (drives > 1 ? ", " + std::to_string(drives) + " drives watched" : "") + ")";
   std::printf("| Idle wakeups/s%s | %s | %s | >= 400x fewer | %s |\n", window.c_str(), ours_text,
               reference_text,
               ran_through && (ours.wakeups_per_second == 0 || fewer >= 400) ? "met" : "**NOT met**");

@@ -73,6 +73,8 @@ echo
 echo "| figure | Ripwarden | reference, same run | goal | verdict |"
 echo "|---|---|---|---|---|"
 run "$tools/idle_cost" "$program" "$tools/reference_loop"
+# Every watched drive is polled in the same wake-up: four cost what one does.
+run env BENCH_DRIVES=4 "$tools/idle_cost" "$program" "$tools/reference_loop"
 run "$tools/program_probe" responsiveness "$tools/fake_encoder" "$assets"
 run "$tools/program_probe" throughput "$tools/fake_encoder" "$assets"
 # The helper beside the tool, where the program would find it.

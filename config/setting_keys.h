@@ -11,6 +11,11 @@ struct SettingKey {
   const char* missing = "0";
 };
 
+// SourceDrive: several sources are separated by kSourceSeparator; kEveryDrive
+// watches every optical drive the system has, now and later.
+inline constexpr char kSourceSeparator = '|';
+inline constexpr const char* kEveryDrive = "*";
+
 // Every setting the program reads or writes, named here once so that a typo
 // in a key cannot quietly read the "0" of a missing one.
 namespace setting {

@@ -43,6 +43,7 @@ std::string TitleWord(int title) {
 // container made into one name that fits; only the label is ever cut.
 std::string OutputFileName(const RipRequest& request) {
   std::string stamp = FormatDate("_(%yyyy-%mm-%dd_%hh-%ii-%ss)", request.start);
+  if (request.name_number > 1) stamp += "_" + std::to_string(request.name_number);
   if (request.name_with_title) stamp += TitleWord(request.title);
   const std::string container = CleanFileName(request.container);
   const std::string_view extension = FitName(container, kMostNameBytes - stamp.size() - 1);

@@ -29,6 +29,9 @@ struct RipRequest {
   std::string audio_languages;
   std::string subtitle_languages;
   std::string chapter_markers;  // "1" keeps the disc's chapters
+  // Above 1 when another disc of the same label began in the same second:
+  // its number follows the time in the file's name.
+  int name_number = 0;
 
   // Made from the disc's scan for each title's encode, never stored:
   // the title to rip; 0: the encoder's own main feature. A disc ripped title

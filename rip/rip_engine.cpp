@@ -15,11 +15,13 @@ bool IsUnderWay(RipPhase phase) {
 
 RipEngine::RipEngine(RipServices services, std::string app_name)
     : services_(services), app_name_(std::move(app_name)) {
-  watch_.poll_tick = services_.clock.TickCount();
+  poll_tick_ = services_.clock.TickCount();
 }
 
-void RipEngine::Balloon(const std::string& title, const std::string& text, BalloonIcon icon) {
-  services_.view.ShowBalloon(title, text, app_name_, icon);
+void RipEngine::Balloon(const std::string& title, const std::string& text, BalloonIcon icon,
+                        const std::string& source) {
+  const bool named = several_drives_ && !source.empty();
+  services_.view.ShowBalloon(title, named ? "Drive " + source + ": " + text : text, app_name_, icon);
 }
 
 void RipEngine::Prune() {
@@ -39,13 +41,23 @@ bool RipEngine::IsRipping() const { return ActiveJob() != nullptr; }
 
 bool RipEngine::IsReadingDisc() const {
   for (const RipJob& job : jobs_) {
+    if (IsReadingDisc(job.source)) return true;
+  }
+  return false;
+}
+
+bool RipEngine::IsReadingDisc(const std::string& source) const {
+  for (const RipJob& job : jobs_) {
+    if (job.source != source) continue;
     if (job.phase == RipPhase::kCopying || (IsUnderWay(job.phase) && !job.from_copy)) return true;
   }
   return false;
 }
 
-bool RipEngine::CanStartRip(bool copy_first) const {
-  if (IsReadingDisc()) return false;
+bool RipEngine::CanStartRip(bool copy_first, const std::string& source) const {
+  // Discs in other drives are copied side by side; a rip straight from a
+  // disc waits for every other rip.
+  if (IsReadingDisc(source)) return false;
   if (copy_first) return true;
   for (const RipJob& job : jobs_) {
     if (IsUnderWay(job.phase)) return false;
@@ -102,7 +114,8 @@ void RipEngine::EndRip(RipJob& job, const RipOutcome& title_outcome) {
     view.SetStatusText(StatusText(outcome));
     view.EnableCancelButton(IsRipping());
   }
-  if (const auto balloon = OutcomeBalloon(outcome)) Balloon(balloon->title, balloon->text, balloon->icon);
+  if (const auto balloon = OutcomeBalloon(outcome))
+    Balloon(balloon->title, balloon->text, balloon->icon, job.source);
   RefreshQueueView();
 }
 

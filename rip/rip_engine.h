@@ -1,6 +1,7 @@
 #pragma once
 
 #include <list>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -60,8 +61,14 @@ class RipEngine {
   void PollDrive();
   // Once per main-loop turn; takes one whole line of encoder output, if any.
   void ReadEncoderOutput();
-  // Starts a rip of the disc in the drive; nothing while one is running.
+  // Starts a rip of the disc in the first watched drive that holds one no
+  // rip reads; nothing while a rip reads it, or when the rips under way
+  // leave no room for another.
   void StartRip();
+  void StartRip(const std::string& source);
+  // The sources the setting names, in its order: one, several separated by
+  // "|", or every optical drive for "*".
+  std::vector<std::string> WatchedSources();
   // Cancels the running rip; it ends once its encoder is gone (IsStopping).
   // Whoever offers Cancel asks the user first.
   void CancelRip();
@@ -112,8 +119,10 @@ class RipEngine {
   // True while a rip is under way: copying, starting, encoding, finishing
   // its file or stopping. Copies waiting for their turn are not.
   bool IsRipping() const;
-  // True while a rip reads the disc: a copy, or a rip straight from it.
+  // True while a rip reads a disc (of this source): a copy, or a rip
+  // straight from it.
   bool IsReadingDisc() const;
+  bool IsReadingDisc(const std::string& source) const;
   // True while a cancelled or failed rip waits for its encoder to end.
   bool IsStopping() const;
   // The children whose output a sleeping loop should wake for.
@@ -122,21 +131,23 @@ class RipEngine {
   const RipJob* ActiveJob() const;
 
  private:
-  // What the drive showed at its last polls.
+  // What a drive showed at its last polls.
   struct DriveWatch {
-    std::uint32_t poll_tick = 0;
     // The disc was announced, or ripped automatically, once for this
     // insertion: set for the disc in the drive, cleared when a poll finds the
     // drive empty or a disc with another label.
     bool announced = false;
     bool auto_ripped = false;
     std::string auto_ripped_label;
+    // Said once per insertion: the disc waits for the rip under way.
+    bool waiting_announced = false;
+    std::optional<std::string> label;  // the disc's, when one is in
   };
 
   void Prune();
   // A new rip may start: nothing reads the disc, and a rip straight from the
   // disc also waits for the encoder.
-  bool CanStartRip(bool copy_first) const;
+  bool CanStartRip(bool copy_first, const std::string& source) const;
   bool CopyFirst() const;
   // Copy first: the helper starts on the disc; the copy is followed from its
   // output and ended when it exits.
@@ -172,9 +183,14 @@ class RipEngine {
   bool IsShown(const RipJob& job) const;
   void ShowProgress(RipJob& job, const std::string& line, const std::string& status_prefix);
   void RefreshQueueView();
-  void AutoRipOrAnnounce(const std::string& label);
+  void AutoRipOrAnnounce(const std::string& source, const std::string& label);
   // The disc in the drive is gone: the next one found is new.
-  void DiscLeft();
+  static void DiscLeft(DriveWatch& watch);
+  // What the progress window says of the watched drives.
+  std::string DrivesText(const std::vector<std::string>& sources);
+  // A name no other rip under way has (discs in two drives found in the
+  // same second): a number after the time.
+  void MakeNameUnique(RipJob& job);
   // Starts the encoder once its options are known, after a scan of the disc
   // when its titles or tracks are to be chosen.
   void LaunchEncoder(RipJob& job);
@@ -213,7 +229,9 @@ class RipEngine {
   void FinishRecord(RipJob& job, const RipOutcome& outcome);
   std::string RecordTime();
   std::string HistoryPath() const;
-  void Balloon(const std::string& title, const std::string& text, BalloonIcon icon);
+  // With several drives watched, a balloon about a rip names its drive.
+  void Balloon(const std::string& title, const std::string& text, BalloonIcon icon,
+               const std::string& source = {});
 
   RipServices services_;
   std::string app_name_;
@@ -224,7 +242,9 @@ class RipEngine {
   bool queue_frozen_ = false;
   std::vector<QueueRow> shown_rows_;
   std::vector<std::string> shown_recent_;
-  DriveWatch watch_;
+  std::uint32_t poll_tick_ = 0;
+  std::map<std::string, DriveWatch> watches_;
+  bool several_drives_ = false;
   // Rips under way, oldest first; an ended one leaves at the next call, so
   // that no call holds on to a job that is gone.
   std::list<RipJob> jobs_;

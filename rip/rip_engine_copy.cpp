@@ -150,7 +150,7 @@ void RipEngine::FinishCopy(RipJob& job, const HelperEnd& end) {
             ? "The disc has been copied, but " + Blocks(job.skipped_blocks) +
                   " skipped: its rip may show gaps. It can be taken out; its rip goes on in the background."
             : "The disc has been copied and can be taken out. Its rip goes on in the background.",
-        BalloonIcon::kInformation);
+        BalloonIcon::kInformation, job.source);
     StartNextEncode();
     RefreshQueueView();
     return;
@@ -282,8 +282,9 @@ std::vector<std::string> RipEngine::RestoreQueue() {
     job.record.id = rip.id;
     job.phase = rip.state == QueuedRip::State::kFailed ? RipPhase::kHeld : RipPhase::kWaiting;
     job.held_reason = rip.reason;
-    watch_.auto_ripped = true;
-    watch_.auto_ripped_label = rip.request.label;
+    DriveWatch& watch = watches_[rip.source];
+    watch.auto_ripped = true;
+    watch.auto_ripped_label = rip.request.label;
     jobs_.push_back(std::move(job));
   }
   return finished_ids;

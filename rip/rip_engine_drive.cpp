@@ -11,7 +11,7 @@ std::string RipEngine::GetVolumeLabel(const std::string& source) {
 }
 
 std::uint32_t RipEngine::MillisecondsToNextPoll() {
-  const auto elapsed = static_cast<std::int32_t>(services_.clock.TickCount() - watch_.poll_tick);
+  const auto elapsed = static_cast<std::int32_t>(services_.clock.TickCount() - poll_tick_);
   if (elapsed < 0 || elapsed >= kPollIntervalMs) return 0;
   const auto until_poll = static_cast<std::uint32_t>(kPollIntervalMs - elapsed);
   // A stopping encoder or a question to it is looked at often, never waited on.
@@ -29,17 +29,30 @@ std::uint32_t RipEngine::MillisecondsToNextPoll() {
 
 void RipEngine::PollDrive() {
   ContinueWork();
-  if (!IsDue(services_.clock.TickCount(), watch_.poll_tick, kPollIntervalMs)) return;
+  if (!IsDue(services_.clock.TickCount(), poll_tick_, kPollIntervalMs)) return;
 
-  // The drive chosen now is watched for the next disc; a rip under way reads
-  // the one it started from.
-  const std::string source = services_.settings.ReadSetting(setting::kSourceDrive);
-  const auto volume = source.empty() ? std::nullopt : services_.drives.QueryVolume(source);
-  const bool present = volume && !Trim(volume->file_system).empty();
-  const std::string label = present ? Trim(volume->label) : std::string();
-  services_.view.SetDiscLabelText(present ? label : "[Empty]");
-  services_.view.ShowDiscPresent(present);
-  if (!present) DiscLeft();
+  // The drives chosen now are watched for the next disc; a rip under way
+  // reads the one it started from.
+  const std::vector<std::string> sources = WatchedSources();
+  several_drives_ = sources.size() > 1;
+  for (auto watch = watches_.begin(); watch != watches_.end();) {
+    watch = std::find(sources.begin(), sources.end(), watch->first) == sources.end() ? watches_.erase(watch)
+                                                                                     : std::next(watch);
+  }
+  bool any_present = false;
+  for (const std::string& source : sources) {
+    const auto volume = services_.drives.QueryVolume(source);
+    DriveWatch& watch = watches_[source];
+    if (volume && !Trim(volume->file_system).empty()) {
+      watch.label = Trim(volume->label);
+      any_present = true;
+    } else {
+      watch.label.reset();
+      DiscLeft(watch);
+    }
+  }
+  services_.view.SetDiscLabelText(DrivesText(sources));
+  services_.view.ShowDiscPresent(any_present);
 
   for (RipJob& job : jobs_) {
     if (job.phase == RipPhase::kEnded) continue;
@@ -48,13 +61,13 @@ void RipEngine::PollDrive() {
       CheckRipEnd(job, &job.disc_label);
       continue;
     }
-    std::optional<std::string> job_label = label;
-    if (job.source != source) {
-      // Its own drive, asked only while a rip reads another one.
+    std::optional<std::string> job_label;
+    if (const auto watched = watches_.find(job.source); watched != watches_.end()) {
+      job_label = watched->second.label;
+    } else {
+      // Its own drive, asked only while a rip reads one no longer watched.
       const auto own = services_.drives.QueryVolume(job.source);
-      job_label = own && !Trim(own->file_system).empty() ? std::optional(Trim(own->label)) : std::nullopt;
-    } else if (!present) {
-      job_label.reset();
+      if (own && !Trim(own->file_system).empty()) job_label = Trim(own->label);
     }
     // Another disc in place of the one being ripped: for the rip, its disc is
     // gone (and an encoder still reading would read the newcomer). Once the
@@ -62,36 +75,69 @@ void RipEngine::PollDrive() {
     if (!job_label || *job_label != job.disc_label) job.disc_left = true;
     CheckRipEnd(job, job.disc_left ? nullptr : &*job_label);
   }
-  // The rip that ended first, so that a disc swapped in meanwhile is ripped now.
-  if (present) AutoRipOrAnnounce(label);
+  // The rips that ended first, so that a disc swapped in meanwhile is ripped now.
+  for (const std::string& source : sources) {
+    const auto& label = watches_[source].label;
+    if (label) AutoRipOrAnnounce(source, *label);
+  }
   StartNextEncode();
   RefreshQueueView();
   // Measured from the end of this poll, however long it took.
-  watch_.poll_tick = services_.clock.TickCount();
+  poll_tick_ = services_.clock.TickCount();
 }
 
-void RipEngine::DiscLeft() {
-  watch_.announced = false;
-  watch_.auto_ripped = false;
+std::string RipEngine::DrivesText(const std::vector<std::string>& sources) {
+  const auto disc = [&](const std::string& source) {
+    const auto& label = watches_[source].label;
+    return label ? *label : std::string("[Empty]");
+  };
+  if (sources.empty()) return "[Empty]";
+  if (sources.size() == 1) return disc(sources[0]);
+  std::string text;
+  for (const std::string& source : sources) {
+    if (!text.empty()) text += "; ";
+    text += source + ": " + disc(source);
+    for (const RipJob& job : jobs_) {
+      if (job.source != source || !IsReadingDisc(source)) continue;
+      text += job.phase == RipPhase::kCopying ? " (copying)" : " (ripping)";
+      break;
+    }
+  }
+  return text;
 }
 
-void RipEngine::AutoRipOrAnnounce(const std::string& label) {
-  if (watch_.auto_ripped && label != watch_.auto_ripped_label) watch_.auto_ripped = false;
+void RipEngine::DiscLeft(DriveWatch& watch) {
+  watch.announced = false;
+  watch.auto_ripped = false;
+  watch.waiting_announced = false;
+}
+
+void RipEngine::AutoRipOrAnnounce(const std::string& source, const std::string& label) {
+  DriveWatch& watch = watches_[source];
+  if (watch.auto_ripped && label != watch.auto_ripped_label) {
+    watch.auto_ripped = false;
+    watch.waiting_announced = false;
+  }
   if (TextToInteger(services_.settings.ReadSetting(setting::kAutoRip)) == 1) {
     // Once per insertion: a disc left in the drive after its rip is not
     // ripped again and again. Start still rips it on purpose.
     // A disc that came while another one's file is being finished gets its
     // rip once that one ends.
-    if (!watch_.auto_ripped && CanStartRip(CopyFirst())) {
-      watch_.auto_ripped = true;
-      watch_.auto_ripped_label = label;
-      StartRip();
+    if (watch.auto_ripped) return;
+    if (CanStartRip(CopyFirst(), source)) {
+      watch.auto_ripped = true;
+      watch.auto_ripped_label = label;
+      StartRip(source);
+    } else if (several_drives_ && !watch.waiting_announced && !IsReadingDisc(source)) {
+      Balloon("DVD Waiting", "The disc is ripped when the rip under way has ended.",
+              BalloonIcon::kInformation, source);
+      watch.waiting_announced = true;
     }
-  } else if (!watch_.announced) {
+  } else if (!watch.announced) {
     services_.view.EnableStartButton(true);
     Balloon("DVD Inserted", "A DVD has been inserted. To begin ripping click this message.",
-            BalloonIcon::kInformation);
-    watch_.announced = true;
+            BalloonIcon::kInformation, source);
+    watch.announced = true;
   }
 }
 

@@ -1,3 +1,6 @@
+#include <algorithm>
+
+#include "config/text_helpers.h"
 #include "rip/encoder_command.h"
 #include "rip/rip_engine.h"
 
@@ -9,10 +12,63 @@ bool RipEngine::CopyFirst() const {
          services_.settings.ReadSetting(setting::kCopyFirst) == "1";
 }
 
+std::vector<std::string> RipEngine::WatchedSources() {
+  const std::string setting = services_.settings.ReadSetting(setting::kSourceDrive);
+  std::vector<std::string> sources;
+  const auto add = [&](const std::string& source) {
+    if (!source.empty() && std::find(sources.begin(), sources.end(), source) == sources.end())
+      sources.push_back(source);
+  };
+  if (Trim(setting) == kEveryDrive) {
+    for (const std::string& entry : services_.drives.ListDrives()) add(Trim(TextField(entry, 1, ':')));
+    return sources;
+  }
+  // One source may be a path that holds ":" but never "|".
+  std::size_t start = 0;
+  while (start <= setting.size()) {
+    const std::size_t end = std::min(setting.find(kSourceSeparator, start), setting.size());
+    add(Trim(setting.substr(start, end - start)));
+    start = end + 1;
+  }
+  return sources;
+}
+
+void RipEngine::MakeNameUnique(RipJob& job) {
+  for (int number = 1; number < 1000; ++number) {
+    job.request.name_number = number;
+    const EncoderCommand names = BuildEncoderCommand(job.request, kCurrentDialect, services_.paths);
+    const bool taken = std::any_of(jobs_.begin(), jobs_.end(), [&](const RipJob& other) {
+      // Compared by the name of the disc's whole rip, whatever title it is at.
+      RipRequest whole = other.request;
+      whole.title = 0;
+      whole.name_with_title = false;
+      return other.phase != RipPhase::kEnded &&
+             BuildEncoderCommand(whole, kCurrentDialect, services_.paths).output_file == names.output_file;
+    });
+    if (!taken) return;
+  }
+}
+
 void RipEngine::StartRip() {
   Prune();
+  const std::vector<std::string> sources = WatchedSources();
+  if (sources.empty()) return;
   const bool copy_first = CopyFirst();
-  if (!CanStartRip(copy_first)) return;
+  // Start means the disc that waits: the first drive with one no rip reads.
+  for (const std::string& source : sources) {
+    if (!CanStartRip(copy_first, source)) continue;
+    const auto volume = services_.drives.QueryVolume(source);
+    if (sources.size() == 1 || (volume && !Trim(volume->file_system).empty())) {
+      StartRip(source);
+      return;
+    }
+  }
+}
+
+void RipEngine::StartRip(const std::string& source) {
+  Prune();
+  const bool copy_first = CopyFirst();
+  if (!CanStartRip(copy_first, source)) return;
   SettingsStore& settings = services_.settings;
   RipView& view = services_.view;
 
@@ -21,7 +77,7 @@ void RipEngine::StartRip() {
   view.SetRipProgressBar(0);
 
   RipJob job;
-  job.source = settings.ReadSetting(setting::kSourceDrive);
+  job.source = source;
   RipRequest& request = job.request;
   request.input_path = services_.drives.EncoderInputPath(job.source);
   request.destination = settings.ReadSetting(setting::kDestination);
@@ -34,7 +90,8 @@ void RipEngine::StartRip() {
     EndRip(job, outcome);
     return;
   }
-  Balloon("DVD Rip Started", "A DVD has been inserted and is now being ripped.", BalloonIcon::kInformation);
+  Balloon("DVD Rip Started", "A DVD has been inserted and is now being ripped.", BalloonIcon::kInformation,
+          source);
   view.SetStatusText("Reading Disc...");
 
   request.label = GetVolumeLabel(job.source);
@@ -53,6 +110,7 @@ void RipEngine::StartRip() {
   request.subtitle_languages = settings.ReadSetting(setting::kSubtitleLanguages);
   request.chapter_markers = settings.ReadSetting(setting::kChapterMarkers);
   job.disc_label = request.label;
+  MakeNameUnique(job);
   job.encoder = settings.ReadSetting(setting::kEncoderLocation);
   job.phase = RipPhase::kStarting;
   job.serial = next_serial_++;

@@ -57,6 +57,7 @@ std::string QueueLine(const QueuedRip& rip) {
   line["audio_languages"] = TextValue(request.audio_languages);
   line["subtitle_languages"] = TextValue(request.subtitle_languages);
   line["chapter_markers"] = TextValue(request.chapter_markers);
+  if (request.name_number > 1) line["name_number"] = request.name_number;
   return DumpLine(line);
 }
 
@@ -86,6 +87,8 @@ std::optional<QueuedRip> ParseQueueLine(std::string_view text) {
   request.audio_languages = TextMember(*line, "audio_languages");
   request.subtitle_languages = TextMember(*line, "subtitle_languages");
   request.chapter_markers = TextMember(*line, "chapter_markers");
+  const auto number = IntegerMember(*line, "name_number").value_or(0);
+  request.name_number = number > 1 && number < 1000 ? static_cast<int>(number) : 0;
   const auto date = ParseStart(start);
   if (rip.id.empty() || rip.copy_folder.empty() || !date) return std::nullopt;
   request.start = *date;

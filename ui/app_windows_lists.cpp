@@ -24,12 +24,25 @@ void AppWindows::FillDriveList() {
       found = true;
     }
   }
-  // A disc image or a copied disc folder is no drive the system lists; it gets
-  // an entry of its own, or merely looking at the list would erase it.
-  if (!found && services_.paths.IsPathSource(stored)) {
-    const auto volume = services_.drives.QueryVolume(stored);
-    windows.AppendItem(control::kSourceDriveList,
-                       stored + ": " + (volume ? Trim(volume->label) : std::string()));
+  if (item > 0 || stored == kEveryDrive) {
+    windows.AppendItem(control::kSourceDriveList, std::string(kEveryDrive) + ": All drives");
+    if (stored == kEveryDrive) {
+      windows.SelectItem(control::kSourceDriveList, item + 1);
+      found = true;
+    }
+    ++item;
+  }
+  // A disc image or a copied disc folder is no drive the system lists, nor
+  // is a list of sources made in the file; each gets an entry of its own, or
+  // merely looking at the list would erase it.
+  if (!found &&
+      (services_.paths.IsPathSource(stored) || stored.find(kSourceSeparator) != std::string::npos)) {
+    const bool several = stored.find(kSourceSeparator) != std::string::npos;
+    const auto volume = several ? std::nullopt : services_.drives.QueryVolume(stored);
+    windows.AppendItem(control::kSourceDriveList, stored + ": " +
+                                                      (several  ? "several sources"
+                                                       : volume ? Trim(volume->label)
+                                                                : ""));
     path_source_ = stored;
     path_source_item_ = ++item;
     windows.SelectItem(control::kSourceDriveList, item);

@@ -331,5 +331,63 @@ TEST_F(CopyFirstTest, ASeriesIsRippedTitleByTitleAndRetriesOnlyWhatFailed) {
   EXPECT_TRUE(Queue().empty());
 }
 
+// Two drives: discs found together are copied side by side under names
+// that differ, each balloon names its drive, each disc is ripped once, and a
+// copy that never ends holds up neither the other copy nor its encode.
+TEST_F(CopyFirstTest, DiscsInTwoDrivesAreCopiedTogetherAndRippedOnceEach) {
+  drives.AddDrive("sr1");
+  Set("Ripping", "SourceDrive", "sr0 | sr1");
+  Set("Other", "AutoRip", "1");
+  drives.InsertDisc("sr0", {"udf", "SAME"});
+  drives.InsertDisc("sr1", {"udf", "SAME"});
+  Poll();
+  std::vector<ChildProcess> copiers;
+  for (const ChildProcess process : processes.started()) {
+    if (processes.process(process).arguments[0] == "copy") copiers.push_back(process);
+  }
+  ASSERT_EQ(copiers.size(), 2u);
+  EXPECT_EQ(processes.process(copiers[0]).arguments[1], "/dev/sr0");
+  EXPECT_EQ(processes.process(copiers[1]).arguments[2],
+            std::string(kCopies) + "SAME_(2009-03-14_15-09-26)_2.copying");
+  EXPECT_TRUE(Said("Drive sr1: A DVD has been inserted and is now being ripped."));
+  Poll();
+  EXPECT_EQ(view.disc_label, "sr0: SAME (copying); sr1: SAME (copying)");
+
+  // The first drive's copy hangs; the second's ends and is encoded.
+  const ChildProcess second = copiers[1];
+  files.PutFolder(processes.process(second).arguments[2]);
+  processes.Exit(second, 0);
+  engine.ContinueWork();
+  Poll();
+  ASSERT_EQ(Count(kEncoder), 1);
+  EXPECT_NE(processes.process(Newest(kEncoder)).arguments[1].find("SAME_(2009-03-14_15-09-26)_2"),
+            std::string::npos);
+  FinishEncode();
+  EXPECT_EQ(History().back().result, "complete");
+  EXPECT_TRUE(processes.IsProcessRunning(copiers[0]));
+  Poll();
+  EXPECT_EQ(Count(FakeMediaProbe::kHelper), 2) << "a disc copied twice";
+}
+
+// Without copies a disc in the second drive waits, and says so once, until
+// the rip under way ends.
+TEST_F(CopyFirstTest, WithoutCopiesTheOtherDriveWaitsForTheRipUnderWay) {
+  drives.AddDrive("sr1");
+  Set("Ripping", "CopyFirst", "0");
+  Set("Ripping", "SourceDrive", "sr0|sr1");
+  Set("Other", "AutoRip", "1");
+  drives.InsertDisc("sr0", {"udf", "FIRST"});
+  drives.InsertDisc("sr1", {"udf", "SECOND"});
+  Poll();
+  Poll();
+  ASSERT_EQ(Count(kEncoder), 1);
+  EXPECT_EQ(std::count(view.balloons.begin(), view.balloons.end(), "DVD Waiting"), 1);
+  FinishEncode();
+  ASSERT_EQ(Count(kEncoder), 2);
+  EXPECT_EQ(processes.process(Newest(kEncoder)).arguments[1], "/dev/sr1");
+  FinishEncode();
+  EXPECT_EQ(drives.ejected, (Arguments{"sr0", "sr1"}));
+}
+
 }  // namespace
 }  // namespace ripwarden::testing

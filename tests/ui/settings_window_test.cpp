@@ -30,7 +30,8 @@ TEST_F(DriveListTest, SelectsTheStoredDriveByItsExactName) {
   Insert("MY MOVIE");
   Set("Ripping", "SourceDrive", "sr1");
   ui.BuildSettingsWindow();
-  ASSERT_EQ(Control(kSourceDriveList).items.size(), 3u);
+  ASSERT_EQ(Control(kSourceDriveList).items.size(), 4u);
+  EXPECT_EQ(Control(kSourceDriveList).items[3], "*: All drives");
   EXPECT_EQ(Control(kSourceDriveList).items[1].rfind("sr0:", 0), 0u);
   EXPECT_NE(Control(kSourceDriveList).items[1].find("MY MOVIE"), std::string::npos);
   EXPECT_EQ(Control(kSourceDriveList).selected, 2);
@@ -38,21 +39,28 @@ TEST_F(DriveListTest, SelectsTheStoredDriveByItsExactName) {
   Focus();
   EXPECT_EQ(Setting("Ripping", "SourceDrive"), "sr0");
 
+  windows.SelectItem(kSourceDriveList, 3);
+  Focus();
+  EXPECT_EQ(Setting("Ripping", "SourceDrive"), "*");
+  ui.HandleControlEvent(kRefreshListButton);
+  EXPECT_EQ(Control(kSourceDriveList).selected, 3);
+
   Set("Ripping", "SourceDrive", "SR1");
   ui.HandleControlEvent(kRefreshListButton);
   EXPECT_EQ(Control(kSourceDriveList).selected, 0) << "names match case-sensitively";
 }
 
 TEST_F(DriveListTest, ADiscImageOrFolderSourceSurvivesTheList) {
-  for (const std::string source : {"/home/me/discs/film.iso", "/media/usb:1/MY MOVIE"}) {
+  for (const std::string source : {"/home/me/discs/film.iso", "/media/usb:1/MY MOVIE", "sr0|/discs/b.iso"}) {
     drives.InsertDisc(source, {"udf", "FILM"});
     Set("Ripping", "SourceDrive", source);
     windows = FakeWindowSystem();
     ui.BuildSettingsWindow();
     const auto& list = Control(kSourceDriveList);
-    ASSERT_EQ(list.items.size(), 3u);
-    EXPECT_EQ(list.items[2], source + ": FILM");
-    EXPECT_EQ(list.selected, 2);
+    ASSERT_EQ(list.items.size(), 4u);
+    EXPECT_EQ(list.items[3],
+              source + (source.find('|') == std::string::npos ? ": FILM" : ": several sources"));
+    EXPECT_EQ(list.selected, 3);
     Focus();
     EXPECT_EQ(Setting("Ripping", "SourceDrive"), source);
     ui.HandleControlEvent(kRefreshListButton);
@@ -296,7 +304,7 @@ class RealSettingsFileTest : public UiTest {
     EXPECT_EQ(Control(kFileFormatList).selected, 2);
     windows.SelectItem(kSourceDriveList, 0);
     ui_.HandleControlEvent(kSourceDriveList);
-    EXPECT_EQ(Control(kSourceDriveList).items.size(), 2u);
+    EXPECT_EQ(Control(kSourceDriveList).items.size(), 3u);
     EXPECT_EQ(Control(kSourceDriveList).selected, 1);
     windows.SelectItem(kQualityPresetList, 2);
     ui_.HandleControlEvent(kQualityPresetList);

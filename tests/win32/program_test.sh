@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Ripwarden.exe under Wine, started as a user would: a Wine CD-ROM drive R:
-# over a folder holding a small DVD's VIDEO_TS, AutoRip and copy first on,
-# and the stand-in encoder .exe. The disc is copied by RipwardenHelper.exe,
-# taken out while its copy is encoded, and the rip still completes and
-# writes its file; a second copy says "Already Running" and ends with code 0
-# while the first runs on. Last, the idle loop's wakeups are measured (a
+# Ripwarden.exe under Wine, started as a user would: Wine CD-ROM drives R:
+# and S: over folders holding small DVDs' VIDEO_TS, both watched, AutoRip and
+# copy first on, and the stand-in encoder .exe. Both discs are copied by
+# RipwardenHelper.exe, the first taken out while its copy is encoded, and
+# both rips still complete and write their files; a second copy says
+# "Already Running" and ends with code 0 while the first runs on. Last, the idle loop's wakeups are measured (a
 # figure, never a failure).
 #   tests/win32/program_test.sh [build folder]    default build/win64
 set -euo pipefail
@@ -48,12 +48,16 @@ check() {  # description, then a command that must succeed
 }
 windows_path() { echo "Z:${1//\//\\}"; }
 
-# The disc: a folder with a DVD's VIDEO_TS, seen by Windows as CD-ROM drive R:.
+# The discs: folders with a DVD's VIDEO_TS, seen by Windows as CD-ROM drives R: and S:.
 mkdir -p "$work/rips" "$work/home/Data/Config"
 "$root/scripts/make-sample-dvd.sh" "$work/disc/" 2 "MY MOVIE"
 printf 'MY MOVIE\n' >"$work/disc/.windows-label"
+cp -r "$work/disc" "$work/second"
+printf 'SECOND DISC\n' >"$work/second/.windows-label"
 ln -s "$work/disc" "$WINEPREFIX/dosdevices/r:"
+ln -s "$work/second" "$WINEPREFIX/dosdevices/s:"
 "$wine" reg add 'HKLM\Software\Wine\Drives' /v 'r:' /t REG_SZ /d cdrom /f >/dev/null 2>&1
+"$wine" reg add 'HKLM\Software\Wine\Drives' /v 's:' /t REG_SZ /d cdrom /f >/dev/null 2>&1
 # The drive's type is read when the session starts.
 "$wineserver" -k 2>/dev/null || true
 "$wineserver" -p
@@ -66,7 +70,7 @@ write Encoding: task 1 of 1, 100.00 %\r\n
 output-copy $(windows_path "$root/tests/assets/media/ten-seconds.mp4")
 exit 0
 SCRIPT
-printf '[Ripping]\r\nSourceDrive = R\r\nDestination = %s\\\r\nFileContainer = MP4\r\nEncoding = H.264 Standard (1500 kb/s)\r\nTwoPass = 0\r\nAudioBooster = 0\r\nCopyFirst = 1\r\n[Other]\r\nStartUp = 0\r\nStartMinimised = 1\r\nAutoRip = 1\r\nEjectOnFinish = 0\r\nClearHandBrakeOutput = 0\r\n[HandBrake]\r\nLocation = %s\r\n[Application]\r\nVersion = 0.1.0\r\n' \
+printf '[Ripping]\r\nSourceDrive = R|S\r\nDestination = %s\\\r\nFileContainer = MP4\r\nEncoding = H.264 Standard (1500 kb/s)\r\nTwoPass = 0\r\nAudioBooster = 0\r\nCopyFirst = 1\r\n[Other]\r\nStartUp = 0\r\nStartMinimised = 1\r\nAutoRip = 1\r\nEjectOnFinish = 0\r\nClearHandBrakeOutput = 0\r\n[HandBrake]\r\nLocation = %s\r\n[Application]\r\nVersion = 0.1.0\r\n' \
   "$(windows_path "$work/rips")" "$(windows_path "$build/tests/helpers/fake_encoder.exe")" \
   >"$work/home/Data/Config/Settings.cfg"
 cp "$root/Data/Config/Presets.cfg" "$work/home/Data/Config/"
@@ -77,15 +81,16 @@ RIPWARDEN_FAKE_ENCODER_SCRIPT=$(windows_path "$work/encoder.script")
 "$wine" "$build/app/Ripwarden.exe" &
 first=$!
 check "the program starts, its windows hidden" "${probe[@]}" wait "Progress - Ripwarden" 30
-check "the disc's label shows" "${probe[@]}" wait-text "Progress - Ripwarden" 2 "MY MOVIE" 20
+check "each drive's disc shows" "${probe[@]}" wait-text "Progress - Ripwarden" 2 "R: MY MOVIE; S: SECOND DISC" 20
 check "the copy is encoded" "${probe[@]}" wait-text "Progress - Ripwarden" 7 "50.00%" 30
 # Taken out: the rip no longer needs the disc.
 mv "$work/disc" "$work/disc-out"
-check "the rip completes" "${probe[@]}" wait-text "Progress - Ripwarden" 7 "COMPLETE!" 30
-check "the encoder read the copy" grep -q -a 'State\\copies\\MY_MOVIE' "$work/encoder.record"
-ripped=$(find "$work/rips" -name 'MY_MOVIE*.MP4' -size +0 | head -n1)
-check "the rip wrote its file" test -n "$ripped"
-check "the copy was deleted" test -z "$(ls -A "$work/home/State/copies")"
+check "a rip completes" "${probe[@]}" wait-text "Progress - Ripwarden" 7 "COMPLETE!" 30
+finished() { [ "$(find "$work/rips" -name '*).MP4' -size +0 | wc -l)" -eq 2 ]; }
+for _ in $(seq 60); do finished && break; sleep 1; done
+check "both discs were ripped, each once" finished
+check "the encoder read a copy" grep -q -a 'State\\copies\\' "$work/encoder.record"
+check "the copies were deleted" test -z "$(ls -A "$work/home/State/copies")"
 mv "$work/disc-out" "$work/disc"
 
 "$wine" "$build/app/Ripwarden.exe" &

@@ -405,6 +405,40 @@ TEST(ProgramRip, ASeriesDiscGivesOneFilePerEpisodeAndNoRepeats) {
   EXPECT_EQ(program.WaitForExit(kStopTimeout), 0) << program.Printed();
 }
 
+// Two sources watched: discs found together are both copied at once (their
+// rips begin in the same poll), encoded one after the other, each once.
+TEST(ProgramRip, TwoDrivesAreCopiedTogetherAndEachDiscRippedOnce) {
+  const ProgramSandbox sandbox;
+  const std::string destination = sandbox.user_home() + "/Rips/";
+  const std::string first = sandbox.user_home() + "/first.iso";
+  const std::string second = sandbox.user_home() + "/second.iso";
+  fs::create_directories(destination);
+  fs::copy_file(SampleDvdImage(12, "FIRST DISC"), first);
+  fs::copy_file(SampleDvdImage(12, "SECOND DISC"), second);
+  sandbox.WriteConfig(Settings(first + "|" + second, destination, "CopyFirst = 1\n"), kPresets);
+  const std::string history_file = sandbox.program_home() + "/State/history.jsonl";
+  RunningProgram program(sandbox.Environment("offscreen"), sandbox.Log("run"));
+  ASSERT_TRUE(
+      WaitUntil([&] { return Count(ReadFileBytes(history_file), "\"result\":\"complete\"") == 2; }, 120s))
+      << program.Printed() << ReadFileBytes(history_file);
+  // Another poll or two: neither disc is ripped again.
+  std::this_thread::sleep_for(6s);
+  const std::string history = ReadFileBytes(history_file);
+  EXPECT_EQ(Count(history, "\"label\":"), 2) << history;
+  // "2026-12-08 21:30:05": minutes and seconds of each rip's start.
+  const auto seconds = [&](const std::string& label) {
+    const std::string start = RecordField(history, label, "start");
+    return start.size() < 5 ? -100
+                            : std::stoi(start.substr(start.size() - 5, 2)) * 60 +
+                                  std::stoi(start.substr(start.size() - 2));
+  };
+  EXPECT_LE(std::abs(seconds("FIRST DISC") - seconds("SECOND DISC")), 1) << history;
+  EXPECT_EQ(FilesIn(destination).size(), 2u) << ::testing::PrintToString(FilesIn(destination));
+  ExpectFinishedFilesWhole(destination, {{"FIRST_DISC", 12.0}, {"SECOND_DISC", 12.0}});
+  program.Signal(SIGTERM);
+  EXPECT_EQ(program.WaitForExit(kStopTimeout), 0) << program.Printed();
+}
+
 // Killed while copying, then while encoding the copy, the disc still in:
 // the half copy goes and the disc is copied again, the whole copy is
 // encoded again, and the disc is ripped once.
