@@ -91,3 +91,4 @@ done
 occupancy_runs=3
 [ "$seconds" -ge 60 ] || occupancy_runs=1
 run "$root/bench/occupancy.sh" "$program" "${copy_images[0]}" "$work" "$occupancy_runs"
+run "$root/bench/two_drives.sh" "$program" "$image" "$work"

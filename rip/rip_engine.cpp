@@ -205,6 +205,17 @@ void RipEngine::ContinueWork() {
       case RipPhase::kScanning:
         ContinueScan(job);
         break;
+      case RipPhase::kEncoding:
+      case RipPhase::kMuxing: {
+        // An encode of a copy needs no look at the drive to end: once the
+        // encoder is gone and has said its last, the next one starts now,
+        // not at the next poll.
+        ProcessRunner& processes = services_.processes;
+        if (job.from_copy && processes.IsProcessKnown(job.process) != kNoProcess &&
+            !processes.IsProcessRunning(job.process) && !processes.IsLineWaiting(job.process))
+          CheckRipEnd(job, &job.disc_label);
+        break;
+      }
       case RipPhase::kChecking:
         ContinueCheck(job);
         break;

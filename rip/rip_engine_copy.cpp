@@ -130,6 +130,8 @@ void RipEngine::FinishCopy(RipJob& job, const HelperEnd& end) {
     job.copying_folder.clear();
     job.from_copy = true;
     job.phase = RipPhase::kWaiting;
+    job.record.copied = RecordTime();
+    WriteJobRecord(job);
     job.percent = 0.0f;
     job.progress_shown = false;
     job.progress_text.clear();

@@ -48,6 +48,7 @@ std::string RecordLine(const RipRecord& r) {
   line["id"] = TextValue(r.id);
   line["start"] = TextValue(r.start);
   line["end"] = TextValue(r.end);
+  if (!r.copied.empty()) line["copied"] = TextValue(r.copied);
   line["result"] = TextValue(r.result);
   line["reason"] = TextValue(r.reason);
   line["label"] = TextValue(r.label);
@@ -75,6 +76,7 @@ std::optional<RipRecord> ParseRecordLine(std::string_view text) {
   r.id = TextMember(*line, "id");
   r.start = TextMember(*line, "start");
   r.end = TextMember(*line, "end");
+  r.copied = TextMember(*line, "copied");
   r.result = TextMember(*line, "result");
   r.reason = TextMember(*line, "reason");
   r.label = TextMember(*line, "label");

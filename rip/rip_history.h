@@ -24,8 +24,9 @@ struct RipTitleRecord {
 // One rip as the history keeps it. Written when the rip starts (result
 // "running") and again when it ends.
 struct RipRecord {
-  std::string start;  // local time, "2026-12-08 07:27:17"
-  std::string end;    // empty while running, and for an interrupted rip
+  std::string start;   // local time, "2026-12-08 07:27:17"
+  std::string end;     // empty while running, and for an interrupted rip
+  std::string copied;  // copy first: when the disc's copy was whole, and the disc free
   std::string label;
   std::string source;
   std::string output;  // the file as it was left: finished, incomplete, or none

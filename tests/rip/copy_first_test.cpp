@@ -153,6 +153,7 @@ TEST_F(CopyFirstTest, CopiesTheDiscFreesItAndEncodesFromTheCopy) {
   EXPECT_TRUE(files.IsFolder(copy));
   EXPECT_EQ(processes.process(Newest(kEncoder)).arguments[1], copy);
   EXPECT_EQ(Queue()[0].state, State::kCopied);
+  EXPECT_EQ(History().back().copied, "2009-03-14 15:09:26");
 
   // The disc is out and the rip goes on: nothing reads it any more.
   Poll();
@@ -178,7 +179,9 @@ TEST_F(CopyFirstTest, ASecondDiscIsCopiedAtOnceAndEncodedAfterTheFirst) {
   FinishCopy();
   EXPECT_EQ(Count(kEncoder), 1);
   EXPECT_EQ(Rows()[1], "SECOND: waiting");
-  FinishEncode();
+  // The next encode starts as soon as the encoder is gone, not at the next poll.
+  EndEncoder(0);
+  engine.ContinueWork();
   ASSERT_EQ(Count(kEncoder), 2);
   EXPECT_NE(processes.process(Newest(kEncoder)).arguments[1].find("SECOND"), std::string::npos);
   FinishEncode();
