@@ -141,7 +141,8 @@ TEST_F(Win32WindowsTest, EveryControlHasItsClassIdTextFontAndPlace) {
   EXPECT_TRUE(::GetWindowLongW(windows_.ControlHandle(kRipProgressBar), GWL_STYLE) & PBS_SMOOTH);
   EXPECT_FALSE(::IsWindowEnabled(windows_.ControlHandle(kStartUpCheck)));
   EXPECT_FALSE(::IsWindowEnabled(windows_.ControlHandle(kStartButton)));
-  EXPECT_EQ(Items(kSourceDriveList), (std::vector<std::string>{"", "D: (DVD-RW DRIVE)", "E: MY MOVIE"}));
+  EXPECT_EQ(Items(kSourceDriveList),
+            (std::vector<std::string>{"", "D: (DVD-RW DRIVE)", "E: MY MOVIE", "*: All drives"}));
   EXPECT_EQ(windows_.SelectedItem(kSourceDriveList), 2);
   EXPECT_EQ(Items(kFileFormatList), (std::vector<std::string>{"AVI", "MKV", "MP4"}));
   EXPECT_EQ(windows_.GetText(kQualityPresetList), "Normal");
