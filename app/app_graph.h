@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/application.h"
+#include "app/drive_menu.h"
 #include "app/window_rip_view.h"
 #include "config/presets.h"
 #include "config/settings_store.h"
@@ -45,6 +46,7 @@ class AppGraph {
   // Asked of the encoder itself; used unless the setup gives other dialects.
   EncoderDialects asked_dialects;
   EncoderDialectSource& dialects;
+  DriveMenu drive_menu;
   WindowRipView view;
   RipEngine engine;
   AppWindows ui;

@@ -45,10 +45,7 @@ void Application::BuildTrayMenu() {
   tray.AddMenuItem(menu::kAbout, "About...");
   tray.AddMenuSeparator();
   tray.AddMenuItem(menu::kHandBrakeOutput, "HandBrake Output...");
-  tray.BeginSubmenu("Force Drive To");
-  tray.AddMenuItem(menu::kLoadMedia, "Load Media");
-  tray.AddMenuItem(menu::kEjectMedia, "Eject Media");
-  tray.EndSubmenu();
+  services_.drive_menu.Add(services_.engine.PolledSources());
   tray.AddMenuSeparator();
   tray.AddMenuItem(menu::kExit, "Exit");
 }
@@ -73,6 +70,11 @@ void Application::RunOnce() {
   if (quitting_) return;
   services_.engine.PollDrive();
   services_.engine.ReadEncoderOutput();
+  // A drive chosen, or plugged in while every drive is watched, gets its own entries.
+  if (has_tray_ && !services_.drive_menu.IsLaidOutFor(services_.engine.PolledSources())) {
+    services_.tray.ClearMenu();
+    BuildTrayMenu();
+  }
 }
 
 void Application::Dispatch(const UiEvent& event) {
@@ -101,7 +103,7 @@ void Application::ShowAndRaise(int window_id) {
   services_.windows.BringToFront(window_id);
 }
 
-// With several drives watched, the first: the one a single choice names.
+// The one watched drive; the first, should the setting name several.
 std::string Application::SourceDrive() {
   const std::vector<std::string> sources = services_.engine.WatchedSources();
   return sources.empty() ? std::string() : sources.front();
@@ -127,32 +129,39 @@ void Application::OnMenuCommand(int item_id) {
                                                         services_.settings.ReadSetting(setting::kVersion) +
                                                         ", for automating HandBrake to rip DVDs.");
       break;
-    case menu::kLoadMedia:
-      services_.tray.ShowBalloon(
-          "Loading Drive...",
-          "Attempting to load the specified drive... (if there is no media in the drive, "
-          "this will do nothing.)",
-          app, BalloonIcon::kInformation);
-      services_.engine.LoadDrive(SourceDrive());
-      break;
-    case menu::kEjectMedia:
-      if (services_.engine.IsRipping() &&
-          !services_.boxes.AskYesNo(
-              "Eject Drive - " + app,
-              "A DVD rip is in progress, if you continue the rip will fail.\r\rAre you sure "
-              "you want to force the drive to eject?")) {
-        break;
-      }
-      services_.tray.ShowBalloon("Ejecting Drive...", "Attempting to eject the specified drive...", app,
-                                 BalloonIcon::kInformation);
-      services_.engine.EjectDrive(SourceDrive());
-      break;
     case menu::kExit:
       ConfirmQuit();
       break;
     default:
+      if (const auto command = services_.drive_menu.CommandOf(item_id)) ForceDrive(*command);
       break;
   }
+}
+
+void Application::ForceDrive(const DriveMenu::Command& command) {
+  const std::string app = kAppName;
+  const bool one_drive = command.source.empty();
+  const std::string source = one_drive ? SourceDrive() : command.source;
+  if (command.load) {
+    services_.tray.ShowBalloon(
+        "Loading Drive...",
+        "Attempting to load the specified drive... (if there is no media in the drive, "
+        "this will do nothing.)",
+        app, BalloonIcon::kInformation);
+    services_.engine.LoadDrive(source);
+    return;
+  }
+  // Of several drives, only a rip that reads this one fails when it opens.
+  const bool rip_fails = one_drive ? services_.engine.IsRipping() : services_.engine.IsReadingDisc(source);
+  if (rip_fails &&
+      !services_.boxes.AskYesNo("Eject Drive - " + app,
+                                "A DVD rip is in progress, if you continue the rip will fail.\r\rAre "
+                                "you sure you want to force the drive to eject?")) {
+    return;
+  }
+  services_.tray.ShowBalloon("Ejecting Drive...", "Attempting to eject the specified drive...", app,
+                             BalloonIcon::kInformation);
+  services_.engine.EjectDrive(source);
 }
 
 bool Application::ConfirmQuit() {

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/drive_menu.h"
 #include "app/tray_menu.h"
 #include "config/settings_store.h"
 #include "platform/files.h"
@@ -23,6 +24,7 @@ struct AppServices {
   WorkingDirectory& working_directory;
   WindowSystem& windows;
   Tray& tray;
+  DriveMenu& drive_menu;
   MessageBoxes& boxes;
   SettingsStore& settings;
   RipEngine& engine;
@@ -66,6 +68,7 @@ class Application {
   void Dispatch(const UiEvent& event);
   void ShowAndRaise(int window_id);
   std::string SourceDrive();
+  void ForceDrive(const DriveMenu::Command& command);
 
   AppServices services_;
   bool has_tray_ = false;

@@ -1,11 +1,11 @@
 #include "app/window_rip_view.h"
 
-#include "app/tray_menu.h"
 #include "ui/window_ids.h"
 
 namespace ripwarden {
 
-WindowRipView::WindowRipView(WindowSystem& windows, Tray& tray) : windows_(windows), tray_(tray) {}
+WindowRipView::WindowRipView(WindowSystem& windows, Tray& tray, DriveMenu& drive_menu)
+    : windows_(windows), tray_(tray), drive_menu_(drive_menu) {}
 
 void WindowRipView::SetDiscLabelText(const std::string& text) {
   windows_.SetText(control::kDiscLabelText, text);
@@ -48,7 +48,6 @@ void WindowRipView::ShowRecentRips(const std::vector<std::string>& rows) {
   for (const std::string& row : rows) windows_.AppendItem(control::kRecentRipsList, row);
 }
 
-// A drive that holds a disc has nothing to load.
-void WindowRipView::ShowDiscPresent(bool present) { tray_.SetItemGreyed(menu::kLoadMedia, present); }
+void WindowRipView::ShowDrives(const std::vector<DriveShown>& drives) { drive_menu_.ShowDrives(drives); }
 
 }  // namespace ripwarden

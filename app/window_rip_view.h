@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/drive_menu.h"
 #include "platform/tray.h"
 #include "platform/window_system.h"
 #include "rip/rip_view.h"
@@ -13,7 +14,7 @@ class WindowRipView final : public RipView {
   // running for days would otherwise fill the memory with old progress.
   static constexpr int kMostOutputLines = 20000;
 
-  WindowRipView(WindowSystem& windows, Tray& tray);
+  WindowRipView(WindowSystem& windows, Tray& tray, DriveMenu& drive_menu);
 
   void SetDiscLabelText(const std::string& text) override;
   void SetRipProgressBar(std::int32_t value) override;
@@ -24,13 +25,14 @@ class WindowRipView final : public RipView {
   void ClearOutputList() override;
   void ShowBalloon(const std::string& title, const std::string& text, const std::string& tip,
                    BalloonIcon icon) override;
-  void ShowDiscPresent(bool present) override;
+  void ShowDrives(const std::vector<DriveShown>& drives) override;
   void ShowQueue(const std::vector<std::string>& rows) override;
   void ShowRecentRips(const std::vector<std::string>& rows) override;
 
  private:
   WindowSystem& windows_;
   Tray& tray_;
+  DriveMenu& drive_menu_;
 };
 
 }  // namespace ripwarden

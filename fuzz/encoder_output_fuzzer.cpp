@@ -89,7 +89,7 @@ class WatchedView final : public RipView {
   void InsertOutputLine(const std::string& line) override { lines.push_back(line); }
   void ClearOutputList() override {}
   void ShowBalloon(const std::string&, const std::string&, const std::string&, BalloonIcon) override {}
-  void ShowDiscPresent(bool) override {}
+  void ShowDrives(const std::vector<DriveShown>&) override {}
 
   std::string status;
   std::vector<std::string> lines;  // oldest first

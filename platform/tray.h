@@ -25,6 +25,8 @@ class Tray {
   virtual void AddMenuSeparator() = 0;
   virtual void BeginSubmenu(const std::string& text) = 0;
   virtual void EndSubmenu() = 0;
+  // Takes every entry away, to describe the menu anew.
+  virtual void ClearMenu() = 0;
   // Greys (disables) or enables one entry of the menu, by its id.
   virtual void SetItemGreyed(int item_id, bool greyed) = 0;
 

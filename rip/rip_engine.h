@@ -69,6 +69,8 @@ class RipEngine {
   // The sources the setting names, in its order: one, several separated by
   // "|", or every optical drive for "*".
   std::vector<std::string> WatchedSources();
+  // The sources the last drive poll watched; none before the first.
+  const std::vector<std::string>& PolledSources() const { return polled_sources_; }
   // Cancels the running rip; it ends once its encoder is gone (IsStopping).
   // Whoever offers Cancel asks the user first.
   void CancelRip();
@@ -244,6 +246,7 @@ class RipEngine {
   std::vector<std::string> shown_recent_;
   std::uint32_t poll_tick_ = 0;
   std::map<std::string, DriveWatch> watches_;
+  std::vector<std::string> polled_sources_;
   bool several_drives_ = false;
   // Rips under way, oldest first; an ended one leaves at the next call, so
   // that no call holds on to a job that is gone.

@@ -39,20 +39,21 @@ void RipEngine::PollDrive() {
     watch = std::find(sources.begin(), sources.end(), watch->first) == sources.end() ? watches_.erase(watch)
                                                                                      : std::next(watch);
   }
-  bool any_present = false;
+  std::vector<DriveShown> shown;
   for (const std::string& source : sources) {
     const auto volume = services_.drives.QueryVolume(source);
     DriveWatch& watch = watches_[source];
     if (volume && !Trim(volume->file_system).empty()) {
       watch.label = Trim(volume->label);
-      any_present = true;
     } else {
       watch.label.reset();
       DiscLeft(watch);
     }
+    shown.push_back({source, watch.label.has_value()});
   }
+  polled_sources_ = sources;
   services_.view.SetDiscLabelText(DrivesText(sources));
-  services_.view.ShowDiscPresent(any_present);
+  services_.view.ShowDrives(shown);
 
   for (RipJob& job : jobs_) {
     if (job.phase == RipPhase::kEnded) continue;
@@ -97,10 +98,13 @@ std::string RipEngine::DrivesText(const std::vector<std::string>& sources) {
   for (const std::string& source : sources) {
     if (!text.empty()) text += "; ";
     text += source + ": " + disc(source);
-    for (const RipJob& job : jobs_) {
-      if (job.source != source || !IsReadingDisc(source)) continue;
-      text += job.phase == RipPhase::kCopying ? " (copying)" : " (ripping)";
-      break;
+    const auto reading = std::find_if(jobs_.begin(), jobs_.end(), [&](const RipJob& job) {
+      return job.source == source && IsReadingDisc(source);
+    });
+    if (reading != jobs_.end()) {
+      text += reading->phase == RipPhase::kCopying ? " (copying)" : " (ripping)";
+    } else if (watches_[source].waiting_announced) {
+      text += " (waiting)";
     }
   }
   return text;
@@ -127,6 +131,7 @@ void RipEngine::AutoRipOrAnnounce(const std::string& source, const std::string& 
     if (CanStartRip(CopyFirst(), source)) {
       watch.auto_ripped = true;
       watch.auto_ripped_label = label;
+      watch.waiting_announced = false;
       StartRip(source);
     } else if (several_drives_ && !watch.waiting_announced && !IsReadingDisc(source)) {
       Balloon("DVD Waiting", "The disc is ripped when the rip under way has ended.",

@@ -11,6 +11,13 @@ namespace ripwarden {
 // The progress bar's full value: hundredths of a percent.
 inline constexpr std::int32_t kProgressBarFull = 10000;
 
+// A watched drive as a poll found it.
+struct DriveShown {
+  std::string source;
+  bool disc_present = false;
+  bool operator==(const DriveShown&) const = default;
+};
+
 // What the rip engine changes in the windows and the tray. Each is a small
 // operation on one control; the engine never asks the user anything.
 class RipView {
@@ -29,8 +36,9 @@ class RipView {
 
   virtual void ShowBalloon(const std::string& title, const std::string& text, const std::string& tip,
                            BalloonIcon icon) = 0;
-  // Whether the watched drive holds a readable disc, after each poll.
-  virtual void ShowDiscPresent(bool present) = 0;
+  // The watched drives, in the setting's order, and whether each holds a
+  // readable disc, after each poll.
+  virtual void ShowDrives(const std::vector<DriveShown>& drives) = 0;
   // The queue window's rows, each time they change, and the newest rips of
   // the history after each rip ends.
   virtual void ShowQueue(const std::vector<std::string>& /*rows*/) {}

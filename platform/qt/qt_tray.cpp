@@ -75,6 +75,13 @@ void QtTray::EndSubmenu() {
   if (open_menus_.size() > 1) open_menus_.pop_back();
 }
 
+void QtTray::ClearMenu() {
+  for (QMenu* submenu : menu_.findChildren<QMenu*>(Qt::FindDirectChildrenOnly)) submenu->deleteLater();
+  menu_.clear();
+  actions_.clear();
+  open_menus_.assign(1, &menu_);
+}
+
 void QtTray::SetItemGreyed(int item_id, bool greyed) {
   const auto found = actions_.find(item_id);
   if (found != actions_.end()) found->second->setEnabled(!greyed);

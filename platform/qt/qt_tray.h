@@ -30,6 +30,7 @@ class QtTray : public Tray {
   void AddMenuSeparator() override;
   void BeginSubmenu(const std::string& text) override;
   void EndSubmenu() override;
+  void ClearMenu() override;
   void SetItemGreyed(int item_id, bool greyed) override;
   void ShowBalloon(const std::string& title, const std::string& text, const std::string& tip,
                    BalloonIcon icon) override;

@@ -157,6 +157,14 @@ void Win32Tray::EndSubmenu() {
   if (open_menus_.size() > 1) open_menus_.pop_back();
 }
 
+void Win32Tray::ClearMenu() {
+  // Its submenus go with it.
+  if (menu_ != nullptr) ::DestroyMenu(menu_);
+  open_menus_.clear();
+  menu_ = ::CreatePopupMenu();
+  if (menu_ != nullptr) open_menus_.push_back(menu_);
+}
+
 void Win32Tray::SetItemGreyed(int item_id, bool greyed) {
   // By command: found in the submenu too.
   if (menu_ != nullptr) {

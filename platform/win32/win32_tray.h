@@ -54,6 +54,7 @@ class Win32Tray final : public Tray, public WindowMessageFilter {
   void AddMenuSeparator() override;
   void BeginSubmenu(const std::string& text) override;
   void EndSubmenu() override;
+  void ClearMenu() override;
   void SetItemGreyed(int item_id, bool greyed) override;
   void ShowBalloon(const std::string& title, const std::string& text, const std::string& tip,
                    BalloonIcon icon) override;

@@ -264,6 +264,30 @@ TEST_F(ApplicationTest, LoadAndEjectAnnounceThemselvesAndAskDuringARip) {
   EXPECT_EQ(Status(), kDiscLostText);
 }
 
+// Several drives: a submenu each, whose entries act on that drive alone.
+TEST_F(ApplicationTest, EachOfSeveralDrivesIsForcedFromItsOwnSubmenu) {
+  drives.AddDrive("sr1");
+  Set("Ripping", "SourceDrive", "sr0|sr1");
+  ASSERT_TRUE(Start("/home"));
+  drives.InsertDisc("sr1", {"udf", "MY MOVIE"});
+  clock.Advance(2500);
+  app.RunOnce();
+  EXPECT_EQ(tray.menu, (Texts{"Rip Progress... (40)", "Rip Queue... (47)", "Settings... (41)",
+                              "About... (42)", "-", "HandBrake Output... (43)", "Force Drive To", ">sr0",
+                              ">>Load Media (100)", ">>Eject Media (101)", ">sr1", ">>Load Media (102)",
+                              ">>Eject Media (103)", "-", "Exit (46)"}));
+  EXPECT_EQ(tray.greyed_items, (std::map<int, bool>{{100, false}, {102, true}}));
+
+  engine.StartRip("sr1");
+  app.OnMenuCommand(101);
+  app.OnMenuCommand(102);
+  EXPECT_TRUE(boxes.questions.empty()) << "the rip reads the other drive";
+  app.OnMenuCommand(103);
+  EXPECT_EQ(boxes.questions.size(), 1u);
+  EXPECT_EQ(drives.ejected, Texts{"sr0"});
+  EXPECT_EQ(drives.loaded, Texts{"sr1"});
+}
+
 TEST_F(ApplicationTest, ExitAsksAndOnlyYesLetsGo) {
   ASSERT_TRUE(Start("/home"));
   boxes.answers = {false};

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace ripwarden::testing {
 
 void FakeRipView::SetDiscLabelText(const std::string& text) {
@@ -46,7 +48,9 @@ void FakeRipView::ShowBalloon(const std::string& title, const std::string& text,
                   (icon == BalloonIcon::kError ? " | error" : " | info"));
 }
 
-void FakeRipView::ShowDiscPresent(bool present) {
+void FakeRipView::ShowDrives(const std::vector<DriveShown>& drives) {
+  const bool present =
+      std::any_of(drives.begin(), drives.end(), [](const DriveShown& drive) { return drive.disc_present; });
   disc_present = present;
   calls.push_back(present ? "disc present" : "no disc");
 }

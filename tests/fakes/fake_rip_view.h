@@ -28,7 +28,7 @@ class FakeRipView final : public RipView {
   void ClearOutputList() override;
   void ShowBalloon(const std::string& title, const std::string& text, const std::string& tip,
                    BalloonIcon icon) override;
-  void ShowDiscPresent(bool present) override;
+  void ShowDrives(const std::vector<DriveShown>& drives) override;
 
   // The calls since the last TakeCalls, then forgets them.
   std::vector<std::string> TakeCalls();
@@ -38,7 +38,7 @@ class FakeRipView final : public RipView {
   std::string status;
   bool start_enabled = false;
   bool cancel_enabled = false;
-  bool disc_present = false;
+  bool disc_present = false;       // in any watched drive
   std::deque<std::string> output;  // newest first, as the list shows it
   std::vector<std::string> calls;
   std::vector<std::string> balloons;  // titles, in order

@@ -27,6 +27,11 @@ class FakeTray final : public Tray {
     ++depth_;
   }
   void EndSubmenu() override { --depth_; }
+  void ClearMenu() override {
+    menu.clear();
+    greyed_items.clear();
+    depth_ = 0;
+  }
   void SetItemGreyed(int item_id, bool greyed) override { greyed_items[item_id] = greyed; }
   void ShowBalloon(const std::string& title, const std::string& text, const std::string& tip,
                    BalloonIcon icon) override {

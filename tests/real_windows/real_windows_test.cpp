@@ -219,6 +219,38 @@ TEST_F(RealWindowsTest, EveryListAndFieldIsLabelledByItsLabel) {
 
 // Pictures of the windows for the documentation; the test fails only when
 // one cannot be drawn or written.
+// The tray menu described anew when a second drive is chosen, and again when
+// it is given up: each drive's submenu acts on that drive.
+TEST_F(RealWindowsTest, ASecondDriveGetsItsOwnForceDriveSubmenu) {
+  Start();
+  const auto submenu = [](QMenu* menu, const QString& title) -> QMenu* {
+    for (QAction* action : menu->actions())
+      if (action->menu() != nullptr && action->text() == title) return action->menu();
+    return nullptr;
+  };
+  settings_.WriteSetting("Ripping", "SourceDrive", "sr0|sr1");
+  system_.clock.Advance(2500);
+  Pump();
+  QMenu* force = submenu(tray_.Menu(), "Force Drive To");
+  ASSERT_NE(force, nullptr);
+  QMenu* first = submenu(force, "sr0");
+  QMenu* second = submenu(force, "sr1");
+  ASSERT_TRUE(first != nullptr && second != nullptr);
+  ASSERT_EQ(second->actions().size(), 2);
+  EXPECT_FALSE(second->actions()[0]->isEnabled());
+  first->actions()[1]->trigger();
+  Pump();
+  EXPECT_EQ(drives_.ejected, std::vector<std::string>{"sr0"});
+
+  settings_.WriteSetting("Ripping", "SourceDrive", "sr1");
+  system_.clock.Advance(2500);
+  Pump();
+  force = submenu(tray_.Menu(), "Force Drive To");
+  ASSERT_NE(force, nullptr);
+  ASSERT_EQ(force->actions().size(), 2);
+  EXPECT_EQ(force->actions()[1]->text(), "Eject Media");
+}
+
 TEST_F(RealWindowsTest, DrawsTheWindowsForTheDocumentation) {
   Start();
   view_.SetDiscLabelText("MY MOVIE");

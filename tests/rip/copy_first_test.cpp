@@ -385,11 +385,15 @@ TEST_F(CopyFirstTest, WithoutCopiesTheOtherDriveWaitsForTheRipUnderWay) {
   Poll();
   ASSERT_EQ(Count(kEncoder), 1);
   EXPECT_EQ(std::count(view.balloons.begin(), view.balloons.end(), "DVD Waiting"), 1);
+  EXPECT_EQ(view.disc_label, "sr0: FIRST (ripping); sr1: SECOND (waiting)");
   FinishEncode();
   ASSERT_EQ(Count(kEncoder), 2);
   EXPECT_EQ(processes.process(Newest(kEncoder)).arguments[1], "/dev/sr1");
   FinishEncode();
   EXPECT_EQ(drives.ejected, (Arguments{"sr0", "sr1"}));
+  drives.InsertDisc("sr1", {"udf", "SECOND"});
+  Poll();
+  EXPECT_EQ(view.disc_label, "sr0: [Empty]; sr1: SECOND") << "a disc ripped is no longer waiting";
 }
 
 }  // namespace

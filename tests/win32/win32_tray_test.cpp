@@ -129,6 +129,20 @@ TEST_F(Win32WindowsTest, TheMenuHoldsItsEntriesAndLoadMediaFollowsTheDrive) {
   clock_.Advance(2500);
   Pump();
   EXPECT_FALSE(::GetMenuState(menu, 44, MF_BYCOMMAND) & MF_GRAYED);
+
+  // Two drives: the menu is described anew, with a submenu for each.
+  drives_.InsertDisc("D", {"UDF", "MY MOVIE"});
+  settings_.WriteSetting("Ripping", "SourceDrive", "D|E");
+  clock_.Advance(2500);
+  Pump();
+  menu = tray_.menu();
+  drive = ::GetSubMenu(menu, 6);
+  ASSERT_NE(drive, nullptr);
+  ASSERT_EQ(::GetMenuItemCount(drive), 2);
+  EXPECT_EQ(entry(drive, 1), "E");
+  EXPECT_EQ(entry(::GetSubMenu(drive, 1), 1), "Eject Media (103)");
+  EXPECT_TRUE(::GetMenuState(menu, 100, MF_BYCOMMAND) & MF_GRAYED);
+  EXPECT_FALSE(::GetMenuState(menu, 102, MF_BYCOMMAND) & MF_GRAYED);
 }
 
 }  // namespace
