@@ -439,6 +439,53 @@ TEST(ProgramRip, TwoDrivesAreCopiedTogetherAndEachDiscRippedOnce) {
   EXPECT_EQ(program.WaitForExit(kStopTimeout), 0) << program.Printed();
 }
 
+// Three sources: a disc whose copier never ends (a stand-in beside the
+// program), a disc found with it, and one put in later. The stuck copy holds
+// up neither the others' copies nor their encodes; each is ripped once.
+TEST(ProgramRip, AStuckCopyHoldsUpNoOtherDrive) {
+  const ProgramSandbox sandbox;
+  const std::string bin = sandbox.sandbox() + "/bin/";
+  fs::create_directories(bin);
+  fs::copy_file(RIPWARDEN_PROGRAM, bin + "ripwarden");
+  {
+    std::ofstream stand_in(bin + "ripwarden-helper");
+    stand_in << "#!/bin/sh\ncase \"$2\" in *stuck*) exec sleep 600 ;; esac\nexec " RIPWARDEN_HELPER
+                " \"$@\"\n";
+  }
+  fs::permissions(bin + "ripwarden-helper", fs::perms::owner_all);
+  const std::string destination = sandbox.user_home() + "/Rips/";
+  const std::string first = sandbox.user_home() + "/first.iso";
+  const std::string stuck = sandbox.user_home() + "/stuck.iso";
+  const std::string later = sandbox.user_home() + "/later.iso";
+  fs::create_directories(destination);
+  fs::copy_file(SampleDvdImage(12, "FIRST DISC"), first);
+  fs::copy_file(SampleDvdImage(20, "MY MOVIE"), stuck);
+  sandbox.WriteConfig(Settings(first + "|" + stuck + "|" + later, destination, "CopyFirst = 1\n"), kPresets);
+  const std::string history_file = sandbox.program_home() + "/State/history.jsonl";
+  RunningProgram program(sandbox.Environment("offscreen"), sandbox.Log("run"), {bin + "ripwarden"});
+  ASSERT_TRUE(
+      WaitUntil([&] { return program.ErrorOutput().find("DVD Copied: Drive " + first) != std::string::npos; },
+                kStartTimeout))
+      << program.Printed();
+  fs::copy_file(SampleDvdImage(12, "SECOND DISC"), later + ".part");
+  fs::rename(later + ".part", later);
+  ASSERT_TRUE(
+      WaitUntil([&] { return Count(ReadFileBytes(history_file), "\"result\":\"complete\"") == 2; }, 120s))
+      << program.Printed() << ReadFileBytes(history_file);
+  std::this_thread::sleep_for(3s);
+  const std::string history = ReadFileBytes(history_file);
+  EXPECT_EQ(Count(history, "\"result\":\"complete\""), 2) << history;
+  EXPECT_NE(RecordField(history, "SECOND DISC", "copied"), "") << history;
+  const auto children = ChildrenOf(program.pid());
+  EXPECT_TRUE(std::any_of(children.begin(), children.end(), [](pid_t child) {
+    return CommandName(child) == "sleep";
+  })) << "the stuck copy was given up";
+  EXPECT_EQ(FilesIn(destination).size(), 2u) << ::testing::PrintToString(FilesIn(destination));
+  ExpectFinishedFilesWhole(destination, {{"FIRST_DISC", 12.0}, {"SECOND_DISC", 12.0}});
+  program.Signal(SIGTERM);
+  EXPECT_EQ(program.WaitForExit(kStopTimeout), 0) << program.Printed();
+}
+
 // Killed while copying, then while encoding the copy, the disc still in:
 // the half copy goes and the disc is copied again, the whole copy is
 // encoded again, and the disc is ripped once.
