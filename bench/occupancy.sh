@@ -18,25 +18,15 @@ runs=${4:-3}
 command -v dvdbackup >/dev/null || { echo "dvdbackup is missing: run scripts/install-deps.sh bench" >&2; exit 1; }
 mkdir -p "$work"
 now() { date +%s.%N; }
+# shellcheck source=bench/program_sandbox.sh
+. "$(dirname "$0")/program_sandbox.sh"
 
 # "SECONDS FOUND_SECONDS": from the insertion to the line saying the disc is
 # free, and from the disc being found to that line; one run.
 occupancy() {
   local copy_first=$1 free_line=$2
   local home="$work/occupancy"
-  rm -rf -- "$home"
-  mkdir -p "$home/ripwarden/Data/Config" "$home/rips" "$home/runtime"
-  chmod 700 "$home/runtime"
-  printf '[Ripping]\nSourceDrive = %s\nDestination = %s/\nFileContainer = MP4\nEncoding = \nTwoPass = 0\nAudioBooster = 0\nCopyFirst = %s\n[Other]\nStartMinimised = 1\nAutoRip = 1\nEjectOnFinish = 0\n[HandBrake]\nLocation = %s\n' \
-    "$home/drive.iso" "$home/rips" "$copy_first" "$(command -v HandBrakeCLI)" >"$home/ripwarden/Data/Config/Settings.cfg"
-  : >"$home/ripwarden/Data/Config/Presets.cfg"
-  local fifo="$home/said"
-  mkfifo "$fifo"
-  RIPWARDEN_HOME="$home/ripwarden" XDG_RUNTIME_DIR="$home/runtime" QT_QPA_PLATFORM=offscreen \
-    "$program" 2>"$fifo" >/dev/null &
-  local pid=$!
-  # The program is up and has polled the empty drive at least once.
-  sleep 3
+  start_program "$program" "$home" "$home/drive.iso" "$copy_first"
   cp -- "$image" "$home/drive.partial"
   local start
   start=$(now)
@@ -48,9 +38,8 @@ occupancy() {
       end=$(now)
       break
     fi
-  done <"$fifo"
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
+  done <"$home/said"
+  stop_program
   [ -n "$end" ] || { echo "the disc was never freed" >&2; exit 1; }
   awk -v a="$start" -v f="${found:-$start}" -v b="$end" 'BEGIN {printf "%.3f %.3f", b - a, b - f}'
 }

@@ -12,27 +12,17 @@ image=$2
 work=$3
 mkdir -p "$work"
 now() { date +%s.%N; }
+# shellcheck source=bench/program_sandbox.sh
+. "$(dirname "$0")/program_sandbox.sh"
 
 # Seconds from putting COUNT discs in, one per watched drive, to the last
 # of their rips being complete.
 through() {
   local count=$1
   local home="$work/two-drives"
-  rm -rf -- "$home"
-  mkdir -p "$home/ripwarden/Data/Config" "$home/rips" "$home/runtime"
-  chmod 700 "$home/runtime"
   local sources="" drive
   for drive in $(seq "$count"); do sources+="${sources:+|}$home/drive$drive.iso"; done
-  printf '[Ripping]\nSourceDrive = %s\nDestination = %s/\nFileContainer = MP4\nEncoding = \nTwoPass = 0\nAudioBooster = 0\nCopyFirst = 1\n[Other]\nStartMinimised = 1\nAutoRip = 1\nEjectOnFinish = 0\n[HandBrake]\nLocation = %s\n' \
-    "$sources" "$home/rips" "$(command -v HandBrakeCLI)" >"$home/ripwarden/Data/Config/Settings.cfg"
-  : >"$home/ripwarden/Data/Config/Presets.cfg"
-  local fifo="$home/said"
-  mkfifo "$fifo"
-  RIPWARDEN_HOME="$home/ripwarden" XDG_RUNTIME_DIR="$home/runtime" QT_QPA_PLATFORM=offscreen \
-    "$program" 2>"$fifo" >/dev/null &
-  local pid=$!
-  # The program is up and has polled the empty drives at least once.
-  sleep 3
+  start_program "$program" "$home" "$sources" 1
   for drive in $(seq "$count"); do cp -- "$image" "$home/drive$drive.partial"; done
   local start
   start=$(now)
@@ -44,9 +34,8 @@ through() {
       end=$(now)
       break
     fi
-  done <"$fifo"
-  kill "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
+  done <"$home/said"
+  stop_program
   [ -n "$end" ] || { echo "the rips never completed" >&2; exit 1; }
   awk -v a="$start" -v b="$end" 'BEGIN {printf "%.3f", b - a}'
 }
