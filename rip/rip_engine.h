@@ -199,6 +199,8 @@ class RipEngine {
   // The scan runs in the encoder; false when none is needed (or it cannot
   // start, which the encode then says).
   bool StartScan(RipJob& job);
+  // Standard error of a child working for the job into logs/<file>.<kind>.log.
+  ProcessOptions SideLog(const RipJob& job, const std::string& kind);
   void ReadScanOutput(RipJob& job);
   void ContinueScan(RipJob& job);
   // Sets the request for the job's next title to rip; false when every one

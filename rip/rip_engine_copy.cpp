@@ -59,8 +59,9 @@ void RipEngine::StartCopy(RipJob& job) {
   BeginRecord(job);
   WriteJobRecord(job);
   StoreQueue();
-  job.helper =
-      services_.processes.StartProcess(helper_, {"copy", job.request.input_path, job.copying_folder}, "");
+  // What the disc reader says of a troubled disc stays with the rip.
+  job.helper = services_.processes.StartProcessWithOptions(
+      helper_, {"copy", job.request.input_path, job.copying_folder}, "", SideLog(job, "copy"));
   if (job.helper == kNoProcess) {
     view.InsertOutputLine("The disc could not be copied (" + services_.processes.StartFailure() +
                           "), so it is ripped directly.");

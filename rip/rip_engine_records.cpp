@@ -124,6 +124,16 @@ void RipEngine::BeginRecord(RipJob& job) {
   record.result = "running";
 }
 
+ProcessOptions RipEngine::SideLog(const RipJob& job, const std::string& kind) {
+  ProcessOptions options;
+  // Kept beside the encoder's log, not in the tray program's own.
+  if (records_folder_.empty()) return options;
+  const std::string logs = services_.paths.JoinPath(records_folder_, "logs");
+  if (services_.files.MakeFolders(logs))
+    options.error_log = services_.paths.JoinPath(logs, FileName(job.output_file) + "." + kind + ".log");
+  return options;
+}
+
 void RipEngine::PrepareRecordFiles(RipJob& job, ProcessOptions& options) {
   if (records_folder_.empty()) return;
   Files& files = services_.files;

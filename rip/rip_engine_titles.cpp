@@ -43,17 +43,8 @@ bool RipEngine::StartScan(RipJob& job) {
   if (job.scanned || !NeedsScan(job.request)) return false;
   job.scanned = true;
   job.scan_output.clear();
-  ProcessOptions options;
-  // The scan's log is kept beside the encoder's, not in the tray program's.
-  if (!records_folder_.empty()) {
-    const std::string logs = services_.paths.JoinPath(records_folder_, "logs");
-    if (services_.files.MakeFolders(logs)) {
-      const std::string name = job.output_file.substr(job.output_file.find_last_of("/\\") + 1);
-      options.error_log = services_.paths.JoinPath(logs, name + ".scan.log");
-    }
-  }
   job.process = services_.processes.StartProcessWithOptions(
-      job.encoder, ScanArguments(job.request.input_path), job.request.destination, options);
+      job.encoder, ScanArguments(job.request.input_path), job.request.destination, SideLog(job, "scan"));
   // The encode that follows fails the same way and says why.
   if (job.process == kNoProcess) return false;
   job.phase = RipPhase::kScanning;

@@ -135,6 +135,8 @@ TEST_F(CopyFirstTest, CopiesTheDiscFreesItAndEncodesFromTheCopy) {
   const std::string copy = std::string(kCopies) + "MY_MOVIE_(2009-03-14_15-09-26)";
   EXPECT_EQ(processes.process(Newest(FakeMediaProbe::kHelper)).arguments,
             (Arguments{"copy", "/dev/sr0", copy + ".copying"}));
+  EXPECT_EQ(processes.process(Newest(FakeMediaProbe::kHelper)).options.error_log,
+            std::string(kRecords) + "/logs/MY_MOVIE_(2009-03-14_15-09-26).MP4.copy.log");
   EXPECT_EQ(Count(kEncoder), 0);
   // The copier's end is seen at once, not at the next drive poll.
   EXPECT_LE(engine.MillisecondsToNextPoll(), RipEngine::kCopyLookMs);
