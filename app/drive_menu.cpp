@@ -31,8 +31,11 @@ void DriveMenu::Add(const std::vector<std::string>& sources) {
   GreyLoadEntries();
 }
 
+// Asked at every turn of the loop, so nothing is built to answer it.
 bool DriveMenu::IsLaidOutFor(const std::vector<std::string>& sources) const {
-  return OwnSubmenus(sources) == submenus_;
+  if (sources.size() < 2) return submenus_.empty();
+  return submenus_.size() == std::min(sources.size(), kMostDrives) &&
+         std::equal(submenus_.begin(), submenus_.end(), sources.begin());
 }
 
 std::optional<DriveMenu::Command> DriveMenu::CommandOf(int item_id) const {
