@@ -27,6 +27,9 @@ inline constexpr const char* kProgramSuffix = ".exe";
 // How many times longer than here a program may take to start: under Wine
 // on a busy machine a start can take most of a second.
 inline constexpr unsigned kStartSlowness = 6;
+// Wine now and then refuses a start while many killed programs are still
+// being torn down; how many such refusals a long run of starts may meet.
+inline constexpr int kRefusedStartsTolerated = 5;
 #else
 using NativeClock = linux_platform::MonotonicClock;
 using NativeFiles = linux_platform::LinuxFiles;
@@ -35,6 +38,7 @@ using NativePathRules = linux_platform::PosixPathRules;
 inline constexpr const char* kNativeName = "posix";
 inline constexpr const char* kProgramSuffix = "";
 inline constexpr unsigned kStartSlowness = 1;
+inline constexpr int kRefusedStartsTolerated = 0;
 #endif
 
 }  // namespace ripwarden::testing
