@@ -131,13 +131,13 @@ void RipEngine::FinishCopy(RipJob& job, const HelperEnd& end) {
     job.copying_folder.clear();
     job.from_copy = true;
     job.phase = RipPhase::kWaiting;
-    job.record.copied = RecordTime();
-    WriteJobRecord(job);
     job.percent = 0.0f;
     job.progress_shown = false;
     job.progress_text.clear();
     job.progress_detail.clear();
     StoreQueue();
+    job.record.copied = RecordTime();
+    WriteJobRecord(job);
     // From now on the disc is free: the next one can go in at once.
     if (services_.settings.ReadSetting(setting::kEjectOnFinish) == "1") EjectDrive(job.source);
     const std::string status = job.skipped_blocks > 0
@@ -254,10 +254,13 @@ std::vector<std::string> RipEngine::RestoreQueue() {
   Files& files = services_.files;
   std::vector<std::string> finished_ids;
   for (const QueuedRip& rip : RipQueueFile(files, QueuePath()).Load()) {
-    // A copy caught halfway is no copy: its disc is ripped again when it comes back.
+    // A copy caught halfway is no copy: its disc is ripped again when it comes
+    // back. One that already had its name was whole (only a whole copy is
+    // given it): the end came before the queue could say so.
     if (rip.state == QueuedRip::State::kCopying) {
       files.RemoveTree(rip.copy_folder + ".copying");
-      continue;
+      const auto named = files.Stamp(rip.copy_folder);
+      if (rip.copy_folder.empty() || !named || !named->is_folder) continue;
     }
     const EncoderCommand names = BuildEncoderCommand(rip.request, kCurrentDialect, services_.paths);
     // Only a whole file ever gets the finished name: this rip ended before

@@ -251,6 +251,14 @@ TEST_F(CopyFirstTest, AfterACrashTheWholeCopyIsEncodedAgainAndTheHalfCopyGoes) {
   Poll();
   const std::string half = processes.process(Newest(FakeMediaProbe::kHelper, "copy")).arguments[2];
   files.PutFolder(half);
+  // A copy named, so whole, when the program died before the queue said so.
+  drives.AddDrive("sr1");
+  Set("Ripping", "SourceDrive", "sr0|sr1");
+  drives.InsertDisc("sr1", {"udf", "THIRD"});
+  Poll();
+  const std::string named = processes.process(Newest(FakeMediaProbe::kHelper, "copy")).arguments[2];
+  files.PutFolder(named.substr(0, named.rfind(".copying")));
+  const int copies = Count(FakeMediaProbe::kHelper);
 
   FakeRipView after_view;
   RipEngine after{EngineServicesFor(after_view), "Ripwarden"};
@@ -258,8 +266,10 @@ TEST_F(CopyFirstTest, AfterACrashTheWholeCopyIsEncodedAgainAndTheHalfCopyGoes) {
   after.SettleLeftovers();
   EXPECT_FALSE(files.Exists(part));
   EXPECT_FALSE(files.IsFolder(half));
-  ASSERT_EQ(Queue().size(), 1u);
+  ASSERT_EQ(Queue().size(), 2u);
   EXPECT_EQ(Queue()[0].request.label, "FIRST");
+  EXPECT_EQ(Queue()[1].request.label, "THIRD");
+  EXPECT_EQ(Queue()[1].state, State::kCopied);
   EXPECT_EQ(History()[1].result, "interrupted");
   clock.Advance(2500);
   after.PollDrive();
@@ -269,10 +279,12 @@ TEST_F(CopyFirstTest, AfterACrashTheWholeCopyIsEncodedAgainAndTheHalfCopyGoes) {
   clock.Advance(2500);
   after.PollDrive();
   EXPECT_EQ(History()[0].result, "complete");
-  // The disc still in the drive is copied anew.
-  ASSERT_EQ(Queue().size(), 1u);
-  EXPECT_EQ(Queue()[0].request.label, "SECOND");
-  EXPECT_EQ(Queue()[0].state, State::kCopying);
+  EXPECT_NE(processes.process(Newest(kEncoder)).arguments[1].find("THIRD"), std::string::npos);
+  // The half-copied disc still in its drive is copied anew, the whole one not.
+  ASSERT_EQ(Queue().size(), 2u);
+  EXPECT_EQ(Queue()[1].request.label, "SECOND");
+  EXPECT_EQ(Queue()[1].state, State::kCopying);
+  EXPECT_EQ(Count(FakeMediaProbe::kHelper), copies + 1);
 }
 
 TEST_F(CopyFirstTest, QuittingStopsTheEncodeAndKeepsItsCopyForTheNextStart) {
